@@ -1,0 +1,44 @@
+// The seam between the platform library and what stands behind it.
+//
+// By default every request goes over DIR/apsim.sock to apsim. A unit test can
+// install a local backend instead: an in-process function that answers CALL
+// requests (usually the FE model and tables of sim/ linked into the test), so
+// tests run without processes and under qemu.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/proto.h"
+#include "platform/wire.h"
+
+namespace plat {
+
+// Answers one CALL request; writes the reply payload (i32 rc first) into reply.
+using LocalFn = void (*)(proto::Op op, std::span<const std::uint8_t> req, wire::Writer& reply,
+                         void* ctx);
+
+// Routes CALL requests to fn (nullptr restores the socket transport).
+void set_local_backend(LocalFn fn, void* ctx);
+
+// Sends one CALL request and waits for its reply payload. Returns false when
+// the transport failed (no apsim); callers then fail with -1.
+bool call(proto::Op op, const wire::Writer& req, std::vector<std::uint8_t>& reply);
+
+// Run directory of this access point ("" when none: device paths are used as they are).
+const std::string& run_dir();
+void set_run_dir(const std::string& dir);
+
+// Local (unit-test) clock: driven, starts at 0 ms. advance fires due platform
+// timers synchronously, each with the clock at its due time.
+void clock_set_ms(std::uint64_t ms);
+void clock_advance_ms(std::uint64_t ms);
+std::uint64_t clock_ms();
+
+// Fault check for calls the library carries out itself: true (and *rc set)
+// when apsim has a fault armed for `name`.
+bool fault(const char* name, int* rc);
+
+}  // namespace plat

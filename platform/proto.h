@@ -1,0 +1,123 @@
+// The protocol between the platform library (inside fed), fedctl and apsim.
+//
+// One Unix-domain stream socket, DIR/apsim.sock (mode 0600). Every message is a
+// frame:  u32 length (bytes after this word, at most kMaxFrame) | u16 op | u16 zero | payload
+// Host order throughout: both ends run on the same host. Payload fields are
+// written with wire::Writer and read with wire::Reader in the order listed below;
+// "str" and "blob" are a u32 length followed by that many bytes.
+//
+// A connection starts with HELLO naming its kind. fed's platform library opens
+// up to four: CALL (request/reply, shared by all threads under one mutex),
+// CLI (the CLI agent thread), EVENT (the event thread), TIMER (the platform
+// timer thread, driven clock only). fedctl opens CTL connections.
+#pragma once
+
+#include <cstdint>
+
+namespace proto {
+
+inline constexpr std::uint32_t kMaxFrame = 1u << 20;
+inline constexpr const char* kSocketName = "apsim.sock";
+inline constexpr const char* kClockName = "clock";  // shared clock page, see ClockPage
+inline constexpr const char* kLogName = "messages";  // fed's log file in the run directory
+
+// Environment apsim sets for fed.
+inline constexpr const char* kEnvRunDir = "QZ_RUN_DIR";
+
+enum class Kind : std::uint32_t { Call = 1, Cli = 2, Event = 3, Timer = 4, Ctl = 5 };
+
+enum class Op : std::uint16_t {
+    // Any connection, first message. hello: u32 kind, u32 pid -> reply Hello: i32 rc
+    Hello = 1,
+
+    // ---- CALL connection: request -> reply with the same op, payload starts with i32 rc ----
+    // fault query for calls the library carries out locally (qz_pmpt_timer_init,
+    // qz_pthread_create, qz_mpi_malloc, qz_start_cli_agent, qz_event_init, qz_open ...):
+    // str name -> i32 rc (0: no fault armed), u32 armed (1 when rc should be returned)
+    Fault = 10,
+    PmInit = 11,      // u32 module -> i32 rc
+    PmSetState = 12,  // u32 module, u32 state -> i32 rc
+    PmCleanup = 13,   // u32 module -> i32 rc
+    DcdInit = 14,     // -> i32 rc
+    DcdCleanup = 15,  // -> i32 rc
+    // Configuration library call by name: str fn, blob args -> i32 rc, blob out.
+    // Args and out are the host-order record of that call (see platform/dcd.cpp).
+    Dcd = 16,
+    EventSend = 17,  // u32 event, blob payload -> i32 rc (apsim records it and delivers it)
+    MpiOpen = 18,    // u32 module -> i32 rc (handle)
+    MpiClose = 19,   // i32 handle -> i32 rc
+    // Kernel request: i32 handle, blob header (the 20-byte message), u16 code,
+    // blob record, blob reply area -> i32 rc, blob record, blob reply area
+    MpiSend = 20,
+    // FE control library call: u32 fn (FeFn), blob args -> i32 rc, blob out
+    Fe = 21,
+    // /dev/fe ioctl: u32 request, blob envelope -> i32 rc, blob envelope
+    FeIoctl = 22,
+    System = 23,  // str command -> i32 rc
+    Tpa = 24,     // str fn, blob args -> i32 rc, blob out (qz_tpa_* queries)
+    Log = 25,     // u32 level, str line -> i32 rc (copy of syslog-level lines for `platform log`)
+
+    // ---- CLI connection ----
+    // fed -> apsim, after the vector initializers ran: u32 count, count x u32 command id
+    CliVectors = 40,
+    // fed -> apsim: debug flags registered: u32 count, count x (str module, str name, u32 bit, u32 lib)
+    CliFlags = 41,
+    // apsim -> fed: u32 command id, u32 command type, blob argument record (without the 8-byte header)
+    CliCommand = 42,
+    // fed -> apsim while a command runs: str text (what qz_cli_printf printed)
+    CliOutput = 43,
+    // fed -> apsim, command finished: i32 rc, u32 n, n x (u32 tlv type, u32 command id, blob data);
+    // delayed commands come as tlv type kTlvDelay with the text as data
+    CliDone = 44,
+    // apsim -> fed: build the running configuration (reply: CliDone with the records)
+    CliRunCfg = 45,
+    // apsim -> fed: u32 on, str module, str flag -> CliDone (rc 0, or -1 for an unknown flag)
+    CliDebug = 46,
+
+    // ---- EVENT connection ----
+    // fed -> apsim: u32 kernel (0 platform event, 1 kernel event), u32 event (no reply)
+    Subscribe = 60,
+    Unsubscribe = 61,
+    // apsim -> fed: u32 kernel, u32 event, blob payload; fed answers EventAck when the handler returned
+    Event = 62,
+    EventAck = 63,
+
+    // ---- TIMER connection (driven clock) ----
+    // apsim -> fed: -> TimerNext reply: u32 has, u64 due_ms (earliest armed platform timer)
+    TimerNext = 70,
+    // apsim -> fed: u64 now_ms; fed runs every callback due at or before now -> reply TimerFire: i32 0
+    TimerFire = 71,
+
+    // ---- CTL connection (fedctl) ----
+    // fedctl -> apsim: str line -> any number of CtlOutput, then CtlEnd
+    CtlLine = 80,
+    CtlOutput = 81,  // str text
+    CtlEnd = 82,     // i32 rc
+    // fedctl -> apsim: str partial line -> CtlComplete reply: u32 n, n x str word
+    CtlComplete = 83,
+};
+
+inline constexpr std::uint32_t kTlvRecord = 7;    // command record (argument structure)
+inline constexpr std::uint32_t kTlvText = 22;     // command id + text
+inline constexpr std::uint32_t kTlvDelay = 1000;  // qz_cli_agent_add_delay_cmd text
+
+// Shared clock page DIR/clock, written by apsim, read by fed (mmap).
+// mode 0: real: uptime = CLOCK_MONOTONIC - boot_ns. mode 1: driven: uptime = driven_ms.
+struct ClockPage {
+    std::uint32_t magic;  // kClockMagic once initialised
+    std::uint32_t mode;
+    std::uint64_t boot_ns;
+    std::uint64_t driven_ms;  // written atomically (std::atomic_ref)
+};
+inline constexpr std::uint32_t kClockMagic = 0x71636c6bu;
+static_assert(sizeof(ClockPage) == 24);
+
+// FE control library functions carried by Op::Fe. Args/out records: platform/fe.cpp.
+enum class FeFn : std::uint32_t {
+    SetBoolean = 1,  // args: u32 value, u32 id, str text -> out: -
+    SetInt = 2,      // args: u32 value, u32 id, str text
+    GetBoolean = 3,  // args: u32 id, str text -> out: u32 value
+    GetInt = 4,      // args: u32 id, str text -> out: u32 value
+};
+
+}  // namespace proto

@@ -1,0 +1,172 @@
+// Platform services library: the qz_ calls fed makes, with the device's names,
+// argument orders and failure convention (negative on failure unless noted).
+//
+// On a development machine the library reaches apsim, the simulated access
+// point, over DIR/apsim.sock (DIR from $QZ_RUN_DIR). Unit tests plug an
+// in-process backend in instead (platform/backend.h).
+#pragma once
+
+#include <pthread.h>
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// ---- formatted output: printf formats plus %i (IPv4 u32 held in network order)
+// ---- and %m (pointer to a 6-byte MAC address, printed xx:xx:xx:xx:xx:xx)
+int qz_vsnprintf(char* buf, std::size_t size, const char* fmt, va_list ap);
+int qz_snprintf(char* buf, std::size_t size, const char* fmt, ...);
+int qz_sprintf(char* buf, const char* fmt, ...);  // caller's buffer must be large enough
+int qz_printf(const char* fmt, ...);              // console: fed's stdout
+std::string qz_vformat(const char* fmt, va_list ap);
+std::string qz_format(const char* fmt, ...);
+
+// ---- logging (system log and DIR/messages)
+void qz_log(int level, const char* fmt, ...);
+void qz_log_flash(int level, const char* fmt, ...);
+void __qz_err(const char* tag, int line, const char* fmt, ...);
+void __qz_dbg(const char* tag, int line, const char* flag, const char* fmt, ...);
+void qz_hexdump(const void* buf, int len);
+// syslog(3) at a raw priority, also copied to DIR/messages as "<prio> text".
+void qz_syslog(int priority, const char* fmt, ...);
+
+// ---- debug flags
+// Makes `bit` of `*word` switchable by name ("debug fed NAME"); bit 0xFFFFFFFF is "all".
+int qz_register_debug_flag(const char* module, const char* name, std::uint32_t* word,
+                           std::uint32_t bit);
+int qz_register_dbg_lib_flag(const char* module, const char* name, std::uint32_t* word,
+                             std::uint32_t bit);
+// Sets or clears a registered flag; 0, or -1 when module/name is not registered.
+int qz_debug_flag_set(const char* module, const char* name, bool on);
+
+// ---- threads and timers (timer intervals in seconds of system up-time)
+int qz_pthread_create(pthread_t* thread, void* (*start)(void*), void* arg, int priority,
+                      int stack_size, int detached);
+using qz_pmpt_timer_t = std::uintptr_t;  // 0 = no timer
+using qz_pmpt_timer_fn = void (*)(qz_pmpt_timer_t timer, void* arg);
+int qz_pmpt_timer_init(int flags);
+qz_pmpt_timer_t qz_pmpt_timer_create(qz_pmpt_timer_fn fn, void* arg);
+int qz_pmpt_timer_start(qz_pmpt_timer_t timer, std::uint32_t seconds);
+int qz_pmpt_timer_continue(qz_pmpt_timer_t timer, std::uint32_t seconds);
+int qz_pmpt_timer_stop(qz_pmpt_timer_t timer);
+std::uint32_t qz_sys_up_sec();
+int qz_get_system_uptime(std::uint32_t* seconds);
+int qz_sys_ready();
+
+// ---- process monitor
+int qz_pm_init(int module);  // -1 is failure
+int qz_pm_setstate(int module, int state);
+int qz_pm_cleanup(int module);
+
+// ---- CLI agent
+// Command context: its third 32-bit word is the command type.
+struct qz_cli_cmd_t {
+    std::uint32_t session;
+    std::uint32_t cmd_id;
+    std::uint32_t type;  // QZ_CMD_TYPE_SET 0, QZ_CMD_TYPE_NO 2
+    void* priv;          // library-owned output state
+};
+inline constexpr std::uint32_t QZ_CMD_TYPE_SET = 0;
+inline constexpr std::uint32_t QZ_CMD_TYPE_NO = 2;
+inline std::uint32_t QZ_CMD_TYPE(const void* ctx) {
+    return static_cast<const qz_cli_cmd_t*>(ctx)->type;
+}
+inline constexpr std::uint16_t QZ_CLI_IPC_STRUCT_T = 17;
+
+// The record list handed to an unpacker: records of u16 type, u16 reserved,
+// u32 record length (whole record), then the data from byte 8.
+struct qz_cli_ipc_cursor_t {
+    const std::uint8_t* base;
+    int len;
+    int pos;
+    int count;
+    int index;
+};
+void qz_cli_ipc_cursor_init(qz_cli_ipc_cursor_t* cur, const void* list, int len);
+// Next record, or nullptr at the end or on a malformed list.
+const std::uint8_t* qz_cli_ipc_next(qz_cli_ipc_cursor_t* cur);
+std::uint16_t qz_cli_ipc_type(const std::uint8_t* rec);
+
+using qz_cli_vector_init_fn = int (*)();
+using qz_cli_unpack_fn = int (*)(void* ctx, const void* list, int len);
+using qz_cfg_gen_fn = int (*)(void* out, void* arg);
+int qz_add_cli_vector_initializer(qz_cli_vector_init_fn fn);
+int qz_start_cli_agent(int module, int flag, pthread_t* thread);
+int qz_reg_cmd_vector(int flags, std::uint32_t cmd, qz_cli_unpack_fn fn);
+int qz_reg_cfg_generator(qz_cfg_gen_fn fn, void* arg);
+int qz_cli_printf(void* ctx, const char* fmt, ...);
+int qz_cli_agent_add_tlv(void* out, std::uint32_t cmd, const void* data, int len, int type);
+int qz_cli_agent_add_tlv_msg(void* out, const void* data, int len, int type);
+int qz_cli_agent_add_delay_cmd(void* out, int flags, const char* text);
+
+// ---- event bus
+using qz_event_handler_fn = void (*)(std::uint32_t event, std::uint32_t len, const void* payload);
+int qz_event_init(int module, pthread_t* thread);
+int qz_event_subscribe(std::uint32_t event, qz_event_handler_fn fn);
+int qz_kevent_subscribe(std::uint32_t kevent, qz_event_handler_fn fn);
+int qz_event_unsubscribe(std::uint32_t event);
+int qz_event_cleanup();
+int qz_event_send(std::uint32_t event, std::uint32_t len, const void* payload);
+const char* qz_eventid_to_name(std::uint32_t event);
+
+// ---- kernel message service
+inline constexpr int MPI_MSG_SIZE_MAX = 256;
+int qz_mpi_open(int module);
+void* qz_mpi_malloc(std::size_t size);
+// Sends a 20-byte kernel request message and returns when the kernel carried it out.
+int qz_mpi_sendto_kernel(int handle, void* msg, int len, int flags);
+void qz_mpi_free(void* buf);
+int qz_mpi_close(int handle);
+// A 32-bit reference to memory of this process, for the address words of a
+// kernel request message (a pointer does not fit 32 bits on a 64-bit host).
+// Valid until the next qz_mpi_sendto_kernel that uses it returns.
+std::uint32_t qz_mpi_ref(void* p, std::size_t size);
+
+// ---- configuration library
+int qz_dcd_lib_init();
+int qz_dcd_lib_cleanup();
+// Kernel interface name -> user-visible name (17 bytes); 0 on success, non-zero if unknown.
+int qz_dcd_int_ifname_to_user_ifname(const char* kname, char* uname);
+int qz_dcd_user_ifname_to_int_ifname(const char* uname, char* kname);
+
+// ---- key-value files (gdbm)
+struct qz_db;
+using qz_db_t = qz_db*;
+inline constexpr int QZ_DB_RW = 5;
+qz_db_t qz_db_open_ex(const char* path, int flags);
+int qz_db_store(qz_db_t db, const void* key, int klen, const void* val, int vlen);
+// Copies the value into buf (at most bufsize bytes); returns its length, or -1.
+int qz_db_fetch(qz_db_t db, const void* key, int klen, void* buf, int bufsize);
+int qz_db_fetch_bykey(qz_db_t db, const void* key, int klen, void* buf, int bufsize);
+int qz_db_delete_ex(qz_db_t db, const void* key, int klen, int flags);
+int qz_db_count(qz_db_t db);
+using qz_db_foreach_fn = int (*)(const void* key, int klen, const void* val, int vlen, void* arg);
+int qz_db_foreach(qz_db_t db, qz_db_foreach_fn fn, void* arg);
+int qz_db_close(qz_db_t db);
+
+// ---- neighbour communication
+using qz_hc_recv_fn = void (*)(std::uint32_t ignored, std::uint32_t len, const void* data);
+struct qz_hc_reg_t {
+    std::uint32_t module;
+    std::uint32_t kind;
+    std::uint32_t flags;
+    qz_hc_recv_fn recv;
+    std::uint32_t reserved;
+};
+int qz_hc_register(const qz_hc_reg_t* reg);
+int qz_hc3u_broadcast_nbr(const void* buf, int len);
+
+// ---- system wrappers
+int qz_open(const char* path, int flags);
+int qz_read(int fd, void* buf, std::size_t n);
+int qz_ioctl(int fd, unsigned long request, void* arg);
+int qz_close(int fd);
+int qz_system(const char* command);
+int qz_gethostbyname(const char* name, std::uint32_t* addr);  // addr in network order
+int qz_is_ethernet_ifname(const char* name);
+// Makes a name safe to stand in a command line: quoted when it holds blanks or quotes.
+int qz_str_to_user_str(const char* src, char* dst, std::size_t size);
+// Where a device path (/proc/net/dev, /tmp/db/...) lives for this access point.
+std::string qz_fs_path(std::string_view device_path);
