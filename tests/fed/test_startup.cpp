@@ -1,0 +1,179 @@
+// Start-up order, fatal steps and the assertion routine.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "fed/qz_assert.h"
+#include "fed/qz_fed_hooks.h"
+#include "fed/qz_fed_main.h"
+#include "tests/fed/backend.h"
+
+namespace {
+
+TEST(Assertion, TrimsLeadingDotsAndSlashes) {
+    EXPECT_STREQ(qz_assert_trim_path("./fed/qz_fed_msg.cpp"), "fed/qz_fed_msg.cpp");
+    EXPECT_STREQ(qz_assert_trim_path("../alg/qz_alg_main.cpp"), "alg/qz_alg_main.cpp");
+    EXPECT_STREQ(qz_assert_trim_path("/abs/path.c"), "abs/path.c");
+    EXPECT_STREQ(qz_assert_trim_path("qz_fed_main"), "qz_fed_main");
+    EXPECT_STREQ(qz_assert_trim_path("a/./b"), "a/./b");
+    EXPECT_STREQ(qz_assert_trim_path("..."), "");
+}
+
+TEST(AssertionDeathTest, WritesBothLinesThenAborts) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    fedtest::Backend be;
+    EXPECT_EXIT(qz_assert_fail("p->type==QZ_CLI_IPC_STRUCT_T", "./mgt/cli/fed/qz_cli_agt_auto", 42),
+                testing::KilledBySignal(SIGABRT), "");
+    std::string log = be.log();
+    EXPECT_NE(log.find("<15> Assertion (p->type==QZ_CLI_IPC_STRUCT_T) failed at "
+                       "mgt/cli/fed/qz_cli_agt_auto:42"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("### Assertion (p->type==QZ_CLI_IPC_STRUCT_T) failed at "
+                       "mgt/cli/fed/qz_cli_agt_auto:42"),
+              std::string::npos);
+    EXPECT_LT(log.find("<15> Assertion"), log.find("### Assertion"));
+}
+
+// Runs the start-up thread in a child that must die through the fatal stop,
+// and returns the platform calls and the log it left.
+struct Outcome {
+    std::string log;
+    std::vector<std::string> calls;
+};
+
+class StartupDeathTest : public ::testing::Test {
+   protected:
+    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+    void expect_fatal(const char* message) {
+        EXPECT_EXIT(qz_fed_startup_thread(nullptr), testing::KilledBySignal(SIGABRT), "");
+        std::string log = be.log();
+        auto msg = log.find(message);
+        auto stop = log.find("Assertion (FALSE) failed at qz_fed_main:80");
+        EXPECT_NE(msg, std::string::npos) << log;
+        EXPECT_NE(stop, std::string::npos) << log;
+        EXPECT_LT(msg, stop);
+        EXPECT_EQ(log.find("FED module initialized"), std::string::npos);
+    }
+    fedtest::Backend be;
+};
+
+TEST_F(StartupDeathTest, CliAgentFailure) {
+    be.faults["qz_start_cli_agent"] = -1;
+    expect_fatal("Failed to start CLI agent");
+}
+
+TEST_F(StartupDeathTest, KernelChannelFailure) {
+    be.faults["qz_mpi_open"] = -1;
+    expect_fatal("fed IPC init failed!!!");
+}
+
+TEST_F(StartupDeathTest, PolicyStoreDirectoryFailure) {
+    // A plain file where the store's parent directory should be.
+    ASSERT_EQ(std::system(("touch " + be.dir + "/tmp").c_str()), 0);
+    expect_fatal("fed ip-policy mapping init failed!");
+}
+
+TEST_F(StartupDeathTest, ConfigurationLibraryFailure) {
+    be.faults["qz_dcd_lib_init"] = -1;
+    expect_fatal("Failed to initialize dcd fe ipc");
+}
+
+TEST_F(StartupDeathTest, EventLibraryFailure) {
+    be.faults["qz_event_init"] = -1;
+    expect_fatal("Failed to initialize event thread");
+    EXPECT_NE(be.log().find("qz_event_init failed"), std::string::npos);
+}
+
+TEST_F(StartupDeathTest, ProcessMonitorFailureReleasesFirst) {
+    be.faults["qz_pm_init"] = -1;
+    expect_fatal("Failed to init the pm!");
+}
+
+// Without the filler calls of the library (fault checks, logs), the platform
+// calls of a start-up in their order.
+std::vector<std::string> main_calls(const std::vector<std::string>& calls) {
+    std::vector<std::string> out;
+    for (const auto& c : calls)
+        if (c.rfind("Fault:", 0) != 0) out.push_back(c);
+    return out;
+}
+
+int run_startup_child() {
+    pid_t pid = fork();
+    if (pid == 0) {
+        qz_fed_startup_thread(nullptr);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+TEST(Startup, ProcessMonitorFailureReleasesLibraryAndEventsBeforeStopping) {
+    fedtest::Backend be;
+    be.faults["qz_pm_init"] = -1;
+    int status = run_startup_child();
+    ASSERT_TRUE(WIFSIGNALED(status));
+    auto calls = main_calls(be.call_file());
+    std::vector<std::string> expect = {"MpiOpen", "DcdInit", "PmInit", "DcdCleanup"};
+    EXPECT_EQ(calls, expect);
+    EXPECT_NE(be.log().find("Failed to init the pm!"), std::string::npos);
+}
+
+TEST(Startup, OrderOfAStartAndAShutdown) {
+    fedtest::Backend be;
+    int status = run_startup_child();
+    ASSERT_TRUE(WIFEXITED(status));
+    auto calls = main_calls(be.call_file());
+    std::vector<std::string> expect = {"MpiOpen",    "DcdInit",   "PmInit",
+                                       "PmSetState", "PmCleanup", "DcdCleanup"};
+    EXPECT_EQ(calls, expect);
+    std::string log = be.log();
+    EXPECT_NE(log.find("<6> FED module initialized"), std::string::npos) << log;
+}
+
+TEST(Startup, OtherNegativeProcessMonitorResultIsNotFailure) {
+    fedtest::Backend be;
+    be.faults["qz_pm_init"] = -2;
+    // Event and CLI threads end at once without apsim; start-up then shuts down.
+    int status = run_startup_child();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_NE(be.log().find("FED module initialized"), std::string::npos);
+}
+
+TEST(Startup, ExistingStoreIsLoadedMissingOneIsCreated) {
+    static int loads = 0;
+    fedtest::Backend be;
+    auto saved = qz_fed_hooks;
+    qz_fed_hooks.db_load = [] { return ++loads, -1; };  // its result is ignored
+    pid_t pid = fork();
+    if (pid == 0) {
+        qz_fed_startup_thread(nullptr);
+        _exit(loads);  // nothing to load on the first run
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    struct stat st;
+    EXPECT_EQ(stat((be.dir + "/tmp/db/fed").c_str(), &st), 0);
+
+    pid = fork();
+    if (pid == 0) {
+        qz_fed_startup_thread(nullptr);
+        _exit(loads);
+    }
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    qz_fed_hooks = saved;
+}
+
+}  // namespace
