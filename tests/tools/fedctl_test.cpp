@@ -1,0 +1,291 @@
+// fedctl against a fake apsim: command text, frames, and the program's own
+// behaviour (bytes printed, exit status) as scripts and operators see it.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "platform/wire.h"
+#include "tools/ctl.h"
+
+namespace {
+
+struct WordsCase {
+    std::vector<std::string> words;
+    std::string line;
+};
+
+TEST(FedctlText, JoinQuotesOnlyWhatNeedsItAndSplitUndoesIt) {
+    const WordsCase cases[] = {
+        {{"service", "my svc", "protocol", "tcp"}, R"(service "my svc" protocol tcp)"},
+        {{"show", "service"}, "show service"},
+        {{"a\"b"}, R"("a\"b")"},
+        {{"back\\slash"}, R"("back\\slash")"},
+        {{"it's"}, R"("it's")"},
+        {{"tab\there"}, "\"tab\there\""},
+        {{"x", ""}, R"(x "")"},
+        {{"ip-policy", "p", "from", "10.0.0.1/24"}, "ip-policy p from 10.0.0.1/24"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(fedctl::join_words(c.words), c.line);
+        std::vector<std::string> back;
+        ASSERT_TRUE(fedctl::split_words(c.line, back)) << c.line;
+        EXPECT_EQ(back, c.words) << c.line;
+    }
+}
+
+TEST(FedctlText, SplitHandlesBlanksAndRefusesOpenQuote) {
+    std::vector<std::string> w;
+    ASSERT_TRUE(fedctl::split_words("  show\t\tip-policy  ", w));
+    EXPECT_EQ(w, (std::vector<std::string>{"show", "ip-policy"}));
+    ASSERT_TRUE(fedctl::split_words(R"(a"b c"d)", w));
+    EXPECT_EQ(w, (std::vector<std::string>{"ab cd"}));
+    EXPECT_FALSE(fedctl::split_words(R"(service "my svc)", w));
+    EXPECT_FALSE(fedctl::split_words(R"("ends in escape\")", w));
+}
+
+TEST(FedctlText, ReplayFileBecomesAbsolute) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"replay a.pcap", "replay /w/a.pcap"},
+        {"replay sub/a.pcap --clock now --json", "replay /w/sub/a.pcap --clock now --json"},
+        {R"(replay "my cap.pcap")", R"(replay "/w/my cap.pcap")"},
+        {"replay /abs/a.pcap", "replay /abs/a.pcap"},
+        {"replay --help", "replay --help"},
+        {"replay", "replay"},
+        {"show replay x", "show replay x"},
+        {R"(service "open)", R"(service "open)"},
+    };
+    for (const auto& [in, want] : cases) EXPECT_EQ(fedctl::resolve_line(in, "/w"), want) << in;
+}
+
+TEST(FedctlFrame, HeaderIsLengthOpZeroInHostOrder) {
+    int sv[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
+    const std::uint8_t payload[] = {1, 2, 3};
+    ASSERT_TRUE(fedctl::send_frame(sv[0], proto::Op::CtlLine, payload));
+    std::uint8_t got[11] = {};
+    ASSERT_EQ(::read(sv[1], got, sizeof got), 11);
+    std::uint8_t want[11] = {};
+    wire::store_h<std::uint32_t>(want, 7);
+    wire::store_h<std::uint16_t>(want + 4, static_cast<std::uint16_t>(proto::Op::CtlLine));
+    std::memcpy(want + 8, payload, 3);
+    EXPECT_EQ(std::memcmp(got, want, sizeof want), 0);
+    ::close(sv[0]);
+    ::close(sv[1]);
+}
+
+TEST(FedctlFrame, BadOrShortFramesAreRefused) {
+    struct Case {
+        std::uint32_t len;
+        std::size_t body;  // bytes actually sent after the header
+        bool ok;
+    };
+    const Case cases[] = {
+        {4, 0, true}, {6, 2, true}, {3, 0, false}, {proto::kMaxFrame + 1, 0, false}, {10, 5, false},
+    };
+    for (const auto& c : cases) {
+        int sv[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
+        wire::Writer w;
+        w.h32(c.len).h16(static_cast<std::uint16_t>(proto::Op::CtlEnd)).h16(0);
+        w.buf().resize(w.buf().size() + c.body);
+        ASSERT_EQ(::write(sv[0], w.buf().data(), w.buf().size()),
+                  static_cast<ssize_t>(w.buf().size()));
+        ::close(sv[0]);
+        fedctl::Frame f;
+        EXPECT_EQ(fedctl::recv_frame(sv[1], f), c.ok) << c.len;
+        ::close(sv[1]);
+    }
+}
+
+// A stand-in apsim: answers HELLO, then each CtlLine from a table of replies
+// and each CtlComplete with a word list; records every line it was sent.
+struct Reply {
+    std::vector<std::string> out;
+    std::int32_t rc = 0;
+    bool hang_up = false;  // close the connection instead of answering
+};
+
+class FakeAp {
+   public:
+    explicit FakeAp(std::int32_t hello_rc = 0) : hello_rc_(hello_rc) {
+        char tmpl[] = "/tmp/fedctl-test-XXXXXX";
+        dir_ = ::mkdtemp(tmpl);
+        sockaddr_un sa{};
+        sa.sun_family = AF_UNIX;
+        std::string path = dir_ + "/" + proto::kSocketName;
+        std::strcpy(sa.sun_path, path.c_str());
+        lfd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        EXPECT_EQ(::bind(lfd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+        EXPECT_EQ(::listen(lfd_, 4), 0);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~FakeAp() {
+        ::shutdown(lfd_, SHUT_RDWR);
+        thread_.join();
+        ::close(lfd_);
+        std::filesystem::remove_all(dir_);
+    }
+    const std::string& dir() const { return dir_; }
+    void on(const std::string& line, Reply r) { replies_[line] = std::move(r); }
+    std::vector<std::string> completions;
+    std::vector<std::string> lines() {
+        std::lock_guard lk(m_);
+        return lines_;
+    }
+
+   private:
+    void serve() {
+        for (;;) {
+            int fd = ::accept(lfd_, nullptr, nullptr);
+            if (fd < 0) return;
+            session(fd);
+            ::close(fd);
+        }
+    }
+    void session(int fd) {
+        fedctl::Frame f;
+        while (fedctl::recv_frame(fd, f)) {
+            wire::Reader r(f.payload);
+            wire::Writer w;
+            if (f.op == proto::Op::Hello) {
+                EXPECT_EQ(r.h32(), static_cast<std::uint32_t>(proto::Kind::Ctl));
+                w.hi32(hello_rc_);
+                fedctl::send_frame(fd, proto::Op::Hello, w.span());
+            } else if (f.op == proto::Op::CtlComplete) {
+                w.h32(static_cast<std::uint32_t>(completions.size()));
+                for (const auto& c : completions) w.str(c);
+                fedctl::send_frame(fd, proto::Op::CtlComplete, w.span());
+            } else if (f.op == proto::Op::CtlLine) {
+                std::string line = r.str();
+                {
+                    std::lock_guard lk(m_);
+                    lines_.push_back(line);
+                }
+                Reply rep = replies_.count(line) ? replies_[line] : Reply{};
+                if (rep.hang_up) return;
+                for (const auto& o : rep.out) {
+                    wire::Writer ow;
+                    ow.str(o);
+                    fedctl::send_frame(fd, proto::Op::CtlOutput, ow.span());
+                }
+                w.hi32(rep.rc);
+                fedctl::send_frame(fd, proto::Op::CtlEnd, w.span());
+            }
+        }
+    }
+
+    std::string dir_;
+    int lfd_ = -1;
+    std::int32_t hello_rc_;
+    std::map<std::string, Reply> replies_;
+    std::mutex m_;
+    std::vector<std::string> lines_;
+    std::thread thread_;
+};
+
+struct Outcome {
+    int status;
+    std::string out;
+};
+
+// Runs the fedctl program with its stdin closed; 2>&1 when want_err.
+Outcome fedctl_run(const std::string& args, bool want_err = false) {
+    std::string cmd =
+        std::string(FEDCTL_BIN) + " " + args + " </dev/null" + (want_err ? " 2>&1" : "");
+    FILE* p = ::popen(cmd.c_str(), "r");
+    Outcome r{-1, {}};
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+TEST(FedctlProgram, OneCommandPrintsOutputByteForByte) {
+    FakeAp ap;
+    ap.on(R"(service "my svc" protocol tcp)", {{"line one\n", "  no newline", ""}, 0});
+    ap.on("show bad", {{"% Invalid input\n"}, -2});
+    Outcome ok = fedctl_run("-d " + ap.dir() + " service 'my svc' protocol tcp");
+    EXPECT_EQ(ok.status, 0);
+    EXPECT_EQ(ok.out, "line one\n  no newline");
+    Outcome bad = fedctl_run("-d " + ap.dir() + " show bad");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.out, "% Invalid input\n");
+    EXPECT_EQ(ap.lines(),
+              (std::vector<std::string>{R"(service "my svc" protocol tcp)", "show bad"}));
+}
+
+TEST(FedctlProgram, FileRunsEveryCommandAndReportsAnyFailure) {
+    FakeAp ap;
+    ap.on("two", {{"2\n"}, -1});
+    ap.on("three", {{"3\n"}, 0});
+    std::string file = ap.dir() + "/cmds";
+    std::ofstream(file) << "! running config\n\n   \n# note\none\r\ntwo\n  !x\nthree";
+    Outcome r = fedctl_run("-d " + ap.dir() + " -f " + file);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "2\n3\n");
+    EXPECT_EQ(ap.lines(), (std::vector<std::string>{"one", "two", "three"}));
+
+    std::ofstream(file) << "three\n";
+    EXPECT_EQ(fedctl_run("-d " + ap.dir() + " -f " + file).status, 0);
+}
+
+TEST(FedctlProgram, TroubleIsSaidAndExitsTwo) {
+    FakeAp refused(-1);
+    FakeAp hangs;
+    hangs.on("show x", {{}, 0, true});
+    const std::pair<std::string, std::string> cases[] = {
+        {"-d /nonexistent/ap show x", "fedctl: no access point at /nonexistent/ap\n"},
+        {"-d " + refused.dir() + " show x",
+         "fedctl: the access point at " + refused.dir() + " refused the connection\n"},
+        {"-d " + hangs.dir() + " show x", "fedctl: connection to apsim lost\n"},
+        {"-d " + hangs.dir() + " -f /nonexistent/file",
+         "fedctl: cannot read /nonexistent/file: No such file or directory\n"},
+    };
+    for (const auto& [args, msg] : cases) {
+        Outcome r = fedctl_run(args, true);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_EQ(r.out, msg) << args;
+    }
+    EXPECT_EQ(fedctl_run("-d " + hangs.dir() + " -x", true).status, 2);
+}
+
+TEST(FedctlProgram, DirComesFromFedDirAndReplayPathIsAbsolute) {
+    FakeAp ap;
+    std::string cmd = "cd /tmp && FED_DIR=" + ap.dir() + " " FEDCTL_BIN " replay cap.pcap --json";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(ap.lines(), (std::vector<std::string>{"replay /tmp/cap.pcap --json"}));
+}
+
+TEST(FedctlConn, CompleteReturnsWordsAndRefusesALyingCount) {
+    FakeAp ap;
+    ap.completions = {"service", "ip-policy", "NAME"};
+    fedctl::Conn c;
+    ASSERT_EQ(fedctl::connect_ap(ap.dir(), c), fedctl::ConnectResult::Ok);
+    auto words = fedctl::complete(c, "show ");
+    ASSERT_TRUE(words);
+    EXPECT_EQ(*words, ap.completions);
+
+    int sv[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
+    fedctl::Conn peer(sv[0]);
+    wire::Writer w;
+    w.h32(1000).str("only");
+    ASSERT_TRUE(fedctl::send_frame(sv[1], proto::Op::CtlComplete, w.span()));
+    EXPECT_FALSE(fedctl::complete(peer, "x"));
+    ::close(sv[1]);
+}
+
+}  // namespace

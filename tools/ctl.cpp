@@ -1,0 +1,218 @@
+#include "tools/ctl.h"
+
+#include <errno.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "platform/wire.h"
+
+namespace fedctl {
+
+namespace {
+
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool needs_quotes(std::string_view w) {
+    if (w.empty()) return true;
+    for (char c : w)
+        if (is_blank(c) || c == '"' || c == '\'' || c == '\\') return true;
+    return false;
+}
+
+bool write_all(int fd, const std::uint8_t* p, std::size_t n) {
+    while (n > 0) {
+        ssize_t k = ::send(fd, p, n, MSG_NOSIGNAL);
+        if (k < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += k;
+        n -= static_cast<std::size_t>(k);
+    }
+    return true;
+}
+
+bool read_all(int fd, std::uint8_t* p, std::size_t n) {
+    while (n > 0) {
+        ssize_t k = ::read(fd, p, n);
+        if (k < 0 && errno == EINTR) continue;
+        if (k <= 0) return false;
+        p += k;
+        n -= static_cast<std::size_t>(k);
+    }
+    return true;
+}
+
+// Frame header: u32 length of what follows, u16 op, u16 zero.
+constexpr std::size_t kHeader = 8;
+constexpr std::uint32_t kOpWords = 4;
+
+}  // namespace
+
+std::string quote_word(std::string_view w) {
+    if (!needs_quotes(w)) return std::string(w);
+    std::string q = "\"";
+    for (char c : w) {
+        if (c == '"' || c == '\\') q += '\\';
+        q += c;
+    }
+    q += '"';
+    return q;
+}
+
+std::string join_words(std::span<const std::string> words) {
+    std::string line;
+    for (const std::string& w : words) {
+        if (&w != words.data()) line += ' ';
+        line += quote_word(w);
+    }
+    return line;
+}
+
+bool split_words(std::string_view line, std::vector<std::string>& out) {
+    out.clear();
+    std::size_t i = 0;
+    while (i < line.size()) {
+        if (is_blank(line[i])) {
+            ++i;
+            continue;
+        }
+        std::string w;
+        while (i < line.size() && !is_blank(line[i])) {
+            if (line[i] != '"') {
+                w += line[i++];
+                continue;
+            }
+            ++i;  // opening quote
+            for (;;) {
+                if (i >= line.size()) return false;
+                char c = line[i++];
+                if (c == '"') break;
+                if (c == '\\' && i < line.size() && (line[i] == '"' || line[i] == '\\'))
+                    c = line[i++];
+                w += c;
+            }
+        }
+        out.push_back(std::move(w));
+    }
+    return true;
+}
+
+std::string resolve_line(std::string_view line, std::string_view cwd) {
+    std::vector<std::string> words;
+    if (!split_words(line, words) || words.size() < 2 || words[0] != "replay" ||
+        words[1].starts_with('/') || words[1].starts_with('-'))
+        return std::string(line);
+    words[1] = std::string(cwd) + "/" + words[1];
+    return join_words(words);
+}
+
+bool send_frame(int fd, proto::Op op, std::span<const std::uint8_t> payload) {
+    if (payload.size() > proto::kMaxFrame - kOpWords) return false;
+    wire::Writer w;
+    w.h32(static_cast<std::uint32_t>(payload.size() + kOpWords))
+        .h16(static_cast<std::uint16_t>(op))
+        .h16(0)
+        .bytes(payload.data(), payload.size());
+    return write_all(fd, w.buf().data(), w.buf().size());
+}
+
+bool recv_frame(int fd, Frame& f) {
+    std::uint8_t head[kHeader];
+    if (!read_all(fd, head, sizeof head)) return false;
+    wire::Reader r(head);
+    std::uint32_t len = r.h32();
+    f.op = static_cast<proto::Op>(r.h16());
+    if (len < kOpWords || len > proto::kMaxFrame) return false;
+    f.payload.resize(len - kOpWords);
+    return read_all(fd, f.payload.data(), f.payload.size());
+}
+
+Conn::~Conn() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+Conn& Conn::operator=(Conn&& o) noexcept {
+    if (this != &o) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = o.fd_;
+        o.fd_ = -1;
+    }
+    return *this;
+}
+
+ConnectResult connect_ap(const std::string& dir, Conn& conn) {
+    std::string path = dir + "/" + proto::kSocketName;
+    sockaddr_un sa{};
+    sa.sun_family = AF_UNIX;
+    if (path.size() >= sizeof sa.sun_path) return ConnectResult::Failed;
+    std::memcpy(sa.sun_path, path.c_str(), path.size() + 1);
+
+    Conn c(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!c.open()) return ConnectResult::Failed;
+    if (::connect(c.fd(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+        int e = errno;
+        return (e == ENOENT || e == ECONNREFUSED || e == ENOTDIR) ? ConnectResult::NoAccessPoint
+                                                                  : ConnectResult::Failed;
+    }
+
+    wire::Writer hello;
+    hello.h32(static_cast<std::uint32_t>(proto::Kind::Ctl))
+        .h32(static_cast<std::uint32_t>(::getpid()));
+    Frame reply;
+    if (!send_frame(c.fd(), proto::Op::Hello, hello.span()) || !recv_frame(c.fd(), reply) ||
+        reply.op != proto::Op::Hello)
+        return ConnectResult::Failed;
+    wire::Reader r(reply.payload);
+    std::int32_t rc = r.hi32();
+    if (!r.ok() || rc != 0) return ConnectResult::Refused;
+    conn = std::move(c);
+    return ConnectResult::Ok;
+}
+
+std::optional<std::int32_t> run_line(const Conn& conn, std::string_view line,
+                                     const std::function<void(std::string_view)>& out) {
+    wire::Writer w;
+    w.str(line);
+    if (!send_frame(conn.fd(), proto::Op::CtlLine, w.span())) return std::nullopt;
+    Frame f;
+    while (recv_frame(conn.fd(), f)) {
+        wire::Reader r(f.payload);
+        if (f.op == proto::Op::CtlOutput) {
+            std::string text = r.str();
+            if (!r.ok()) return std::nullopt;
+            out(text);
+        } else if (f.op == proto::Op::CtlEnd) {
+            std::int32_t rc = r.hi32();
+            if (!r.ok()) return std::nullopt;
+            return rc;
+        }
+        // Anything else is not for a command line; a newer apsim may send it.
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<std::string>> complete(const Conn& conn, std::string_view partial) {
+    wire::Writer w;
+    w.str(partial);
+    if (!send_frame(conn.fd(), proto::Op::CtlComplete, w.span())) return std::nullopt;
+    Frame f;
+    do {
+        if (!recv_frame(conn.fd(), f)) return std::nullopt;
+    } while (f.op != proto::Op::CtlComplete);
+    wire::Reader r(f.payload);
+    std::uint32_t n = r.h32();
+    std::vector<std::string> words;
+    // The count comes from the peer: each word costs at least its length word,
+    // so a lying count ends at the end of the payload.
+    for (std::uint32_t i = 0; i < n && r.ok(); ++i) words.push_back(r.str());
+    if (!r.ok()) return std::nullopt;
+    return words;
+}
+
+}  // namespace fedctl

@@ -1,0 +1,79 @@
+// fedctl's client side of the apsim control connection, without any terminal
+// handling, so that tests can drive it against a fake server.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/proto.h"
+
+namespace fedctl {
+
+// ---- command text ----
+
+// Returns w as one CLI word: wrapped in double quotes, with '"' and '\' escaped
+// by a backslash, when it is empty or holds a blank, tab or quote; as it is otherwise.
+std::string quote_word(std::string_view w);
+
+// Joins words with single blanks, quoting each as quote_word does.
+std::string join_words(std::span<const std::string> words);
+
+// Splits a line into words, undoing quote_word. Returns false on an unterminated quote.
+bool split_words(std::string_view line, std::vector<std::string>& out);
+
+// apsim resolves paths against its own directory: a "replay FILE ..." line gets
+// FILE made absolute against cwd. Other lines come back unchanged.
+std::string resolve_line(std::string_view line, std::string_view cwd);
+
+// ---- frames ----
+
+struct Frame {
+    proto::Op op{};
+    std::vector<std::uint8_t> payload;
+};
+
+// Writes one frame (u32 length, u16 op, u16 zero, payload). False on a write error.
+bool send_frame(int fd, proto::Op op, std::span<const std::uint8_t> payload);
+
+// Reads one frame. False on end of stream, a read error or a bad length.
+bool recv_frame(int fd, Frame& f);
+
+// ---- a control connection ----
+
+// Owns the socket of one CTL connection.
+class Conn {
+   public:
+    Conn() = default;
+    explicit Conn(int fd) : fd_(fd) {}
+    ~Conn();
+    Conn(Conn&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
+    Conn& operator=(Conn&& o) noexcept;
+    Conn(const Conn&) = delete;
+    Conn& operator=(const Conn&) = delete;
+    int fd() const { return fd_; }
+    bool open() const { return fd_ >= 0; }
+
+   private:
+    int fd_ = -1;
+};
+
+enum class ConnectResult { Ok, NoAccessPoint, Refused, Failed };
+
+// Connects to DIR/apsim.sock and says HELLO as a CTL connection.
+// NoAccessPoint: no socket, or nobody listening on it; Refused: apsim said no.
+ConnectResult connect_ap(const std::string& dir, Conn& conn);
+
+// Sends one command line; out() receives every CtlOutput text in order.
+// Returns CtlEnd's rc, or nothing when the connection failed.
+std::optional<std::int32_t> run_line(const Conn& conn, std::string_view line,
+                                     const std::function<void(std::string_view)>& out);
+
+// Asks apsim what may follow the partial line. Nothing when the connection failed.
+std::optional<std::vector<std::string>> complete(const Conn& conn, std::string_view partial);
+
+}  // namespace fedctl
