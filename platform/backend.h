@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/proto.h"
@@ -26,6 +27,16 @@ void set_local_backend(LocalFn fn, void* ctx);
 // Sends one CALL request and waits for its reply payload. Returns false when
 // the transport failed (no apsim); callers then fail with -1.
 bool call(proto::Op op, const wire::Writer& req, std::vector<std::uint8_t>& reply);
+
+// Sends one CALL request whose reply starts with an i32 rc. Returns that rc, or
+// -1 when the transport failed or the reply is too short; `rest` (optional)
+// receives the reply bytes after the rc.
+int call_rc(proto::Op op, const wire::Writer& req, std::vector<std::uint8_t>* rest = nullptr);
+
+// A library call by name (Op::Dcd, Op::Tpa): str fn, blob args -> i32 rc, blob out.
+// Returns rc (-1 on transport failure); `out` (optional) receives the out blob.
+int call_named(proto::Op op, std::string_view fn, std::span<const std::uint8_t> args,
+               std::vector<std::uint8_t>* out = nullptr);
 
 // Run directory of this access point ("" when none: device paths are used as they are).
 const std::string& run_dir();

@@ -2,20 +2,21 @@
 
 namespace {
 
-struct KcodeSize {
+struct KcodeRow {
     std::uint16_t code;
-    std::uint16_t size;
+    std::uint32_t size;
 };
 
-constexpr KcodeSize kSizes[] = {
-    {140, 8},  // notification interval read: i32 result, u32 seconds
-    {141, 8},  // notification interval set
+// One row per code; every record starts with the i32 result the kernel writes.
+constexpr KcodeRow kKcodes[] = {
+    {140, 8},  // read notification interval: i32 result, u32 interval (seconds)
+    {141, 8},  // set notification interval: i32 result, u32 interval (seconds)
 };
 
 }  // namespace
 
 std::size_t kcode_record_size(std::uint16_t code) {
-    for (const KcodeSize& k : kSizes)
-        if (k.code == code) return k.size;
+    for (const KcodeRow& row : kKcodes)
+        if (row.code == code) return row.size;
     return 0;
 }

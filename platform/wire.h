@@ -139,8 +139,12 @@ class Writer {
     Writer& hi32(std::int32_t v) { return h(v); }
     Writer& h64(std::uint64_t v) { return h(v); }
     Writer& bytes(const void* p, std::size_t n) {
-        const auto* b = static_cast<const std::uint8_t*>(p);
-        buf_.insert(buf_.end(), b, b + n);
+        // resize + memcpy rather than insert, and an explicit size bound:
+        // GCC 12 reports false -Wstringop-overflow warnings otherwise at -O2.
+        std::size_t at = buf_.size();
+        if (n == 0 || n > buf_.max_size() - at) return *this;
+        buf_.resize(at + n);
+        std::memcpy(buf_.data() + at, p, n);
         return *this;
     }
     Writer& blob(std::span<const std::uint8_t> v) {
