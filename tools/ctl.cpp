@@ -24,34 +24,6 @@ bool needs_quotes(std::string_view w) {
     return false;
 }
 
-bool write_all(int fd, const std::uint8_t* p, std::size_t n) {
-    while (n > 0) {
-        ssize_t k = ::send(fd, p, n, MSG_NOSIGNAL);
-        if (k < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += k;
-        n -= static_cast<std::size_t>(k);
-    }
-    return true;
-}
-
-bool read_all(int fd, std::uint8_t* p, std::size_t n) {
-    while (n > 0) {
-        ssize_t k = ::read(fd, p, n);
-        if (k < 0 && errno == EINTR) continue;
-        if (k <= 0) return false;
-        p += k;
-        n -= static_cast<std::size_t>(k);
-    }
-    return true;
-}
-
-// Frame header: u32 length of what follows, u16 op, u16 zero.
-constexpr std::size_t kHeader = 8;
-constexpr std::uint32_t kOpWords = 4;
-
 }  // namespace
 
 std::string quote_word(std::string_view w) {
@@ -112,50 +84,16 @@ std::string resolve_line(std::string_view line, std::string_view cwd) {
     return join_words(words);
 }
 
-bool send_frame(int fd, proto::Op op, std::span<const std::uint8_t> payload) {
-    if (payload.size() > proto::kMaxFrame - kOpWords) return false;
-    wire::Writer w;
-    w.h32(static_cast<std::uint32_t>(payload.size() + kOpWords))
-        .h16(static_cast<std::uint16_t>(op))
-        .h16(0)
-        .bytes(payload.data(), payload.size());
-    return write_all(fd, w.buf().data(), w.buf().size());
-}
-
-bool recv_frame(int fd, Frame& f) {
-    std::uint8_t head[kHeader];
-    if (!read_all(fd, head, sizeof head)) return false;
-    wire::Reader r(head);
-    std::uint32_t len = r.h32();
-    f.op = static_cast<proto::Op>(r.h16());
-    if (len < kOpWords || len > proto::kMaxFrame) return false;
-    f.payload.resize(len - kOpWords);
-    return read_all(fd, f.payload.data(), f.payload.size());
-}
-
-Conn::~Conn() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-Conn& Conn::operator=(Conn&& o) noexcept {
-    if (this != &o) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = o.fd_;
-        o.fd_ = -1;
-    }
-    return *this;
-}
-
-ConnectResult connect_ap(const std::string& dir, Conn& conn) {
+ConnectResult connect_ap(const std::string& dir, plat::Fd& conn) {
     std::string path = dir + "/" + proto::kSocketName;
     sockaddr_un sa{};
     sa.sun_family = AF_UNIX;
     if (path.size() >= sizeof sa.sun_path) return ConnectResult::Failed;
     std::memcpy(sa.sun_path, path.c_str(), path.size() + 1);
 
-    Conn c(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!c.open()) return ConnectResult::Failed;
-    if (::connect(c.fd(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+    plat::Fd c(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!c.valid()) return ConnectResult::Failed;
+    if (::connect(c.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
         int e = errno;
         return (e == ENOENT || e == ECONNREFUSED || e == ENOTDIR) ? ConnectResult::NoAccessPoint
                                                                   : ConnectResult::Failed;
@@ -164,30 +102,32 @@ ConnectResult connect_ap(const std::string& dir, Conn& conn) {
     wire::Writer hello;
     hello.h32(static_cast<std::uint32_t>(proto::Kind::Ctl))
         .h32(static_cast<std::uint32_t>(::getpid()));
-    Frame reply;
-    if (!send_frame(c.fd(), proto::Op::Hello, hello.span()) || !recv_frame(c.fd(), reply) ||
-        reply.op != proto::Op::Hello)
+    proto::Op op{};
+    std::vector<std::uint8_t> reply;
+    if (!plat::write_frame(c.get(), proto::Op::Hello, hello.span()) ||
+        !plat::read_frame(c.get(), op, reply) || op != proto::Op::Hello)
         return ConnectResult::Failed;
-    wire::Reader r(reply.payload);
+    wire::Reader r(reply);
     std::int32_t rc = r.hi32();
     if (!r.ok() || rc != 0) return ConnectResult::Refused;
     conn = std::move(c);
     return ConnectResult::Ok;
 }
 
-std::optional<std::int32_t> run_line(const Conn& conn, std::string_view line,
+std::optional<std::int32_t> run_line(int fd, std::string_view line,
                                      const std::function<void(std::string_view)>& out) {
     wire::Writer w;
     w.str(line);
-    if (!send_frame(conn.fd(), proto::Op::CtlLine, w.span())) return std::nullopt;
-    Frame f;
-    while (recv_frame(conn.fd(), f)) {
-        wire::Reader r(f.payload);
-        if (f.op == proto::Op::CtlOutput) {
+    if (!plat::write_frame(fd, proto::Op::CtlLine, w.span())) return std::nullopt;
+    proto::Op op{};
+    std::vector<std::uint8_t> payload;
+    while (plat::read_frame(fd, op, payload)) {
+        wire::Reader r(payload);
+        if (op == proto::Op::CtlOutput) {
             std::string text = r.str();
             if (!r.ok()) return std::nullopt;
             out(text);
-        } else if (f.op == proto::Op::CtlEnd) {
+        } else if (op == proto::Op::CtlEnd) {
             std::int32_t rc = r.hi32();
             if (!r.ok()) return std::nullopt;
             return rc;
@@ -197,15 +137,16 @@ std::optional<std::int32_t> run_line(const Conn& conn, std::string_view line,
     return std::nullopt;
 }
 
-std::optional<std::vector<std::string>> complete(const Conn& conn, std::string_view partial) {
+std::optional<std::vector<std::string>> complete(int fd, std::string_view partial) {
     wire::Writer w;
     w.str(partial);
-    if (!send_frame(conn.fd(), proto::Op::CtlComplete, w.span())) return std::nullopt;
-    Frame f;
+    if (!plat::write_frame(fd, proto::Op::CtlComplete, w.span())) return std::nullopt;
+    proto::Op op{};
+    std::vector<std::uint8_t> payload;
     do {
-        if (!recv_frame(conn.fd(), f)) return std::nullopt;
-    } while (f.op != proto::Op::CtlComplete);
-    wire::Reader r(f.payload);
+        if (!plat::read_frame(fd, op, payload)) return std::nullopt;
+    } while (op != proto::Op::CtlComplete);
+    wire::Reader r(payload);
     std::uint32_t n = r.h32();
     std::vector<std::string> words;
     // The count comes from the peer: each word costs at least its length word,

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/proto.h"
+#include "platform/frame.h"
 
 namespace fedctl {
 
@@ -30,50 +30,20 @@ bool split_words(std::string_view line, std::vector<std::string>& out);
 // FILE made absolute against cwd. Other lines come back unchanged.
 std::string resolve_line(std::string_view line, std::string_view cwd);
 
-// ---- frames ----
-
-struct Frame {
-    proto::Op op{};
-    std::vector<std::uint8_t> payload;
-};
-
-// Writes one frame (u32 length, u16 op, u16 zero, payload). False on a write error.
-bool send_frame(int fd, proto::Op op, std::span<const std::uint8_t> payload);
-
-// Reads one frame. False on end of stream, a read error or a bad length.
-bool recv_frame(int fd, Frame& f);
-
 // ---- a control connection ----
-
-// Owns the socket of one CTL connection.
-class Conn {
-   public:
-    Conn() = default;
-    explicit Conn(int fd) : fd_(fd) {}
-    ~Conn();
-    Conn(Conn&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
-    Conn& operator=(Conn&& o) noexcept;
-    Conn(const Conn&) = delete;
-    Conn& operator=(const Conn&) = delete;
-    int fd() const { return fd_; }
-    bool open() const { return fd_ >= 0; }
-
-   private:
-    int fd_ = -1;
-};
 
 enum class ConnectResult { Ok, NoAccessPoint, Refused, Failed };
 
 // Connects to DIR/apsim.sock and says HELLO as a CTL connection.
 // NoAccessPoint: no socket, or nobody listening on it; Refused: apsim said no.
-ConnectResult connect_ap(const std::string& dir, Conn& conn);
+ConnectResult connect_ap(const std::string& dir, plat::Fd& conn);
 
 // Sends one command line; out() receives every CtlOutput text in order.
 // Returns CtlEnd's rc, or nothing when the connection failed.
-std::optional<std::int32_t> run_line(const Conn& conn, std::string_view line,
+std::optional<std::int32_t> run_line(int fd, std::string_view line,
                                      const std::function<void(std::string_view)>& out);
 
 // Asks apsim what may follow the partial line. Nothing when the connection failed.
-std::optional<std::vector<std::string>> complete(const Conn& conn, std::string_view partial);
+std::optional<std::vector<std::string>> complete(int fd, std::string_view partial);
 
 }  // namespace fedctl

@@ -82,7 +82,7 @@ void print_text(std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
-bool connect_or_say(const std::string& dir, fedctl::Conn& conn) {
+bool connect_or_say(const std::string& dir, plat::Fd& conn) {
     switch (fedctl::connect_ap(dir, conn)) {
         case fedctl::ConnectResult::Ok:
             return true;
@@ -101,8 +101,8 @@ bool connect_or_say(const std::string& dir, fedctl::Conn& conn) {
 }
 
 // Runs one line; kExitTrouble when the connection broke.
-int run_one(const fedctl::Conn& conn, const std::string& line, const std::string& cwd) {
-    auto rc = fedctl::run_line(conn, fedctl::resolve_line(line, cwd), print_text);
+int run_one(int fd, const std::string& line, const std::string& cwd) {
+    auto rc = fedctl::run_line(fd, fedctl::resolve_line(line, cwd), print_text);
     std::fflush(stdout);
     if (!rc) {
         std::fputs("fedctl: connection to apsim lost\n", stderr);
@@ -117,13 +117,13 @@ bool is_comment_or_blank(std::string_view line) {
 }
 
 // Every command line of a file, in order; a failed one does not stop the rest.
-int run_stream(const fedctl::Conn& conn, std::istream& in, const std::string& cwd) {
+int run_stream(int fd, std::istream& in, const std::string& cwd) {
     int status = kExitOk;
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (is_comment_or_blank(line)) continue;
-        int rc = run_one(conn, line, cwd);
+        int rc = run_one(fd, line, cwd);
         if (rc == kExitTrouble) return rc;
         if (rc != kExitOk) status = kExitFailed;
     }
@@ -132,12 +132,12 @@ int run_stream(const fedctl::Conn& conn, std::istream& in, const std::string& cw
 
 // ---- interactive shell ----
 
-const fedctl::Conn* g_conn = nullptr;  // readline's callbacks take no context
+int g_fd = -1;  // readline's callbacks take no context
 std::vector<std::string> g_matches;
 bool g_lost = false;
 
 std::optional<std::vector<std::string>> ask(std::string_view partial) {
-    auto words = fedctl::complete(*g_conn, partial);
+    auto words = fedctl::complete(g_fd, partial);
     if (!words) g_lost = true;
     return words;
 }
@@ -189,8 +189,8 @@ std::string history_file() {
     return (home && *home) ? std::string(home) + "/.fedctl_history" : std::string();
 }
 
-int shell(const fedctl::Conn& conn, const std::string& cwd) {
-    g_conn = &conn;
+int shell(int fd, const std::string& cwd) {
+    g_fd = fd;
     rl_readline_name = "fedctl";
     rl_attempted_completion_function = attempt_completion;
     rl_bind_key('?', help_key);
@@ -214,7 +214,7 @@ int shell(const fedctl::Conn& conn, const std::string& cwd) {
         if (fedctl::split_words(line, words) && words.size() == 1 &&
             (words[0] == "exit" || words[0] == "quit"))
             break;
-        if (run_one(conn, line, cwd) == kExitTrouble || g_lost) {
+        if (run_one(fd, line, cwd) == kExitTrouble || g_lost) {
             status = kExitTrouble;
             break;
         }
@@ -243,12 +243,12 @@ int main(int argc, char** argv) {
         }
     }
 
-    fedctl::Conn conn;
+    plat::Fd conn;
     if (!connect_or_say(o.dir, conn)) return kExitTrouble;
 
-    if (!o.words.empty()) return run_one(conn, fedctl::join_words(o.words), cwd);
-    if (!o.file.empty()) return run_stream(conn, o.file == "-" ? std::cin : file, cwd);
+    if (!o.words.empty()) return run_one(conn.get(), fedctl::join_words(o.words), cwd);
+    if (!o.file.empty()) return run_stream(conn.get(), o.file == "-" ? std::cin : file, cwd);
     // Piped input is a file of commands, not a terminal session.
-    if (!::isatty(STDIN_FILENO)) return run_stream(conn, std::cin, cwd);
-    return shell(conn, cwd);
+    if (!::isatty(STDIN_FILENO)) return run_stream(conn.get(), std::cin, cwd);
+    return shell(conn.get(), cwd);
 }

@@ -1,4 +1,4 @@
-// fedctl against a fake apsim: command text, frames, and the program's own
+// fedctl against a fake apsim: command text, the control connection, and the program's own
 // behaviour (bytes printed, exit status) as scripts and operators see it.
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -68,46 +68,6 @@ TEST(FedctlText, ReplayFileBecomesAbsolute) {
     for (const auto& [in, want] : cases) EXPECT_EQ(fedctl::resolve_line(in, "/w"), want) << in;
 }
 
-TEST(FedctlFrame, HeaderIsLengthOpZeroInHostOrder) {
-    int sv[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
-    const std::uint8_t payload[] = {1, 2, 3};
-    ASSERT_TRUE(fedctl::send_frame(sv[0], proto::Op::CtlLine, payload));
-    std::uint8_t got[11] = {};
-    ASSERT_EQ(::read(sv[1], got, sizeof got), 11);
-    std::uint8_t want[11] = {};
-    wire::store_h<std::uint32_t>(want, 7);
-    wire::store_h<std::uint16_t>(want + 4, static_cast<std::uint16_t>(proto::Op::CtlLine));
-    std::memcpy(want + 8, payload, 3);
-    EXPECT_EQ(std::memcmp(got, want, sizeof want), 0);
-    ::close(sv[0]);
-    ::close(sv[1]);
-}
-
-TEST(FedctlFrame, BadOrShortFramesAreRefused) {
-    struct Case {
-        std::uint32_t len;
-        std::size_t body;  // bytes actually sent after the header
-        bool ok;
-    };
-    const Case cases[] = {
-        {4, 0, true}, {6, 2, true}, {3, 0, false}, {proto::kMaxFrame + 1, 0, false}, {10, 5, false},
-    };
-    for (const auto& c : cases) {
-        int sv[2];
-        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
-        wire::Writer w;
-        w.h32(c.len).h16(static_cast<std::uint16_t>(proto::Op::CtlEnd)).h16(0);
-        w.buf().resize(w.buf().size() + c.body);
-        ASSERT_EQ(::write(sv[0], w.buf().data(), w.buf().size()),
-                  static_cast<ssize_t>(w.buf().size()));
-        ::close(sv[0]);
-        fedctl::Frame f;
-        EXPECT_EQ(fedctl::recv_frame(sv[1], f), c.ok) << c.len;
-        ::close(sv[1]);
-    }
-}
-
 // A stand-in apsim: answers HELLO, then each CtlLine from a table of replies
 // and each CtlComplete with a word list; records every line it was sent.
 struct Reply {
@@ -154,19 +114,20 @@ class FakeAp {
         }
     }
     void session(int fd) {
-        fedctl::Frame f;
-        while (fedctl::recv_frame(fd, f)) {
-            wire::Reader r(f.payload);
+        proto::Op op{};
+        std::vector<std::uint8_t> payload;
+        while (plat::read_frame(fd, op, payload)) {
+            wire::Reader r(payload);
             wire::Writer w;
-            if (f.op == proto::Op::Hello) {
+            if (op == proto::Op::Hello) {
                 EXPECT_EQ(r.h32(), static_cast<std::uint32_t>(proto::Kind::Ctl));
                 w.hi32(hello_rc_);
-                fedctl::send_frame(fd, proto::Op::Hello, w.span());
-            } else if (f.op == proto::Op::CtlComplete) {
+                plat::write_frame(fd, proto::Op::Hello, w.span());
+            } else if (op == proto::Op::CtlComplete) {
                 w.h32(static_cast<std::uint32_t>(completions.size()));
                 for (const auto& c : completions) w.str(c);
-                fedctl::send_frame(fd, proto::Op::CtlComplete, w.span());
-            } else if (f.op == proto::Op::CtlLine) {
+                plat::write_frame(fd, proto::Op::CtlComplete, w.span());
+            } else if (op == proto::Op::CtlLine) {
                 std::string line = r.str();
                 {
                     std::lock_guard lk(m_);
@@ -177,10 +138,10 @@ class FakeAp {
                 for (const auto& o : rep.out) {
                     wire::Writer ow;
                     ow.str(o);
-                    fedctl::send_frame(fd, proto::Op::CtlOutput, ow.span());
+                    plat::write_frame(fd, proto::Op::CtlOutput, ow.span());
                 }
                 w.hi32(rep.rc);
-                fedctl::send_frame(fd, proto::Op::CtlEnd, w.span());
+                plat::write_frame(fd, proto::Op::CtlEnd, w.span());
             }
         }
     }
@@ -272,19 +233,19 @@ TEST(FedctlProgram, DirComesFromFedDirAndReplayPathIsAbsolute) {
 TEST(FedctlConn, CompleteReturnsWordsAndRefusesALyingCount) {
     FakeAp ap;
     ap.completions = {"service", "ip-policy", "NAME"};
-    fedctl::Conn c;
+    plat::Fd c;
     ASSERT_EQ(fedctl::connect_ap(ap.dir(), c), fedctl::ConnectResult::Ok);
-    auto words = fedctl::complete(c, "show ");
+    auto words = fedctl::complete(c.get(), "show ");
     ASSERT_TRUE(words);
     EXPECT_EQ(*words, ap.completions);
 
     int sv[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
-    fedctl::Conn peer(sv[0]);
+    plat::Fd peer(sv[0]);
     wire::Writer w;
     w.h32(1000).str("only");
-    ASSERT_TRUE(fedctl::send_frame(sv[1], proto::Op::CtlComplete, w.span()));
-    EXPECT_FALSE(fedctl::complete(peer, "x"));
+    ASSERT_TRUE(plat::write_frame(sv[1], proto::Op::CtlComplete, w.span()));
+    EXPECT_FALSE(fedctl::complete(peer.get(), "x"));
     ::close(sv[1]);
 }
 
