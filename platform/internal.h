@@ -22,7 +22,8 @@ void log_reset();
 std::string strip_newline(std::string text);
 // syslog(3) at `level`, and a copy to apsim (Op::Log).
 void system_log(int level, const std::string& text);
-// Appends one line to DIR/messages (stderr without a run directory).
+// Appends one line (text without its newline) to DIR/messages, or to stderr
+// without a run directory.
 void log_line(const std::string& line);
 
 // Debug flags as registered, for the CLI agent's flag list.

@@ -71,8 +71,7 @@ void log_reset() {
 }
 
 void log_line(const std::string& line) {
-    std::string s = strip_newline(line);
-    s += '\n';
+    std::string s = line + '\n';
     const std::string& dir = run_dir();
     if (!dir.empty()) {
         LogFile& f = log_file();
@@ -147,7 +146,7 @@ void qz_hexdump(const void* buf, int len) {
     if (!buf || len <= 0) return;
     const auto* p = static_cast<const std::uint8_t*>(buf);
     for (int off = 0; off < len; off += 16) {
-        char line[8 + 16 * 3 + 1];
+        char line[80];
         int n = std::snprintf(line, sizeof line, "HEX %04x:", static_cast<unsigned>(off));
         for (int i = off; i < len && i < off + 16; ++i)
             n += std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n), " %02x", p[i]);
