@@ -67,7 +67,8 @@ enum class Op : std::uint16_t {
     // fed -> apsim while a command runs: str text (what qz_cli_printf printed)
     CliOutput = 43,
     // fed -> apsim, command finished: i32 rc, u32 n, n x (u32 tlv type, u32 command id, blob data);
-    // delayed commands come as tlv type kTlvDelay with the text as data
+    // delayed commands come as tlv type kTlvDelay with the text as data (command id 0, no NUL);
+    // a kTlvText tlv carries fed's whole buffer as data (u32 command id, text, NUL)
     CliDone = 44,
     // apsim -> fed: build the running configuration (reply: CliDone with the records)
     CliRunCfg = 45,
@@ -80,7 +81,7 @@ enum class Op : std::uint16_t {
     Unsubscribe = 61,
     // apsim -> fed: u32 kernel, u32 event, blob payload; fed answers EventAck when the handler returned
     Event = 62,
-    EventAck = 63,
+    EventAck = 63,  // fed -> apsim: u32 kernel, u32 event (echo of the event just handled)
 
     // ---- TIMER connection (driven clock) ----
     // apsim -> fed: -> TimerNext reply: u32 has, u64 due_ms (earliest armed platform timer)
