@@ -1,0 +1,81 @@
+// Kernel request codes of the simulated FE, dispatched by table. A code
+// without a handler answers result -1, as a kernel without that feature does.
+#include <algorithm>
+
+#include "platform/fe/model.h"
+#include "platform/kcodes.h"
+#include "platform/wire.h"
+
+namespace fem {
+
+namespace {
+
+inline constexpr std::size_t kHeaderSize = 20;
+inline constexpr std::int32_t kFail = -1;
+
+// A handler reads and writes the record after its result word; it returns the result.
+using KernelFn = std::int32_t (*)(Model& m, std::span<std::uint8_t> record);
+
+std::int32_t notify_interval_read(Model& m, std::span<std::uint8_t> record) {
+    wire::store_h<std::uint32_t>(record.data() + 4, m.notify_interval);
+    return 0;
+}
+
+std::int32_t notify_interval_set(Model& m, std::span<std::uint8_t> record) {
+    m.notify_interval = wire::load_h<std::uint32_t>(record.data() + 4);
+    return 0;
+}
+
+struct KernelCode {
+    std::uint16_t code;
+    std::uint16_t size;  // bytes the handler touches, result word included
+    KernelFn fn;
+};
+
+constexpr KernelCode kCodes[] = {
+    {140, 8, notify_interval_read},
+    {141, 8, notify_interval_set},
+};
+
+const KernelCode* handler_of(std::uint16_t code) {
+    auto it = std::find_if(std::begin(kCodes), std::end(kCodes),
+                           [&](const KernelCode& k) { return k.code == code; });
+    return it == std::end(kCodes) ? nullptr : it;
+}
+
+}  // namespace
+
+bool kernel_code_known(std::uint16_t code) {
+    return handler_of(code) != nullptr;
+}
+
+std::int32_t kernel_request(Model& m, Faults& f, std::uint16_t code,
+                            std::span<const std::uint8_t> header, std::span<std::uint8_t> record,
+                            std::span<const std::uint8_t> reply) {
+    KernelRequest req{};
+    req.code = code;
+    if (header.size() >= kHeaderSize) {
+        req.module = header[0];
+        req.header_code = wire::load_h<std::uint16_t>(header.data() + 2);
+        req.reply_size = wire::load_h<std::uint32_t>(header.data() + 12);
+    }
+    req.reply_zero = std::all_of(reply.begin(), reply.end(), [](std::uint8_t b) { return b == 0; });
+    if (!req.reply_zero) ++m.reply_violations;
+    req.record.assign(record.begin(), record.end());
+
+    std::int32_t result = kFail;
+    int rc = 0;
+    const KernelCode* k = handler_of(code);
+    if (fault_take(f, "kcode:" + std::to_string(code), &rc)) {
+        result = rc;
+    } else if (k && record.size() >= std::max<std::size_t>(k->size, kcode_record_size(code))) {
+        result = k->fn(m, record);
+    }
+    // The result word is the record's first field; a record too short for it gets nothing.
+    if (record.size() >= 4) wire::store_h<std::int32_t>(record.data(), result);
+    req.result = result;
+    m.requests.push_back(std::move(req));
+    return result;
+}
+
+}  // namespace fem

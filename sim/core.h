@@ -1,0 +1,157 @@
+// The state of one simulated access point that outlives fed: the FE model,
+// the configuration library's tables, the process monitor, the event bus,
+// and what fed asked of the platform. core_call answers every CALL request
+// of platform/proto.h. All state is guarded by Core::mu; core_call and the
+// functions below take it themselves unless their name ends in _locked.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/fe/faults.h"
+#include "platform/fe/model.h"
+#include "platform/proto.h"
+#include "platform/wire.h"
+
+namespace sim {
+
+// ---- interfaces ------------------------------------------------------------
+
+struct Iface {
+    std::string kname;      // kernel name, as /proc/net/dev lists it
+    std::string uname;      // user-visible name; empty: the configuration library does not know it
+    std::uint32_t ifindex;  // kernel interface index
+    bool up;
+};
+
+// ---- events ----------------------------------------------------------------
+
+struct Event {
+    std::uint32_t kernel;  // 0 platform event, 1 kernel event
+    std::uint32_t event;
+    std::vector<std::uint8_t> payload;
+};
+
+enum class Origin : std::uint8_t { Fed, Injected };
+
+struct LoggedEvent {
+    Origin origin;
+    Event ev;
+};
+
+// One EVENT connection of fed: a FIFO delivered one event at a time.
+struct Subscriber {
+    int id;
+    std::set<std::uint64_t> subscribed;  // kernel << 32 | event
+    std::deque<Event> fifo;
+    bool inflight = false;  // an event was sent and its ack is awaited
+};
+
+// ---- process monitor -------------------------------------------------------
+
+struct Pm {
+    bool registered = false;  // qz_pm_init succeeded
+    bool has_state = false;   // qz_pm_setstate was called
+    std::uint32_t module = 0;
+    std::uint32_t state = 0;
+    bool cleaned = false;  // qz_pm_cleanup was called
+};
+
+inline constexpr std::uint32_t kPmRunning = 1;
+
+struct SystemCmd {
+    std::string command;
+    bool ran;
+    int rc;
+};
+
+struct Core {
+    std::mutex mu;
+    std::condition_variable cv;  // signalled on every event-bus change
+    std::string dir;             // run directory ("" in unit tests without files)
+
+    fem::Model fe;
+    fem::Faults faults;
+
+    std::vector<Iface> ifaces;
+    std::uint32_t next_ifindex = 1;
+
+    Pm pm;
+    bool dcd_attached = false;
+    std::set<int> mpi_handles;
+    int next_mpi_handle = 3;
+
+    std::vector<LoggedEvent> events;  // every published event, in order
+    std::vector<std::unique_ptr<Subscriber>> subscribers;
+    int next_subscriber = 1;
+
+    std::vector<SystemCmd> system;
+    bool system_run = false;  // really run qz_system commands
+
+    std::vector<std::string> log;            // lines fed copied with Op::Log
+    std::vector<std::string> unknown_calls;  // "Dcd:NAME", "Tpa:NAME", "op:N" without a handler
+
+    std::uint32_t ppsk_server = 0;  // network order
+};
+
+// Fresh booted state; writes DIR/proc/net/dev when dir is not empty.
+void core_init(Core& c, std::string dir);
+
+// Answers one CALL request: the reply payload starts with the i32 rc.
+void core_call(Core& c, proto::Op op, std::span<const std::uint8_t> req, wire::Writer& reply);
+
+// Forgets what belongs to one fed process (process monitor, kernel channel
+// handles, configuration library attachment); called when fed is started again.
+void core_fed_started(Core& c);
+
+// ---- interfaces (iftable.cpp) ----------------------------------------------
+
+// The simulated interfaces of a booted access point.
+void iface_boot_locked(Core& c);
+Iface* iface_by_kname_locked(Core& c, std::string_view kname);
+Iface* iface_by_uname_locked(Core& c, std::string_view uname);
+// Adds an interface (uname "" = unknown to the configuration library); false when the name exists.
+bool iface_add_locked(Core& c, std::string_view kname, std::string_view uname);
+bool iface_remove_locked(Core& c, std::string_view kname);
+// /proc/net/dev text of the interface list (kernel names).
+std::string proc_net_dev_text(const std::vector<Iface>& ifaces);
+// Rewrites DIR/proc/net/dev; false when it cannot be written.
+bool proc_net_dev_write_locked(const Core& c);
+
+// ---- configuration library calls by name (dcd.cpp) -------------------------
+
+// Answers a qz_dcd_ call: returns rc, fills out. -2: no such call.
+int dcd_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_t> args,
+                    std::vector<std::uint8_t>& out);
+int tpa_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_t> args,
+                    std::vector<std::uint8_t>& out);
+inline constexpr int kNoSuchCall = -2;
+
+// ---- event bus (bus.cpp) ---------------------------------------------------
+
+// A new subscriber (one EVENT connection); returns its id.
+int bus_attach(Core& c);
+// Drops the subscriber and its queued events (its connection is gone).
+void bus_detach(Core& c, int id);
+void bus_subscribe(Core& c, int id, std::uint32_t kernel, std::uint32_t event, bool on);
+// Records the event and queues it for every subscriber that subscribed to it.
+// Returns how many subscribers it was queued for.
+int bus_publish_locked(Core& c, Origin origin, Event ev);
+int bus_publish(Core& c, Origin origin, Event ev);
+// Waits for the next event of subscriber id and marks it in flight; false once
+// the subscriber was detached.
+bool bus_next(Core& c, int id, Event& ev);
+// The in-flight event of subscriber id was handled.
+void bus_ack(Core& c, int id);
+// Waits until no subscriber has a queued or in-flight event; false on timeout.
+bool bus_drain(Core& c, int timeout_ms);
+
+}  // namespace sim

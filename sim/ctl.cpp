@@ -1,0 +1,238 @@
+// The verb table: keywords, argument usage and handler of every control verb.
+// A line is matched against the verb with the most keywords; lines that match
+// none go to the CLI text path.
+#include "sim/ctl.h"
+
+#include <algorithm>
+#include <array>
+
+#include "sim/verbs.h"
+
+namespace sim {
+
+namespace {
+
+struct Verb {
+    std::array<std::string_view, 3> keywords;  // "" past the last one
+    std::string_view usage;  // argument words: UPPER placeholders, a|b keywords, [optional]
+    VerbFn fn;
+    std::string_view help;
+};
+
+int verb_help(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+
+constexpr Verb kVerbs[] = {
+    {{"help"}, "", verb_help, "this list"},
+    {{"platform", "status"}, "", verb_status, "fed's process, process monitor and start-up"},
+    {{"platform", "restart", "fed"}, "", verb_restart, "kill fed and start it again"},
+    {{"platform", "log"}, "", verb_log, "fed's log"},
+    {{"platform", "events"}, "", verb_events, "events fed sent"},
+    {{"platform", "shutdown"}, "", verb_shutdown, "stop fed, then apsim"},
+    {{"platform", "clock"}, "", verb_clock, "clock mode and up-time"},
+    {{"platform", "clock", "advance"}, "SECONDS", verb_clock_advance, "step the driven clock"},
+    {{"platform", "cli-vectors"}, "", verb_cli_vectors, "command identifiers fed registered"},
+    {{"platform", "debug-flags"}, "", verb_debug_flags, "debug flags fed registered"},
+    {{"platform", "fault"}, "NAME RC [COUNT]", verb_fault, "make a platform call fail"},
+    {{"platform", "fault", "clear"}, "[NAME]", verb_fault_clear, "disarm faults"},
+    {{"platform", "faults"}, "", verb_faults, "armed faults"},
+    {{"platform", "system"}, "", verb_system, "shell commands fed asked for"},
+    {{"platform", "system", "run"}, "on|off", verb_system_run, "really run them or not"},
+    {{"platform", "kernel"}, "", verb_kernel, "kernel requests fed sent"},
+    {{"platform", "fe"}, "", verb_fe, "FE scalar settings"},
+    {{"platform", "interfaces"}, "", verb_interfaces, "the interface table"},
+    {{"event", "sta-join"}, "MAC [ignored]", verb_sta_join, "a station joins"},
+    {{"event", "sta-leave"}, "MAC", verb_sta_leave, "a station leaves"},
+    {{"event", "ssid-bind"}, "SSID IF", verb_ssid_bind, "an SSID binds to an interface"},
+    {{"event", "ssid-unbind"}, "SSID IF", verb_ssid_unbind, "an SSID unbinds"},
+    {{"event", "ssid-remove"}, "SSID", verb_ssid_remove, "an SSID is removed"},
+    {{"event", "ppsk-server"}, "[A.B.C.D]", verb_ppsk_server, "DHCP learnt a PPSK server"},
+    {{"event", "raw"}, "EVENT [HEX]", verb_event_raw, "any platform event"},
+    {{"event", "kernel"}, "EVENT [HEX]", verb_event_kernel, "any kernel event"},
+    {{"link", "add"}, "IF [USERNAME]", verb_link_add, "a new interface (USERNAME - : kernel only)"},
+    {{"link", "del"}, "IF", verb_link_del, "an interface disappears"},
+    {{"link"}, "IF up|down|going-down|rename [NEWNAME]", verb_link, "interface change"},
+    {{"debug", "fed"}, "FLAG", verb_debug, "set a debug flag of fed"},
+    {{"no", "debug", "fed"}, "FLAG", verb_no_debug, "clear a debug flag of fed"},
+};
+
+std::size_t keyword_count(const Verb& v) {
+    std::size_t n = 0;
+    while (n < v.keywords.size() && !v.keywords[n].empty()) ++n;
+    return n;
+}
+
+std::vector<std::string_view> split_usage(std::string_view usage) {
+    std::vector<std::string_view> out;
+    while (!usage.empty()) {
+        std::size_t sp = usage.find(' ');
+        out.push_back(usage.substr(0, sp));
+        usage = sp == std::string_view::npos ? std::string_view() : usage.substr(sp + 1);
+    }
+    return out;
+}
+
+bool matches(const Verb& v, std::span<const std::string> words) {
+    std::size_t n = keyword_count(v);
+    if (words.size() < n) return false;
+    for (std::size_t i = 0; i < n; ++i)
+        if (words[i] != v.keywords[i]) return false;
+    return true;
+}
+
+const Verb* find_verb(std::span<const std::string> words) {
+    const Verb* best = nullptr;
+    for (const Verb& v : kVerbs)
+        if (matches(v, words) && (!best || keyword_count(v) > keyword_count(*best))) best = &v;
+    return best;
+}
+
+std::string verb_text(const Verb& v) {
+    std::string s;
+    for (std::size_t i = 0; i < keyword_count(v); ++i) {
+        if (i) s += ' ';
+        s += v.keywords[i];
+    }
+    if (!v.usage.empty()) s += " " + std::string(v.usage);
+    return s;
+}
+
+void add_unique(std::vector<std::string>& out, std::string_view w) {
+    for (const std::string& x : out)
+        if (x == w) return;
+    out.emplace_back(w);
+}
+
+// A usage token: "NAME" and "[COUNT]" are placeholders; "up|down" and
+// "[ignored]" are keywords to type.
+bool is_placeholder(std::string_view t) {
+    return t.find_first_of("abcdefghijklmnopqrstuvwxyz") == std::string_view::npos;
+}
+
+// Candidates at argument position i of a verb's usage.
+void usage_candidates(Server& s, const Verb& v, std::size_t i, std::string_view prefix,
+                      std::vector<std::string>& out) {
+    std::vector<std::string_view> tokens = split_usage(v.usage);
+    if (i >= tokens.size()) return;
+    std::string_view t = tokens[i];
+    if (t == "IF") {
+        std::lock_guard lock(s.core.mu);
+        for (const Iface& f : s.core.ifaces)
+            if (f.kname.starts_with(prefix)) add_unique(out, f.kname);
+    }
+    if (is_placeholder(t)) {
+        add_unique(out, t);
+        return;
+    }
+    if (t.starts_with('[') && t.ends_with(']')) t = t.substr(1, t.size() - 2);
+    for (;;) {
+        std::size_t bar = t.find('|');
+        std::string_view alt = t.substr(0, bar);
+        if (alt.starts_with(prefix)) add_unique(out, alt);
+        if (bar == std::string_view::npos) break;
+        t.remove_prefix(bar + 1);
+    }
+}
+
+int verb_help(Server&, VerbArgs, const CtlOut& out, CtlResult&) {
+    std::string text;
+    for (const Verb& v : kVerbs) {
+        std::string left = verb_text(v);
+        left.resize(std::max<std::size_t>(left.size() + 2, 52), ' ');
+        text += left + std::string(v.help) + "\n";
+    }
+    out(text);
+    return kCtlOk;
+}
+
+}  // namespace
+
+int ctl_fail(const CtlOut& out, std::string_view text) {
+    out("% " + std::string(text) + "\n");
+    return kCtlFail;
+}
+
+bool ctl_split(std::string_view line, std::vector<std::string>& words) {
+    words.clear();
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    std::size_t i = 0;
+    while (i < line.size()) {
+        if (blank(line[i])) {
+            ++i;
+            continue;
+        }
+        std::string w;
+        while (i < line.size() && !blank(line[i])) {
+            if (line[i] != '"') {
+                w += line[i++];
+                continue;
+            }
+            ++i;
+            for (;;) {
+                if (i >= line.size()) return false;
+                char c = line[i++];
+                if (c == '"') break;
+                if (c == '\\' && i < line.size() && (line[i] == '"' || line[i] == '\\'))
+                    c = line[i++];
+                w += c;
+            }
+        }
+        words.push_back(std::move(w));
+    }
+    return true;
+}
+
+CtlResult ctl_line(Server& s, std::string_view line, const CtlOut& out) {
+    CtlResult res;
+    std::vector<std::string> words;
+    if (!ctl_split(line, words)) {
+        res.rc = ctl_fail(out, "Unterminated quote");
+        return res;
+    }
+    if (words.empty()) return res;
+    const Verb* v = find_verb(words);
+    if (!v) {
+        res.rc = cli_text_command(s, words, out);
+        return res;
+    }
+    std::span<const std::string> args =
+        std::span<const std::string>(words).subspan(keyword_count(*v));
+    std::size_t required = 0;
+    std::vector<std::string_view> tokens = split_usage(v->usage);
+    for (std::string_view t : tokens)
+        if (!t.starts_with('[')) ++required;
+    if (args.size() < required || args.size() > tokens.size()) {
+        res.rc = ctl_fail(out, "Usage: " + verb_text(*v));
+        return res;
+    }
+    res.rc = v->fn(s, args, out, res);
+    return res;
+}
+
+std::vector<std::string> ctl_complete(Server& s, std::string_view partial) {
+    std::vector<std::string> words;
+    if (!ctl_split(partial, words)) return {};
+    // The word being typed, or a new one after a blank.
+    std::string prefix;
+    bool fresh = partial.empty() || partial.back() == ' ' || partial.back() == '\t';
+    if (!fresh && !words.empty()) {
+        prefix = words.back();
+        words.pop_back();
+    }
+    std::size_t pos = words.size();
+    std::vector<std::string> out;
+    for (const Verb& v : kVerbs) {
+        std::size_t n = keyword_count(v);
+        std::size_t common = 0;
+        while (common < n && common < pos && words[common] == v.keywords[common]) ++common;
+        if (common < pos && common < n) continue;  // a typed word leaves the keywords
+        if (pos < n) {
+            if (v.keywords[pos].starts_with(prefix)) add_unique(out, v.keywords[pos]);
+        } else {
+            usage_candidates(s, v, pos - n, prefix, out);
+        }
+    }
+    for (std::string& w : cli_text_complete(s, words, prefix)) add_unique(out, w);
+    return out;
+}
+
+}  // namespace sim

@@ -1,0 +1,39 @@
+// apsim's control verbs: the text lines fedctl sends on a CTL connection.
+// Lines that are no verb go to the CLI text path (fed's command table).
+#pragma once
+
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+
+struct Server;
+
+struct CtlResult {
+    int rc = 0;         // CtlEnd's rc: 0 success, 1 failure
+    bool exit = false;  // apsim ends once the answer is sent
+};
+
+using CtlOut = std::function<void(std::string_view)>;
+
+// Runs one line; everything printed goes to out. Never throws on bad input.
+CtlResult ctl_line(Server& s, std::string_view line, const CtlOut& out);
+
+// What may stand at the end of the partial line: keywords that continue the
+// word being typed, or argument placeholders (upper case, "[OPTIONAL]").
+std::vector<std::string> ctl_complete(Server& s, std::string_view partial);
+
+// Splits a line into words as fedctl quotes them: blanks separate, "..."
+// groups, \" and \\ escape inside quotes. False on an unterminated quote.
+bool ctl_split(std::string_view line, std::vector<std::string>& words);
+
+// ---- the CLI text path (cli_text.cpp): command text for fed ----
+
+int cli_text_command(Server& s, std::span<const std::string> words, const CtlOut& out);
+std::vector<std::string> cli_text_complete(Server& s, std::span<const std::string> words,
+                                           std::string_view prefix);
+
+}  // namespace sim

@@ -1,0 +1,99 @@
+// Configuration library (qz_dcd_) and platform query (qz_tpa_) calls that
+// reach apsim by name. Args and out are the host-order records of each call.
+#include "sim/core.h"
+
+namespace sim {
+
+namespace {
+
+using NamedFn = int (*)(Core& c, std::span<const std::uint8_t> args,
+                        std::vector<std::uint8_t>& out);
+
+struct NamedCall {
+    std::string_view name;
+    NamedFn fn;
+};
+
+// A name argument: a str, cut at a NUL inside it.
+bool name_arg(std::span<const std::uint8_t> args, std::string& name) {
+    wire::Reader r(args);
+    name = r.str();
+    if (!r.ok()) return false;
+    name = name.substr(0, name.find('\0'));
+    return true;
+}
+
+void name_out(std::string_view name, std::vector<std::uint8_t>& out) {
+    wire::Writer w;
+    w.str(name);
+    out = std::move(w.buf());
+}
+
+// args: str kernel name -> out: str user name
+int int_ifname_to_user(Core& c, std::span<const std::uint8_t> args,
+                       std::vector<std::uint8_t>& out) {
+    std::string name;
+    const Iface* i = name_arg(args, name) ? iface_by_kname_locked(c, name) : nullptr;
+    if (!i || i->uname.empty()) return -1;
+    name_out(i->uname, out);
+    return 0;
+}
+
+// args: str user name -> out: str kernel name
+int user_ifname_to_int(Core& c, std::span<const std::uint8_t> args,
+                       std::vector<std::uint8_t>& out) {
+    std::string name;
+    const Iface* i = name_arg(args, name) ? iface_by_uname_locked(c, name) : nullptr;
+    if (!i) return -1;
+    name_out(i->kname, out);
+    return 0;
+}
+
+constexpr NamedCall kDcdCalls[] = {
+    {"qz_dcd_int_ifname_to_user_ifname", int_ifname_to_user},
+    {"qz_dcd_user_ifname_to_int_ifname", user_ifname_to_int},
+};
+
+void u32_out(std::uint32_t v, std::vector<std::uint8_t>& out) {
+    out.resize(4);
+    wire::store_h<std::uint32_t>(out.data(), v);
+}
+
+// -> out: u32 address, network order
+int tpa_get_ppsksrv(Core& c, std::span<const std::uint8_t>, std::vector<std::uint8_t>& out) {
+    u32_out(c.ppsk_server, out);
+    return 0;
+}
+
+// -> out: u32 flag (no configuration delta is ever being pushed here)
+int tpa_get_delta_flag(Core&, std::span<const std::uint8_t>, std::vector<std::uint8_t>& out) {
+    u32_out(0, out);
+    return 0;
+}
+
+constexpr NamedCall kTpaCalls[] = {
+    {"qz_tpa_get_ppsksrv", tpa_get_ppsksrv},
+    {"qz_tpa_get_delta_flag", tpa_get_delta_flag},
+};
+
+template <std::size_t N>
+int dispatch(const NamedCall (&table)[N], Core& c, std::string_view fn,
+             std::span<const std::uint8_t> args, std::vector<std::uint8_t>& out) {
+    for (const NamedCall& n : table)
+        if (n.name == fn) return n.fn(c, args, out);
+    return kNoSuchCall;
+}
+
+}  // namespace
+
+int dcd_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_t> args,
+                    std::vector<std::uint8_t>& out) {
+    return dispatch(kDcdCalls, c, fn, args, out);
+}
+
+int tpa_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_t> args,
+                    std::vector<std::uint8_t>& out) {
+    return dispatch(kTpaCalls, c, fn, args, out);
+}
+
+}  // namespace sim

@@ -1,0 +1,134 @@
+// apsim: the simulated access point around one fed.
+//   apsim -d DIR [--daemon] [--clock real|driven] [--hc-port N] [--nbr HOST:PORT]...
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "sim/records.h"
+#include "sim/server.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: apsim -d DIR [--daemon] [--clock real|driven] [--hc-port N] [--nbr HOST:PORT]...\n";
+
+bool parse_port(std::string_view s, std::uint32_t& port) {
+    return sim::parse_u32(s, port) && port <= 65535;
+}
+
+bool parse_args(int argc, char** argv, sim::Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view a = argv[i];
+        auto value = [&](std::string_view& v) {
+            if (i + 1 >= argc) return false;
+            v = argv[++i];
+            return true;
+        };
+        std::string_view v;
+        if (a == "-d") {
+            if (!value(v) || v.empty()) return false;
+            o.dir = v;
+        } else if (a == "--daemon") {
+            o.daemon = true;
+        } else if (a == "--clock") {
+            if (!value(v) || (v != "real" && v != "driven")) return false;
+            o.driven = v == "driven";
+        } else if (a == "--hc-port") {
+            std::uint32_t port = 0;
+            if (!value(v) || !parse_port(v, port)) return false;
+            o.hc_port = static_cast<int>(port);
+        } else if (a == "--nbr") {
+            std::uint32_t port = 0;
+            if (!value(v)) return false;
+            std::size_t colon = v.rfind(':');
+            if (colon == 0 || colon == std::string_view::npos ||
+                !parse_port(v.substr(colon + 1), port))
+                return false;
+            o.nbrs.push_back(std::string(v.substr(0, colon)) + " " + std::to_string(port));
+        } else {
+            return false;
+        }
+    }
+    return !o.dir.empty();
+}
+
+// Ends apsim on SIGTERM, SIGINT or SIGHUP, stopping fed first.
+void signal_thread(sim::Server* s, sigset_t set) {
+    int sig = 0;
+    sigwait(&set, &sig);
+    std::fprintf(stderr, "apsim: signal %d, stopping fed\n", sig);
+    sim::supervisor_stop(*s, 5000);
+    sim::server_exit(*s, 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    sim::Options o;
+    if (argc > 1 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (!parse_args(argc, argv, o)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    // Never destroyed: connection threads run until the process ends.
+    auto* s = new sim::Server;
+    if (!sim::server_prepare(*s, o)) return 1;
+
+    int ready[2] = {-1, -1};
+    if (o.daemon) {
+        if (::pipe2(ready, O_CLOEXEC) != 0) return 1;
+        pid_t pid = ::fork();
+        if (pid < 0) return 1;
+        if (pid > 0) {
+            // The parent returns once the child listens, so callers may connect at once.
+            ::close(ready[1]);
+            char c = 0;
+            ssize_t n;
+            while ((n = ::read(ready[0], &c, 1)) < 0 && errno == EINTR) {
+            }
+            return n == 1 && c == 'r' ? 0 : 1;
+        }
+        ::close(ready[0]);
+        ::setsid();
+        std::string log = s->dir + "/apsim.log";
+        int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        int null = ::open("/dev/null", O_RDONLY);
+        if (fd < 0 || null < 0) return 1;
+        ::dup2(null, 0);
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        ::close(fd);
+        ::close(null);
+    }
+    if (!sim::server_listen(*s)) return 1;
+
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);  // every thread started from here inherits it
+    std::thread(signal_thread, s, set).detach();
+
+    if (o.daemon) {
+        char c = 'r';
+        ssize_t n = ::write(ready[1], &c, 1);
+        (void)n;
+        ::close(ready[1]);
+    }
+    std::fprintf(stderr, "apsim: %s ready (pid %d, clock %s)\n", s->dir.c_str(),
+                 static_cast<int>(::getpid()), o.driven ? "driven" : "real");
+    sim::supervisor_start(*s);
+    sim::server_run(*s);
+}

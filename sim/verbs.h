@@ -1,0 +1,62 @@
+// The control verbs' handlers, shared between the verb table (ctl.cpp) and
+// their files. Each gets the words after its keywords, already counted
+// against its usage, and returns CtlEnd's rc.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "sim/ctl.h"
+#include "sim/server.h"
+
+namespace sim {
+
+using VerbArgs = std::span<const std::string>;
+using VerbFn = int (*)(Server& s, VerbArgs args, const CtlOut& out, CtlResult& res);
+
+inline constexpr int kCtlOk = 0;
+inline constexpr int kCtlFail = 1;
+// How long fed may take to acknowledge queued events or to answer a request.
+inline constexpr int kFedAnswerMs = 30000;
+
+// Prints "% text\n" and returns kCtlFail.
+int ctl_fail(const CtlOut& out, std::string_view text);
+
+// verbs_platform.cpp
+int verb_status(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_restart(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_log(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_events(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_shutdown(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_clock(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_clock_advance(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_cli_vectors(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_debug_flags(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_fault(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_fault_clear(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_faults(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_system(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_system_run(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_kernel(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_fe(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_interfaces(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+
+// verbs_inject.cpp
+int verb_sta_join(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_sta_leave(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_ssid_bind(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_ssid_unbind(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_ssid_remove(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_ppsk_server(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_event_raw(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_event_kernel(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_link(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_link_add(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_link_del(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_debug(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_no_debug(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+
+// Publishes an injected event and waits until fed acknowledged everything queued.
+int inject(Server& s, Event ev, const CtlOut& out);
+
+}  // namespace sim
