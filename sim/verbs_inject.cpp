@@ -29,8 +29,7 @@ int sta(Server& s, VerbArgs a, const CtlOut& out, std::uint32_t event) {
     if (!parse_mac(a[0], mac)) return ctl_fail(out, "Invalid MAC address: " + a[0]);
     bool ignored = false;
     if (a.size() > 1) {
-        if (event != kEvAuthJoin || a[1] != "ignored")
-            return ctl_fail(out, "Unexpected word: " + a[1]);
+        if (a[1] != "ignored") return ctl_fail(out, "Unexpected word: " + a[1]);
         ignored = true;
     }
     return inject(s, Event{0, event, sta_event(mac, ignored)}, out);
