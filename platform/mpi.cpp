@@ -23,6 +23,8 @@ inline constexpr std::size_t kReplyRef = 8;    // u32
 inline constexpr std::size_t kReplySize = 12;  // u32
 inline constexpr std::size_t kRecordRef = 16;  // u32
 inline constexpr std::size_t kSize = 20;
+static_assert(kModule + 1 == kFlags && kFlags + 1 == kCode && kCode + 2 + 4 == kReplyRef);
+static_assert(kReplyRef + 4 == kReplySize && kReplySize + 4 == kRecordRef);
 static_assert(kRecordRef + 4 == kSize);
 static_assert(kSize < MPI_MSG_SIZE_MAX);
 }  // namespace msg
