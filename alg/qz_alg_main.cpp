@@ -130,11 +130,12 @@ bool qz_alg_pkt_decode(std::span<const std::uint8_t> rec, qz_alg_pkt_t* pkt) {
 }
 
 int qz_alg_init() {
-    g_fe_fd = qz_open(QZ_ALG_FE_DEV, 2);
-    if (g_fe_fd < 0) {
+    int fd = qz_open(QZ_ALG_FE_DEV, 2);
+    if (fd < 0) {
         FED_ERR("open device %s failed", QZ_ALG_FE_DEV);
         return -1;
     }
+    g_fe_fd = fd;
     qz_kevent_subscribe(QZ_KEVENT_FE_ALG_PKT, qz_alg_pkt_dispatch);
     g_tick = qz_pmpt_timer_create(qz_alg_tick, nullptr);
     if (g_tick == 0) {

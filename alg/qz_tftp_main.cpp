@@ -242,7 +242,7 @@ int forget(qz_tftp_parse_t*, qz_tftp_obj_t* obj) {
 // [event][state]; the RELEASE state takes no events at all.
 // clang-format off
 constexpr TftpAction kTftpFsm[QZ_TFTP_EVT_COUNT][QZ_TFTP_STATE_FSM] = {
-    // INIT   PORT_OPEN
+    //  INIT   PORT_OPEN
     {ignore,  ignore},   // 0 IGNORE: ERROR 5 or an unsupported mode changes nothing
     {open,    ignore},   // 1 RRQ: open the gate; a second request in the session is ignored
     {open,    ignore},   // 2 WRQ: as RRQ

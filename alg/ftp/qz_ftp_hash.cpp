@@ -185,19 +185,19 @@ int drop(qz_ftp_obj_t*, qz_ftp_obj_t* obj) {
 // PORT/PASV/EPRT/EPSV waits until a closing reply or the FE timeout drops the object.
 // clang-format off
 constexpr FtpAction kFtpFsm[QZ_FTP_STATE_COUNT][QZ_FTP_EVT_COUNT] = {
-    // PORT       PASV         EPRT         EPSV         200     229     227     CLOSE   OTHER   TIMEOUT INVALID
-    {create_port, create_pasv, create_eprt, create_epsv, ignore, ignore, ignore, ignore, ignore, drop,   ignore},
+    //  PORT         PASV         EPRT         EPSV         200     229     227     CLOSE   OTHER   TIMEOUT INVALID
     // 0 INIT: a data-connection command creates the object; a timeout finds none
-    {ignore,      ignore,      ignore,      ignore,      open,   ignore, ignore, drop,   ignore, drop,   ignore},
+    {create_port, create_pasv, create_eprt, create_epsv, ignore, ignore, ignore, ignore, ignore, drop,   ignore},
     // 1 PORT: the server's 200 opens the gate from port 20 to the announced port
-    {ignore,      ignore,      ignore,      ignore,      ignore, ignore, open,   drop,   ignore, drop,   ignore},
-    // 2 PASV: the 227 reply names the server's address and port for the gate
     {ignore,      ignore,      ignore,      ignore,      open,   ignore, ignore, drop,   ignore, drop,   ignore},
+    // 2 PASV: the 227 reply names the server's address and port for the gate
+    {ignore,      ignore,      ignore,      ignore,      ignore, ignore, open,   drop,   ignore, drop,   ignore},
     // 3 EPRT: the server's 200 opens the gate to the client's announced port
-    {ignore,      ignore,      ignore,      ignore,      ignore, open,   ignore, drop,   ignore, drop,   ignore},
+    {ignore,      ignore,      ignore,      ignore,      open,   ignore, ignore, drop,   ignore, drop,   ignore},
     // 4 EPSV: the 229 reply names the server's port for the gate
-    {ignore,      ignore,      ignore,      ignore,      ignore, ignore, ignore, drop,   ignore, drop,   ignore},
+    {ignore,      ignore,      ignore,      ignore,      ignore, open,   ignore, drop,   ignore, drop,   ignore},
     // 5 GATE_OPEN: only a closing reply or the FE timeout ends the transfer
+    {ignore,      ignore,      ignore,      ignore,      ignore, ignore, ignore, drop,   ignore, drop,   ignore},
 };
 // clang-format on
 static_assert(std::size(kFtpFsm) == QZ_FTP_STATE_COUNT);
