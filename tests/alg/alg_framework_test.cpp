@@ -401,6 +401,7 @@ TEST_F(Timers, ResetReplacesCallbackAndArgument) {
 // ---- tick, settings, start-up
 
 TEST(AlgTick, PostsTheTimerSubTypeEveryThreeSeconds) {
+    advance(1);
     be().clear();
     advance(9);
     int ticks = 0;
