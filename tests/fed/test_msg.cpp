@@ -130,7 +130,7 @@ TEST(ChannelSetup, ExitTwiceOnlyPrints) {
 }
 
 TEST(ChannelSetupDeathTest, SendOnClosedChannelAsserts) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    GTEST_FLAG_SET(death_test_style, "fast");
     fedtest::Backend be;
     Interval rec{};
     EXPECT_DEATH(qz_fed_send_to_kernel(140, &rec), "");

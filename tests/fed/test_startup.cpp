@@ -25,7 +25,7 @@ TEST(Assertion, TrimsLeadingDotsAndSlashes) {
 }
 
 TEST(AssertionDeathTest, WritesBothLinesThenAborts) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    GTEST_FLAG_SET(death_test_style, "fast");
     fedtest::Backend be;
     EXPECT_EXIT(qz_assert_fail("p->type==QZ_CLI_IPC_STRUCT_T", "./mgt/cli/fed/qz_cli_agt_auto", 42),
                 testing::KilledBySignal(SIGABRT), "");
@@ -49,7 +49,7 @@ struct Outcome {
 
 class StartupDeathTest : public ::testing::Test {
    protected:
-    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+    void SetUp() override { GTEST_FLAG_SET(death_test_style, "fast"); }
     void expect_fatal(const char* message) {
         EXPECT_EXIT(qz_fed_startup_thread(nullptr), testing::KilledBySignal(SIGABRT), "");
         std::string log = be.log();
