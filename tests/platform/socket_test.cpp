@@ -1,7 +1,9 @@
 // The library's connections to apsim, against a stand-in that listens on
 // DIR/apsim.sock in a temporary directory and plays apsim's side by hand.
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -503,3 +505,52 @@ TEST(DrivenClock, TimerThreadAnswersNextAndFire) {
 }
 
 }  // namespace
+
+// ---- neighbour link: UDP on loopback
+
+std::mutex g_hc_mu;
+std::condition_variable g_hc_cv;
+std::vector<std::string> g_hc_got;
+
+void on_neighbour(std::uint32_t, std::uint32_t len, const void* data) {
+    std::lock_guard lock(g_hc_mu);
+    g_hc_got.emplace_back(static_cast<const char*>(data), len);
+    g_hc_cv.notify_all();
+}
+
+// A loopback UDP port that was free a moment ago.
+std::uint16_t free_port() {
+    plat::Fd s(::socket(AF_INET, SOCK_DGRAM, 0));
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (::bind(s.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        ::getsockname(s.get(), reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return 0;
+    return ntohs(a.sin_port);
+}
+
+TEST(Neighbours, BroadcastReachesEveryListedNeighbourWhole) {
+    platstub::TempDir dir;
+    plat::set_run_dir(dir.path());
+    std::uint16_t port = free_port();
+    ASSERT_NE(port, 0);
+    std::ofstream(dir.path() + "/hc_port") << port << "\n";
+    // Twice this access point itself, once a line that is no neighbour.
+    std::ofstream(dir.path() + "/neighbours")
+        << "127.0.0.1 " << port << "\nlocalhost " << port << "\nbroken line\n";
+    qz_hc_reg_t reg{2, 4, 0, on_neighbour, 0};
+    ASSERT_EQ(qz_hc_register(&reg), 0);
+    std::string record(3000, 'r');
+    record[0] = '\0';
+    ASSERT_EQ(qz_hc3u_broadcast_nbr(record.data(), static_cast<int>(record.size())), 0);
+    std::unique_lock lock(g_hc_mu);
+    ASSERT_TRUE(
+        g_hc_cv.wait_for(lock, std::chrono::seconds(5), [] { return g_hc_got.size() == 2; }));
+    EXPECT_EQ(g_hc_got[0], record);
+    EXPECT_EQ(g_hc_got[1], record);
+    EXPECT_EQ(qz_hc3u_broadcast_nbr(nullptr, 4), -1);
+    plat::set_run_dir("");
+    EXPECT_EQ(qz_hc3u_broadcast_nbr("x", 1), 0);  // no neighbours: nothing to do
+}

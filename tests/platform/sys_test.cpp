@@ -198,3 +198,24 @@ TEST(FeDevice, IoctlCarriesTheEnvelopeAndCopiesBackItsLengthOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+void* twice(void* arg) {
+    *static_cast<int*>(arg) *= 2;
+    return nullptr;
+}
+
+TEST(Threads, CreateRunsTheStartFunctionOrReportsTheFault) {
+    platstub::Scoped s;
+    int v = 21;
+    pthread_t th;
+    ASSERT_EQ(qz_pthread_create(&th, twice, &v, 0, 64 * 1024, 0), 0);
+    ASSERT_EQ(pthread_join(th, nullptr), 0);
+    EXPECT_EQ(v, 42);
+    s.stub.faults["qz_pthread_create"] = 11;
+    EXPECT_EQ(qz_pthread_create(&th, twice, &v, 0, 0, 0), 11);
+    EXPECT_EQ(v, 42);
+}
+
+}  // namespace
