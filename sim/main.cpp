@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     }
     std::signal(SIGPIPE, SIG_IGN);
     // Never destroyed: connection threads run until the process ends.
-    auto* s = new sim::Server;
+    static sim::Server* s = new sim::Server;
     if (!sim::server_prepare(*s, o)) return 1;
 
     int ready[2] = {-1, -1};
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
             ssize_t n;
             while ((n = ::read(ready[0], &c, 1)) < 0 && errno == EINTR) {
             }
-            return n == 1 && c == 'r' ? 0 : 1;
+            ::_exit(n == 1 && c == 'r' ? 0 : 1);
         }
         ::close(ready[0]);
         ::setsid();
