@@ -42,8 +42,11 @@ int call_named(proto::Op op, std::string_view fn, std::span<const std::uint8_t> 
 const std::string& run_dir();
 void set_run_dir(const std::string& dir);
 
-// Local (unit-test) clock: driven, starts at 0 ms. advance fires due platform
-// timers synchronously, each with the clock at its due time.
+// Local (unit-test) clock, in use when the run directory has no clock page:
+// driven, starts at 0 ms. advance fires due platform timers synchronously on
+// the caller's thread, each with the clock at its due time (a timer re-armed
+// due within the step fires in the same call). clock_ms reads whichever clock
+// is in use (the page's real or driven time under apsim).
 void clock_set_ms(std::uint64_t ms);
 void clock_advance_ms(std::uint64_t ms);
 std::uint64_t clock_ms();

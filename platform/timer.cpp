@@ -274,6 +274,8 @@ void clock_set_ms(std::uint64_t ms) {
 }
 
 void clock_advance_ms(std::uint64_t ms) {
+    // apsim steps a clock page itself; only the local clock moves from here.
+    if (!clock_is_local()) return;
     Clock& c = clock_state();
     std::uint64_t target = c.local_ms.load() + ms;
     for (int n = 0; n < kMaxFiresPerRun; ++n) {
