@@ -2,6 +2,7 @@
 // when its flag's bit is set, tagged " ", with the source line and "fed_" + flag.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/qz.h"
@@ -32,9 +33,15 @@ inline constexpr std::uint32_t alg_dns_error = 0x40000;
 inline constexpr std::uint32_t all = 0xFFFFFFFFu;
 }  // namespace fed_dbg
 
-#define FED_DBG(flag, ...)                                                                    \
-    do {                                                                                      \
-        if (qz_fed_debug & fed_dbg::flag) __qz_dbg(" ", __LINE__, "fed_" #flag, __VA_ARGS__); \
+// The CLI agent switches flags while other threads read the word.
+inline bool qz_fed_debug_on(std::uint32_t bit) {
+    return (std::atomic_ref<std::uint32_t>(qz_fed_debug).load(std::memory_order_relaxed) & bit) !=
+           0;
+}
+
+#define FED_DBG(flag, ...)                                                                      \
+    do {                                                                                        \
+        if (qz_fed_debug_on(fed_dbg::flag)) __qz_dbg(" ", __LINE__, "fed_" #flag, __VA_ARGS__); \
     } while (0)
 
 #define FED_ERR(...) __qz_err(" ", __LINE__, __VA_ARGS__)

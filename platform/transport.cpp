@@ -150,6 +150,12 @@ void set_local_backend(LocalFn fn, void* ctx) {
     l.ctx = ctx;
 }
 
+bool local_backend_active() {
+    Local& l = local();
+    std::lock_guard lock(l.mu);
+    return l.fn != nullptr;
+}
+
 bool call(proto::Op op, const wire::Writer& req, std::vector<std::uint8_t>& reply) {
     {
         Local& l = local();

@@ -146,6 +146,7 @@ Backend::Backend() {
     char tmpl[] = "/tmp/fedtest.XXXXXX";
     dir = mkdtemp(tmpl);
     std::filesystem::create_directories(dir + "/proc/net");
+    std::filesystem::create_directories(dir + "/tmp");
     plat::set_run_dir(dir);
     plat::set_local_backend(answer, this);
 }

@@ -75,7 +75,7 @@ TEST_F(StartupDeathTest, KernelChannelFailure) {
 
 TEST_F(StartupDeathTest, PolicyStoreDirectoryFailure) {
     // A plain file where the store's parent directory should be.
-    ASSERT_EQ(std::system(("touch " + be.dir + "/tmp").c_str()), 0);
+    ASSERT_EQ(std::system(("touch " + be.dir + "/tmp/db").c_str()), 0);
     expect_fatal("fed ip-policy mapping init failed!");
 }
 
