@@ -1,6 +1,11 @@
 // The event bus: every published event is logged, then queued for each of
-// fed's EVENT connections that subscribed to it. A subscriber gets one event
-// at a time and the next only after its ack, as the platform's bus delivers.
+// fed's EVENT connections. A subscriber gets one event at a time and the next
+// only after its ack, as the platform's bus delivers.
+//
+// Every event goes to every EVENT connection; the platform library hands it
+// to the handler subscribed for it, or acks it unhandled. Filtering here
+// instead would race: fed's Subscribe frames travel on the EVENT connection
+// and may still be unread when fed already reports running on its CALL one.
 #include <algorithm>
 #include <chrono>
 
@@ -9,10 +14,6 @@
 namespace sim {
 
 namespace {
-
-std::uint64_t key(std::uint32_t kernel, std::uint32_t event) {
-    return (std::uint64_t{kernel} << 32) | event;
-}
 
 Subscriber* find(Core& c, int id) {
     for (auto& s : c.subscribers)
@@ -50,16 +51,14 @@ void bus_subscribe(Core& c, int id, std::uint32_t kernel, std::uint32_t event, b
     std::lock_guard lock(c.mu);
     Subscriber* s = find(c, id);
     if (!s) return;
-    if (on)
-        s->subscribed.insert(key(kernel, event));
-    else
-        s->subscribed.erase(key(kernel, event));
+    auto it = std::find(s->subscribed.begin(), s->subscribed.end(), EventId{kernel, event});
+    if (on && it == s->subscribed.end()) s->subscribed.push_back(EventId{kernel, event});
+    if (!on && it != s->subscribed.end()) s->subscribed.erase(it);
 }
 
 int bus_publish_locked(Core& c, Origin origin, Event ev) {
     int queued = 0;
     for (auto& s : c.subscribers) {
-        if (!s->subscribed.count(key(ev.kernel, ev.event))) continue;
         s->fifo.push_back(ev);
         ++queued;
     }

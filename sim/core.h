@@ -47,10 +47,16 @@ struct LoggedEvent {
     Event ev;
 };
 
+struct EventId {
+    std::uint32_t kernel;
+    std::uint32_t event;
+    bool operator==(const EventId&) const = default;
+};
+
 // One EVENT connection of fed: a FIFO delivered one event at a time.
 struct Subscriber {
     int id;
-    std::set<std::uint64_t> subscribed;  // kernel << 32 | event
+    std::vector<EventId> subscribed;  // in the order fed subscribed
     std::deque<Event> fifo;
     bool inflight = false;  // an event was sent and its ack is awaited
 };
@@ -142,7 +148,7 @@ int bus_attach(Core& c);
 // Drops the subscriber and its queued events (its connection is gone).
 void bus_detach(Core& c, int id);
 void bus_subscribe(Core& c, int id, std::uint32_t kernel, std::uint32_t event, bool on);
-// Records the event and queues it for every subscriber that subscribed to it.
+// Records the event and queues it for every subscriber.
 // Returns how many subscribers it was queued for.
 int bus_publish_locked(Core& c, Origin origin, Event ev);
 int bus_publish(Core& c, Origin origin, Event ev);

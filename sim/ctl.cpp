@@ -40,6 +40,7 @@ constexpr Verb kVerbs[] = {
     {{"platform", "kernel"}, "", verb_kernel, "kernel requests fed sent"},
     {{"platform", "fe"}, "", verb_fe, "FE scalar settings"},
     {{"platform", "interfaces"}, "", verb_interfaces, "the interface table"},
+    {{"platform", "subscriptions"}, "", verb_subscriptions, "events fed subscribed to"},
     {{"event", "sta-join"}, "MAC [ignored]", verb_sta_join, "a station joins"},
     {{"event", "sta-leave"}, "MAC", verb_sta_leave, "a station leaves"},
     {{"event", "ssid-bind"}, "SSID IF", verb_ssid_bind, "an SSID binds to an interface"},

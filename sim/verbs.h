@@ -40,6 +40,7 @@ int verb_system_run(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_kernel(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_fe(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_interfaces(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_subscriptions(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 
 // verbs_inject.cpp
 int verb_sta_join(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);

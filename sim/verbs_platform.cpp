@@ -318,4 +318,15 @@ int verb_interfaces(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
     return kCtlOk;
 }
 
+int verb_subscriptions(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
+    std::string text;
+    std::lock_guard lock(s.core.mu);
+    for (const auto& sub : s.core.subscribers)
+        for (const EventId& e : sub->subscribed)
+            text += std::string(e.kernel ? "kernel " : "event ") + std::to_string(e.event) + " " +
+                    event_name(e.kernel, e.event) + "\n";
+    out(text);
+    return kCtlOk;
+}
+
 }  // namespace sim

@@ -49,6 +49,10 @@ TEST(Apsim, SupervisesInjectsAndShutsDown) {
     EXPECT_EQ(ap.ctl("platform events").out,
               alg_info_line(6, "001122334455") + alg_info_line(7, "001122334455"));
 
+    std::string subs = ap.ctl("platform subscriptions").out;
+    EXPECT_NE(subs.find("event 259 QZ_EVENT_AUTH_JOIN\n"), std::string::npos) << subs;
+    EXPECT_NE(subs.find("kernel 17 KEVT_IF_CHG\n"), std::string::npos) << subs;
+
     // Robustness: a wrong-size join is refused by fed and nothing is posted.
     EXPECT_EQ(ap.ctl("event raw 259 0011").rc, 0);
     EXPECT_NE(ap.log().find("receive wrong size in event QZ_EVENT_AUTH_JOIN"), std::string::npos);

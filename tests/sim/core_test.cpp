@@ -205,11 +205,20 @@ TEST_F(CoreTest, FaultQueryReportsAndConsumes) {
     EXPECT_EQ(again.h32(), 0u);
 }
 
-TEST_F(CoreTest, EventsAreLoggedAndQueuedOnlyForSubscribers) {
-    int id = sim::bus_attach(c);
-    sim::bus_subscribe(c, id, 0, 131, true);
+TEST_F(CoreTest, EventsGoToEverySubscriberOneAtATimeInOrder) {
+    int a = sim::bus_attach(c);
+    int b = sim::bus_attach(c);
+    sim::bus_subscribe(c, a, 0, 131, true);
+    sim::bus_subscribe(c, a, 1, 17, true);
+    sim::bus_subscribe(c, a, 0, 131, true);  // twice is once
+    sim::bus_subscribe(c, a, 0, 259, true);
+    sim::bus_subscribe(c, a, 0, 131, false);
+    ASSERT_EQ(c.subscribers[0]->subscribed.size(), 2u);
+    EXPECT_EQ(c.subscribers[0]->subscribed[0], (sim::EventId{1, 17}));
+    EXPECT_EQ(c.subscribers[0]->subscribed[1], (sim::EventId{0, 259}));
+
     for (std::uint32_t ev : {131u, 247u}) {
-        std::uint8_t body[4] = {1, 2, 3, 4};
+        std::uint8_t body[4] = {1, 2, 3, static_cast<std::uint8_t>(ev)};
         wire::Writer req;
         req.h32(ev).blob(body);
         EXPECT_EQ(rc_of(call(Op::EventSend, req)), 0);
@@ -219,18 +228,21 @@ TEST_F(CoreTest, EventsAreLoggedAndQueuedOnlyForSubscribers) {
     EXPECT_EQ(c.events[1].origin, sim::Origin::Fed);
 
     sim::Event got;
-    ASSERT_TRUE(sim::bus_next(c, id, got));
+    ASSERT_TRUE(sim::bus_next(c, a, got));
     EXPECT_EQ(got.event, 131u);
-    EXPECT_EQ(got.payload, (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(got.payload, (std::vector<std::uint8_t>{1, 2, 3, 131}));
     EXPECT_FALSE(sim::bus_drain(c, 1));  // in flight until acked
-    sim::bus_ack(c, id);
-    EXPECT_TRUE(sim::bus_drain(c, 1));  // 247 was never queued
+    sim::bus_ack(c, a);
+    ASSERT_TRUE(sim::bus_next(c, a, got));
+    EXPECT_EQ(got.event, 247u);
+    sim::bus_ack(c, a);
+    EXPECT_FALSE(sim::bus_drain(c, 1));  // b has not taken its two yet
 
-    sim::bus_publish(c, sim::Origin::Injected, sim::Event{0, 131, {}});
-    sim::bus_publish(c, sim::Origin::Injected, sim::Event{0, 131, {9}});
-    sim::bus_detach(c, id);  // the connection went: its queue goes with it
+    ASSERT_TRUE(sim::bus_next(c, b, got));
+    EXPECT_EQ(got.event, 131u);
+    sim::bus_detach(c, b);  // the connection went: its queue goes with it
     EXPECT_TRUE(sim::bus_drain(c, 1));
-    EXPECT_FALSE(sim::bus_next(c, id, got));
+    EXPECT_FALSE(sim::bus_next(c, b, got));
 }
 
 TEST_F(CoreTest, ShellCommandsAreRecordedAndRunOnlyWhenEnabled) {
