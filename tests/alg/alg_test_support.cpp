@@ -160,13 +160,14 @@ void debug_all(bool on) {
 }
 
 std::vector<std::uint8_t> Pkt::bytes() const {
-    wire::Writer w;
+    std::vector<std::uint8_t> out(QZ_ALG_PKT_HDR_SIZE + payload.size());
+    wire::Span w(out);
     w.be16(alg_type).u8(pkt_type).bytes(src_mac.data(), 6).bytes(dst_mac.data(), 6).u8(protocol);
     w.be32(src_ip).be32(dst_ip).be16(src_port).be16(dst_port);
     w.be32(out_ifindex).be32(in_ifindex).be32(ctrl_id).be32(ctrl_cookie).be32(ctrl_tag);
     w.be16(static_cast<std::uint16_t>(pkt_length < 0 ? payload.size() : pkt_length));
     w.bytes(payload.data(), payload.size());
-    return w.buf();
+    return out;
 }
 
 void dispatch(const std::vector<std::uint8_t>& rec) {
