@@ -13,8 +13,9 @@ namespace fedctl {
 
 namespace {
 
+// apsim splits words at any of these.
 bool is_blank(char c) {
-    return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
 bool needs_quotes(std::string_view w) {

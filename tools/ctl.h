@@ -17,7 +17,8 @@ namespace fedctl {
 // ---- command text ----
 
 // Returns w as one CLI word: wrapped in double quotes, with '"' and '\' escaped
-// by a backslash, when it is empty or holds a blank, tab or quote; as it is otherwise.
+// by a backslash, when it is empty or holds a blank, tab, line end, quote or
+// backslash; as it is otherwise.
 std::string quote_word(std::string_view w);
 
 // Joins words with single blanks, quoting each as quote_word does.

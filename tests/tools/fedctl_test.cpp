@@ -33,6 +33,7 @@ TEST(FedctlText, JoinQuotesOnlyWhatNeedsItAndSplitUndoesIt) {
         {{"back\\slash"}, R"("back\\slash")"},
         {{"it's"}, R"("it's")"},
         {{"tab\there"}, "\"tab\there\""},
+        {{"two\nlines"}, "\"two\nlines\""},
         {{"x", ""}, R"(x "")"},
         {{"ip-policy", "p", "from", "10.0.0.1/24"}, "ip-policy p from 10.0.0.1/24"},
     };
