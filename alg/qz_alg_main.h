@@ -254,7 +254,7 @@ struct qz_alg_timer_t {
 qz_alg_timer_t* qz_alg_timer_create(qz_alg_timer_fn func, void* arg);
 // Disarms and frees; null is accepted.
 void qz_alg_timer_free(qz_alg_timer_t* timer);
-// (Re-)arms at now + seconds.
+// (Re-)arms at now + seconds; a null timer is ignored.
 void qz_alg_timer_start(qz_alg_timer_t* timer, std::uint32_t seconds);
 // Disarms; an unarmed timer is left as it is.
 void qz_alg_timer_stop(qz_alg_timer_t* timer);

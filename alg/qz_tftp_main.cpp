@@ -93,7 +93,7 @@ qz_tftp_event_t parse_packet(const qz_alg_pkt_t* pkt, qz_tftp_obj_t* gate) {
     }
 }
 
-void unlink(qz_tftp_obj_t* obj) {
+void bucket_unlink(qz_tftp_obj_t* obj) {
     TftpBucket& b = bucket_of(obj->ctrl_id, obj->ctrl_cookie);
     if (obj->prev)
         obj->prev->next = obj->next;
@@ -115,7 +115,7 @@ void destroy(qz_tftp_obj_t* obj) {
 
 // The FE's answer is only reported: the object goes whatever it says.
 int delete_gate_and_object(qz_tftp_obj_t* obj) {
-    unlink(obj);
+    bucket_unlink(obj);
     qz_alg_gate_del_req_t req{};
     req.src_ip = obj->src_ip;
     req.dst_ip = obj->dst_ip;
@@ -234,7 +234,7 @@ int close(qz_tftp_parse_t*, qz_tftp_obj_t* obj) {
 int forget(qz_tftp_parse_t*, qz_tftp_obj_t* obj) {
     QZ_ASSERT(obj != nullptr);
     FED_DBG(alg_tftp_fsm, "TFTP timeout/unknown event delete object!!\n");
-    unlink(obj);
+    bucket_unlink(obj);
     destroy(obj);
     return 0;
 }
