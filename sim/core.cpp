@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 extern char** environ;
@@ -186,7 +187,7 @@ void op_fe(Core& c, wire::Reader& r, wire::Writer& w) {
             wire::store_h<std::uint32_t>(out.data(), value);
         }
     } else {
-        unknown_call(c, "Fe:" + std::to_string(static_cast<std::uint32_t>(fn)));
+        unknown_call(c, std::string("Fe:") + std::to_string(static_cast<std::uint32_t>(fn)));
     }
     w.hi32(rc).blob(out);
 }
@@ -204,7 +205,11 @@ void op_fe_ioctl(Core& c, wire::Reader& r, wire::Writer& w) {
 void op_log(Core& c, wire::Reader& r, wire::Writer& w) {
     std::uint32_t level = r.h32();
     std::string line = r.str();
-    if (r.ok() && c.log.size() < 100000) c.log.push_back("<" + std::to_string(level) + "> " + line);
+    if (r.ok() && c.log.size() < 100000) {
+        char prefix[16];
+        std::snprintf(prefix, sizeof prefix, "<%u> ", static_cast<unsigned>(level));
+        c.log.push_back(prefix + line);
+    }
     w.hi32(r.ok() ? 0 : -1);
 }
 
@@ -315,7 +320,7 @@ void core_call(Core& c, proto::Op op, std::span<const std::uint8_t> req, wire::W
         e.fn(c, r, reply);
         return;
     }
-    unknown_call(c, "op:" + std::to_string(static_cast<unsigned>(op)));
+    unknown_call(c, std::string("op:") + std::to_string(static_cast<unsigned>(op)));
     reply.hi32(-1);
 }
 

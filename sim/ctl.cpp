@@ -93,7 +93,7 @@ std::string verb_text(const Verb& v) {
         if (i) s += ' ';
         s += v.keywords[i];
     }
-    if (!v.usage.empty()) s += " " + std::string(v.usage);
+    if (!v.usage.empty()) s += std::string(" ") + std::string(v.usage);
     return s;
 }
 
@@ -148,7 +148,7 @@ int verb_help(Server&, VerbArgs, const CtlOut& out, CtlResult&) {
 }  // namespace
 
 int ctl_fail(const CtlOut& out, std::string_view text) {
-    out("% " + std::string(text) + "\n");
+    out(std::string("% ") + std::string(text) + "\n");
     return kCtlFail;
 }
 
@@ -202,7 +202,7 @@ CtlResult ctl_line(Server& s, std::string_view line, const CtlOut& out) {
     for (std::string_view t : tokens)
         if (!t.starts_with('[')) ++required;
     if (args.size() < required || args.size() > tokens.size()) {
-        res.rc = ctl_fail(out, "Usage: " + verb_text(*v));
+        res.rc = ctl_fail(out, std::string("Usage: ") + verb_text(*v));
         return res;
     }
     res.rc = v->fn(s, args, out, res);

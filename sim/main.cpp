@@ -51,7 +51,8 @@ bool parse_args(int argc, char** argv, sim::Options& o) {
             if (colon == 0 || colon == std::string_view::npos ||
                 !parse_port(v.substr(colon + 1), port))
                 return false;
-            o.nbrs.push_back(std::string(v.substr(0, colon)) + " " + std::to_string(port));
+            o.nbrs.push_back(std::string(v.substr(0, colon)) + std::string(" ") +
+                             std::to_string(port));
         } else {
             return false;
         }

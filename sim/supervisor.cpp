@@ -132,9 +132,9 @@ void supervise(Server& s) {
 }  // namespace
 
 std::string exit_text(int status) {
-    if (WIFEXITED(status)) return "exit " + std::to_string(WEXITSTATUS(status));
-    if (WIFSIGNALED(status)) return "signal " + std::to_string(WTERMSIG(status));
-    return "status " + std::to_string(status);
+    if (WIFEXITED(status)) return std::string("exit ") + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) return std::string("signal ") + std::to_string(WTERMSIG(status));
+    return std::string("status ") + std::to_string(status);
 }
 
 void supervisor_start(Server& s) {
@@ -182,7 +182,8 @@ std::string supervisor_stop(Server& s, int timeout_ms) {
         ::kill(v.pid, SIGKILL);
         v.cv.wait_for(lock, std::chrono::seconds(5), gone);
         if (v.pid != 0) return "did not end";
-        return exit_text(v.exit_status) + ", killed after " + std::to_string(timeout_ms) + " ms";
+        return exit_text(v.exit_status) + std::string(", killed after ") +
+               std::to_string(timeout_ms) + " ms";
     }
     return exit_text(v.exit_status);
 }

@@ -13,14 +13,15 @@ inline constexpr std::size_t kKernelNameMax = 15;
 
 int check_ssid(const std::string& ssid, const CtlOut& out) {
     if (ssid.size() > kSsidMax)
-        return ctl_fail(out, "SSID longer than " + std::to_string(kSsidMax) + " characters");
+        return ctl_fail(
+            out, std::string("SSID longer than ") + std::to_string(kSsidMax) + " characters");
     return kCtlOk;
 }
 
 int check_ifname(const std::string& name, const CtlOut& out) {
     if (name.empty() || name.size() > kIfNameMax)
-        return ctl_fail(
-            out, "Interface name must have 1 to " + std::to_string(kIfNameMax) + " characters");
+        return ctl_fail(out, std::string("Interface name must have 1 to ") +
+                                 std::to_string(kIfNameMax) + " characters");
     return kCtlOk;
 }
 
@@ -56,8 +57,9 @@ bool valid_kname(std::string_view n) {
 }
 
 int debug(Server& s, VerbArgs a, const CtlOut& out, bool on) {
+    const std::string module = "fed";
     wire::Writer w;
-    w.h32(on ? 1 : 0).str("fed").str(a[0]);
+    w.h32(on ? 1 : 0).str(module).str(a[0]);
     Frame done;
     bool ok = link_request(
         s, proto::Kind::Cli, proto::Op::CliDebug, w.span(), proto::Op::CliDone,

@@ -49,7 +49,7 @@ std::string pm_text(const Pm& pm) {
     if (pm.cleaned) return "cleaned up";
     if (!pm.registered && !pm.has_state) return "not registered";
     std::string t = pm.registered ? "registered" : "not registered";
-    if (pm.has_state) t += ", state " + std::to_string(pm.state);
+    if (pm.has_state) t += std::string(", state ") + std::to_string(pm.state);
     return t;
 }
 
@@ -153,14 +153,16 @@ int verb_status(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
                       std::string::npos;
     std::string state = state_name(st);
     if (st == FedState::Crashed)
-        state += gave_up ? ", gave up after " + std::to_string(kMaxEarlyDeaths) + " early deaths"
+        state += gave_up ? std::string(", gave up after ") + std::to_string(kMaxEarlyDeaths) +
+                               " early deaths"
                          : (crashed ? ", restarting" : "");
     std::string text;
-    text += "fed pid: " + std::to_string(pid) + "\n";
+    text += std::string("fed pid: ") + std::to_string(pid) + "\n";
     text += "fed state: " + state + "\n";
-    text += "fed starts: " + std::to_string(starts) + "\n";
-    text += "last exit: " + (has_exit ? exit_text(exit_status) : std::string("none")) + "\n";
-    text += "pm: " + (pid > 0 ? pm_text(pm) : std::string("not registered")) + "\n";
+    text += std::string("fed starts: ") + std::to_string(starts) + "\n";
+    text += std::string("last exit: ") + (has_exit ? exit_text(exit_status) : std::string("none")) +
+            "\n";
+    text += std::string("pm: ") + (pid > 0 ? pm_text(pm) : std::string("not registered")) + "\n";
     text += std::string("initialized: ") + (pid > 0 && initialized ? "yes" : "no") + "\n";
     text += std::string("clock: ") + (s.clock.driven ? "driven" : "real") + "\n";
     out(text);
@@ -170,7 +172,7 @@ int verb_status(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
 int verb_restart(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
     pid_t pid = supervisor_restart(s, 10000);
     if (pid <= 0) return ctl_fail(out, "fed could not be started");
-    out("fed restarted, pid " + std::to_string(pid) + "\n");
+    out(std::string("fed restarted, pid ") + std::to_string(pid) + "\n");
     return kCtlOk;
 }
 
@@ -193,7 +195,7 @@ int verb_events(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
 }
 
 int verb_shutdown(Server& s, VerbArgs, const CtlOut& out, CtlResult& res) {
-    out("fed stopped: " + supervisor_stop(s, 10000) + "\n");
+    out(std::string("fed stopped: ") + supervisor_stop(s, 10000) + "\n");
     res.exit = true;
     return kCtlOk;
 }
@@ -256,7 +258,8 @@ int verb_faults(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
     std::string text;
     std::lock_guard lock(s.core.mu);
     for (const fem::Fault& f : s.core.faults.armed)
-        text += f.name + " " + std::to_string(f.rc) + " " + std::to_string(f.count) + "\n";
+        text += f.name + std::string(" ") + std::to_string(f.rc) + std::string(" ") +
+                std::to_string(f.count) + "\n";
     out(text);
     return kCtlOk;
 }
@@ -280,10 +283,11 @@ int verb_kernel(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
     std::string text;
     std::lock_guard lock(s.core.mu);
     for (const fem::KernelRequest& k : s.core.fe.requests)
-        text += std::to_string(k.code) + " " + std::to_string(k.record.size()) + " " +
+        text += std::to_string(k.code) + std::string(" ") + std::to_string(k.record.size()) + " " +
                 std::to_string(k.result) + " " +
                 (k.record.empty() ? std::string("-") : to_hex(k.record)) + "\n";
-    text += "reply area not zero: " + std::to_string(s.core.fe.reply_violations) + "\n";
+    text +=
+        std::string("reply area not zero: ") + std::to_string(s.core.fe.reply_violations) + "\n";
     out(text);
     return kCtlOk;
 }
@@ -300,7 +304,8 @@ int verb_fe(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
                       s.core.fe.values[i], d.what);
         text += line;
     }
-    text += "notification interval: " + std::to_string(s.core.fe.notify_interval) + "\n";
+    text +=
+        std::string("notification interval: ") + std::to_string(s.core.fe.notify_interval) + "\n";
     out(text);
     return kCtlOk;
 }

@@ -66,7 +66,7 @@ std::int32_t kernel_request(Model& m, Faults& f, std::uint16_t code,
     std::int32_t result = kFail;
     int rc = 0;
     const KernelCode* k = handler_of(code);
-    if (fault_take(f, "kcode:" + std::to_string(code), &rc)) {
+    if (fault_take(f, std::string("kcode:") + std::to_string(code), &rc)) {
         result = rc;
     } else if (k && record.size() >= std::max<std::size_t>(k->size, kcode_record_size(code))) {
         result = k->fn(m, record);

@@ -113,7 +113,7 @@ std::vector<std::string> split(const std::string& line) {
 // A process that is gone or only waits to be reaped.
 bool gone(pid_t pid) {
     if (pid <= 0 || ::kill(pid, 0) != 0) return true;
-    std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat = read_file(std::string("/proc/") + std::to_string(pid) + "/stat");
     std::size_t paren = stat.rfind(')');
     return paren != std::string::npos && paren + 2 < stat.size() && stat[paren + 2] == 'Z';
 }
@@ -187,7 +187,7 @@ Result Ap::ctl(const std::string& line) {
 
 Result Ap::ctl_file(const std::string& text) {
     static int serial = 0;
-    std::string path = dir_ + "/ctl-" + std::to_string(++serial) + ".txt";
+    std::string path = dir_ + std::string("/ctl-") + std::to_string(++serial) + ".txt";
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << text;
