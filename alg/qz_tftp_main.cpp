@@ -270,7 +270,7 @@ int qz_alg_tftp_parser(const qz_alg_pkt_t* pkt, qz_tftp_parse_t* parse) {
             static_cast<int>(pkt->ctrl_id), static_cast<int>(pkt->ctrl_cookie),
             static_cast<int>(pkt->pkt_length), pkt->src_ip, p16(pkt->src_port), pkt->dst_ip,
             p16(pkt->dst_port), static_cast<int>(pkt->protocol));
-    if (qz_fed_debug & fed_dbg::alg_tftp_pkt)
+    if (qz_fed_debug_on(fed_dbg::alg_tftp_pkt))
         qz_hexdump(pkt->data.data(), static_cast<int>(pkt->data.size()));
     parse->event = parse_packet(pkt, &parse->obj);
     parse->obj.ctrl_id = pkt->ctrl_id;

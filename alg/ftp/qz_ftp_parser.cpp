@@ -168,7 +168,7 @@ int parse_line(const qz_alg_pkt_t* pkt, qz_ftp_event_t* event, qz_ftp_obj_t* par
             static_cast<int>(qz_alg_host16(pkt->src_port)), pkt->dst_ip,
             static_cast<int>(qz_alg_host16(pkt->dst_port)), static_cast<int>(pkt->protocol),
             static_cast<int>(pkt->ctrl_id), static_cast<int>(pkt->ctrl_cookie));
-    if (qz_fed_debug & fed_dbg::alg_ftp_pkt)
+    if (qz_fed_debug_on(fed_dbg::alg_ftp_pkt))
         qz_hexdump(pkt->data.data(), static_cast<int>(pkt->data.size()));
 
     // The payload as a terminated string: it ends at its first NUL, if any.
