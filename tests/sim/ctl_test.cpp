@@ -261,3 +261,32 @@ TEST(Records, ParsersRefuseWhatTheyCannotRead) {
 }
 
 }  // namespace
+
+namespace {
+
+// Lines made of verb words, arguments and junk: every one ends with rc 0 or 1.
+TEST_F(CtlTest, RandomLinesNeverHurt) {
+    const char* vocab[] = {"platform", "status",    "fault", "clear",    "faults",
+                           "clock",    "advance",   "event", "sta-join", "raw",
+                           "kernel",   "ssid-bind", "link",  "wifi0.1",  "rename",
+                           "up",       "add",       "del",   "debug",    "fed",
+                           "no",       "-1",        "0",     "7",        "00:11:22:33:44:55",
+                           "ff",       "\"a b\"",   "\"",    "",         "x",
+                           "system",   "run",       "on",    "ignored",  "help"};
+    std::uint32_t seed = 99;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    for (int i = 0; i < 3000; ++i) {
+        std::string line;
+        for (std::uint32_t n = next() % 6; n > 0; --n) {
+            line += vocab[next() % std::size(vocab)];
+            line += ' ';
+        }
+        Out o = run(line);
+        ASSERT_TRUE(o.rc == 0 || o.rc == 1) << line;
+    }
+}
+
+}  // namespace
