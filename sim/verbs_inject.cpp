@@ -1,5 +1,6 @@
 // Event injection and interface changes: each verb returns once fed has
 // handled the event and everything it queued meanwhile.
+#include "sim/fedcli.h"
 #include "sim/records.h"
 #include "sim/verbs.h"
 
@@ -58,21 +59,9 @@ bool valid_kname(std::string_view n) {
 
 int debug(Server& s, VerbArgs a, const CtlOut& out, bool on) {
     const std::string module = "fed";
-    wire::Writer w;
-    w.h32(on ? 1 : 0).str(module).str(a[0]);
-    Frame done;
-    bool ok = link_request(
-        s, proto::Kind::Cli, proto::Op::CliDebug, w.span(), proto::Op::CliDone,
-        [&](const Frame& f) {
-            wire::Reader r(f.payload);
-            std::string text = r.str();
-            if (f.op == proto::Op::CliOutput && r.ok()) out(text);
-        },
-        done, kFedAnswerMs);
-    if (!ok) return ctl_fail(out, "fed's CLI is not connected");
-    wire::Reader r(done.payload);
-    std::int32_t rc = r.hi32();
-    if (!r.ok() || rc < 0) return ctl_fail(out, "Unknown debug flag: fed " + a[0]);
+    CliReply r = fed_cli_debug(s, on, module, a[0], out);
+    if (!r.ok) return ctl_fail(out, "fed's CLI is not connected");
+    if (r.rc < 0) return ctl_fail(out, "Unknown debug flag: fed " + a[0]);
     return kCtlOk;
 }
 
