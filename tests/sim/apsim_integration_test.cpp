@@ -1,6 +1,7 @@
 // apsim + fed + fedctl as processes: supervision, restart, event delivery and
 // what fed sent back, bad control input, clean shutdown.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -30,6 +31,9 @@ TEST(Apsim, SupervisesInjectsAndShutsDown) {
     EXPECT_NE(st.out.find("fed starts: 1\n"), std::string::npos) << st.out;
     EXPECT_NE(st.out.find("clock: driven\n"), std::string::npos) << st.out;
     EXPECT_NE(ap.log().find("FED module initialized"), std::string::npos);
+    struct stat sock {};
+    ASSERT_EQ(::stat((ap.dir() + "/apsim.sock").c_str(), &sock), 0);
+    EXPECT_EQ(sock.st_mode & 0777, 0600u);  // owner only
 
     // A killed fed comes back; the access point's state stays with apsim.
     ASSERT_EQ(ap.ctl("platform fault kcode:9999 -1").rc, 0);
@@ -88,6 +92,12 @@ TEST(Apsim, GivesUpOnAFedThatNeverComesUpAndRecoversWhenAsked) {
     ASSERT_EQ(ap.ctl("platform fault clear").rc, 0);
     ASSERT_EQ(ap.ctl("platform restart fed").rc, 0);
     EXPECT_TRUE(ap.wait_running());
+
+    // fed ends through its own shutdown (exit 0), then apsim goes.
+    testap::Result r = ap.ctl("platform shutdown");
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_EQ(r.out, "fed stopped: exit 0\n");
+    EXPECT_NE(ap.ctl("platform status").rc, 0);
 }
 
 }  // namespace

@@ -163,14 +163,16 @@ Ap::Ap(std::vector<std::string> apsim_args) {
 Ap::~Ap() {
     if (dir_.empty()) return;
     pid_t apsim = static_cast<pid_t>(std::atoi(read_file(dir_ + "/apsim.pid").c_str()));
-    pid_t fed = status_pid(ctl("platform status").out);
-    Result r = ctl("platform shutdown");
-    bool clean = r.rc == 0 && wait_gone(apsim, 10000);
-    if (!clean) {
-        ADD_FAILURE() << "apsim did not shut down: " << r.out;
-        if (apsim > 0) ::kill(apsim, SIGKILL);
+    // A test may have shut the access point down itself.
+    if (apsim > 0 && !gone(apsim)) {
+        pid_t fed = status_pid(ctl("platform status").out);
+        Result r = ctl("platform shutdown");
+        if (r.rc != 0 || !wait_gone(apsim, 10000)) {
+            ADD_FAILURE() << "apsim did not shut down: " << r.out;
+            ::kill(apsim, SIGKILL);
+        }
+        if (!wait_gone(fed, 5000)) ::kill(fed, SIGKILL);
     }
-    if (!wait_gone(fed, 5000)) ::kill(fed, SIGKILL);
     if (::testing::Test::HasFailure()) {
         std::fprintf(stderr, "[ap] run directory kept: %s\n", dir_.c_str());
         return;
