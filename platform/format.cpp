@@ -36,10 +36,10 @@ struct Out {
     }
     // Formats one conversion straight into the remaining room.
     template <typename T>
-    void conv(const char* spec, T value) {
+    void conv(const char* cs, T value) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-        int n = std::snprintf(at(), room(), spec, value);
+        int n = std::snprintf(at(), room(), cs, value);
 #pragma GCC diagnostic pop
         if (n > 0) len += static_cast<std::size_t>(n);
     }
@@ -51,39 +51,39 @@ struct Out {
 
 enum class Len { none, hh, h, l, ll, j, z, t, L };
 
-struct Spec {
+struct ConvSpec {
     char text[64];  // "%" flags width precision length conversion, '*' resolved
     bool left = false;
     int width = -1;
 };
 
 // Writes text padded to the conversion's width, honouring '-'.
-void put_padded(Out& out, const Spec& spec, const char* text) {
+void put_padded(Out& out, const ConvSpec& cs, const char* text) {
     std::size_t n = std::strlen(text);
-    std::size_t w = spec.width > 0 ? static_cast<std::size_t>(spec.width) : 0;
+    std::size_t w = cs.width > 0 ? static_cast<std::size_t>(cs.width) : 0;
     std::string pad(w > n ? w - n : 0, ' ');
-    if (!spec.left) out.put(pad.data(), pad.size());
+    if (!cs.left) out.put(pad.data(), pad.size());
     out.put(text, n);
-    if (spec.left) out.put(pad.data(), pad.size());
+    if (cs.left) out.put(pad.data(), pad.size());
 }
 
-void put_ipv4(Out& out, const Spec& spec, std::uint32_t addr) {
+void put_ipv4(Out& out, const ConvSpec& cs, std::uint32_t addr) {
     // The value's bytes in memory are already network order on any host.
     unsigned char b[4];
     std::memcpy(b, &addr, 4);
     char text[16];
     std::snprintf(text, sizeof text, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
-    put_padded(out, spec, text);
+    put_padded(out, cs, text);
 }
 
-void put_mac(Out& out, const Spec& spec, const unsigned char* m) {
+void put_mac(Out& out, const ConvSpec& cs, const unsigned char* m) {
     char text[18];
     if (m)
         std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", m[0], m[1], m[2], m[3],
                       m[4], m[5]);
     else
         std::snprintf(text, sizeof text, "(null)");
-    put_padded(out, spec, text);
+    put_padded(out, cs, text);
 }
 
 void conv_signed(Out& out, const char* s, Len len, va_list* ap) {
@@ -124,10 +124,10 @@ void conv_unsigned(Out& out, const char* s, Len len, va_list* ap) {
 // that is no conversion is emitted as it stands.
 void one_conversion(Out& out, const char*& p, va_list* ap) {
     const char* start = p - 1;  // the '%'
-    Spec spec;
+    ConvSpec cs;
     std::size_t k = 0;
     auto add = [&](char c) {
-        if (k + 1 < sizeof spec.text) spec.text[k++] = c;
+        if (k + 1 < sizeof cs.text) cs.text[k++] = c;
     };
     auto add_int = [&](int v) {
         char num[16];
@@ -136,18 +136,18 @@ void one_conversion(Out& out, const char*& p, va_list* ap) {
     };
     add('%');
     while (*p && std::strchr("-+ #0'", *p)) {
-        if (*p == '-') spec.left = true;
+        if (*p == '-') cs.left = true;
         add(*p++);
     }
     if (*p == '*') {
         ++p;
         int w = va_arg(*ap, int);
         if (w < 0) {
-            spec.left = true;
+            cs.left = true;
             add('-');
             w = w == INT_MIN ? INT_MAX : -w;
         }
-        spec.width = w;
+        cs.width = w;
         add_int(w);
     } else {
         int w = 0;
@@ -157,7 +157,7 @@ void one_conversion(Out& out, const char*& p, va_list* ap) {
             any = true;
             add(*p++);
         }
-        if (any) spec.width = w;
+        if (any) cs.width = w;
     }
     if (*p == '.') {
         add(*p++);
@@ -209,30 +209,30 @@ void one_conversion(Out& out, const char*& p, va_list* ap) {
     }
     ++p;
     add(c);
-    spec.text[k] = '\0';
+    cs.text[k] = '\0';
     switch (c) {
         case '%':
             out.put("%", 1);
             return;
         case 'i':
-            return put_ipv4(out, spec, va_arg(*ap, unsigned int));
+            return put_ipv4(out, cs, va_arg(*ap, unsigned int));
         case 'm':
-            return put_mac(out, spec, va_arg(*ap, const unsigned char*));
+            return put_mac(out, cs, va_arg(*ap, const unsigned char*));
         case 'd':
-            return conv_signed(out, spec.text, len, ap);
+            return conv_signed(out, cs.text, len, ap);
         case 'u':
         case 'o':
         case 'x':
         case 'X':
-            return conv_unsigned(out, spec.text, len, ap);
+            return conv_unsigned(out, cs.text, len, ap);
         case 'c':
-            if (len == Len::l) return out.conv(spec.text, va_arg(*ap, wint_t));
-            return out.conv(spec.text, va_arg(*ap, int));
+            if (len == Len::l) return out.conv(cs.text, va_arg(*ap, wint_t));
+            return out.conv(cs.text, va_arg(*ap, int));
         case 's':
-            if (len == Len::l) return out.conv(spec.text, va_arg(*ap, const wchar_t*));
-            return out.conv(spec.text, va_arg(*ap, const char*));
+            if (len == Len::l) return out.conv(cs.text, va_arg(*ap, const wchar_t*));
+            return out.conv(cs.text, va_arg(*ap, const char*));
         case 'p':
-            return out.conv(spec.text, va_arg(*ap, void*));
+            return out.conv(cs.text, va_arg(*ap, void*));
         case 'f':
         case 'F':
         case 'e':
@@ -241,8 +241,8 @@ void one_conversion(Out& out, const char*& p, va_list* ap) {
         case 'G':
         case 'a':
         case 'A':
-            if (len == Len::L) return out.conv(spec.text, va_arg(*ap, long double));
-            return out.conv(spec.text, va_arg(*ap, double));
+            if (len == Len::L) return out.conv(cs.text, va_arg(*ap, long double));
+            return out.conv(cs.text, va_arg(*ap, double));
         case 'n':
             // Writing through a pointer from a format is never wanted; skip it.
             (void)va_arg(*ap, void*);
