@@ -24,16 +24,16 @@ using LocalFn = void (*)(proto::Op op, std::span<const std::uint8_t> req, wire::
 // Routes CALL requests to fn (nullptr restores the socket transport).
 void set_local_backend(LocalFn fn, void* ctx);
 
-// True while a local backend is installed: there is no apsim to hold the
-// CLI, EVENT and TIMER connections, so those threads end at once.
+// True while a local backend is installed. Without an apsim socket the CLI
+// agent and event threads then end at once instead of failing.
 bool local_backend_active();
 
 // Sends one CALL request and waits for its reply payload. Returns false when
 // the transport failed (no apsim); callers then fail with -1.
 bool call(proto::Op op, const wire::Writer& req, std::vector<std::uint8_t>& reply);
 
-// True while a local backend is installed: there is no apsim to hold the
-// CLI, EVENT and TIMER connections, so those threads end at once.
+// True while a local backend is installed. Without an apsim socket the CLI
+// agent and event threads then end at once instead of failing.
 bool local_backend_active();
 
 // Sends one CALL request whose reply starts with an i32 rc. Returns that rc, or

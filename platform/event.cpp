@@ -107,8 +107,10 @@ int qz_event_init(int module, pthread_t* thread) {
     if (b.running) return -1;
     if (b.fd >= 0) ::close(b.fd);  // left by a thread that saw end of stream
     b.fd = -1;
-    if (plat::local_backend_active()) {
-        // In-process tests deliver events by calling the handlers themselves.
+    plat::Fd fd = plat::connect_apsim(proto::Kind::Event);
+    if (!fd.valid() && plat::local_backend_active()) {
+        // In-process tests without an event source deliver events by calling
+        // the handlers themselves: the event thread has nothing to wait for.
         pthread_t th;
         if (pthread_create(
                 &th, nullptr, [](void*) -> void* { return nullptr; }, nullptr) != 0)
@@ -119,7 +121,6 @@ int qz_event_init(int module, pthread_t* thread) {
             pthread_detach(th);
         return 0;
     }
-    plat::Fd fd = plat::connect_apsim(proto::Kind::Event);
     if (!fd.valid()) return -1;
     b.fd = fd.get();
     for (const Sub& s : b.subs) send_sub(b, proto::Op::Subscribe, s.kernel, s.event);

@@ -93,10 +93,10 @@ bool write_frame(int fd, proto::Op op, std::span<const std::uint8_t> payload) {
 
 bool read_frame(int fd, proto::Op& op, std::vector<std::uint8_t>& payload) {
     std::uint8_t hdr[kFrameHeader];
-    if (!read_all(fd, hdr, 4)) return false;
+    // Every frame has at least its op word, so the header comes in one read.
+    if (!read_all(fd, hdr, kFrameHeader)) return false;
     std::uint32_t len = wire::load_h<std::uint32_t>(hdr);
     if (len < 4 || len > proto::kMaxFrame) return false;
-    if (!read_all(fd, hdr + 4, 4)) return false;
     op = static_cast<proto::Op>(wire::load_h<std::uint16_t>(hdr + 4));
     payload.resize(len - 4);
     return payload.empty() || read_all(fd, payload.data(), payload.size());
