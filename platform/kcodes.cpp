@@ -9,6 +9,10 @@ struct KcodeRow {
 
 // One row per code; every record starts with the i32 result the kernel writes.
 constexpr KcodeRow kKcodes[] = {
+    {125, 44},  // interface rate limit: enable the flagged types (qz_rl_msg_t)
+    {126, 44},  // interface rate limit: disable the flagged types
+    {127, 44},  // interface rate limit: set the selected rate
+    {128, 44},  // interface rate limit: read an interface's record
     {140, 8},  // read notification interval: i32 result, u32 interval (seconds)
     {141, 8},  // set notification interval: i32 result, u32 interval (seconds)
 };

@@ -119,6 +119,17 @@ enum class FeFn : std::uint32_t {
     SetInt = 2,      // args: u32 value, u32 id, str text
     GetBoolean = 3,  // args: u32 id, str text -> out: u32 value
     GetInt = 4,      // args: u32 id, str text -> out: u32 value
+    // FE settings tables (records as platform/fe.h lays them out):
+    SetVwire = 201,        // args: u32 ifindex1, u32 ifindex2, 6-byte MAC
+    McastStatus = 202,     // args: - -> out: u32 status, u32 size
+    McastSet = 203,        // args: u32 add, u32 address, u32 mask
+    McastList = 204,       // args: u32 max -> out: entries (rc = count)
+    RegPorts = 205,        // args: u32 max -> out: entries (rc = count)
+    FfAdd = 206,           // args: 52-byte filter
+    FfDelete = 207,        // args: u32 id
+    FfGetOne = 208,        // args: u32 id -> out: 52-byte filter
+    FfList = 209,          // args: u32 max -> out: filters (rc = count)
+    FfCount = 210,         // args: - (rc = count)
 };
 
 }  // namespace proto

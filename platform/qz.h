@@ -130,6 +130,36 @@ int qz_dcd_lib_cleanup();
 // Kernel interface name -> user-visible name (17 bytes); 0 on success, non-zero if unknown.
 int qz_dcd_int_ifname_to_user_ifname(const char* kname, char* uname);
 int qz_dcd_user_ifname_to_int_ifname(const char* uname, char* kname);
+// Interface index of a kernel (or else user) interface name; 0 when unknown.
+std::uint32_t qz_if_nametoindex(const char* name);
+// Kernel name of an interface index into name (17 bytes); name, or nullptr when unknown.
+char* qz_if_indextoname(std::uint32_t ifindex, char* name);
+// The interface an Ethernet interface is bound into (an aggregate): *bound is
+// its index, or QZ_ETHX_UNBOUND. An interface outside the table is unbound.
+inline constexpr std::uint32_t QZ_ETHX_UNBOUND = 0xFFFFFFFFu;
+int qz_dcd_get_ethx_binding(std::uint32_t ifindex, std::uint32_t* bound);
+// Device type bits of an interface.
+inline constexpr std::uint32_t QZ_DEV_TYPE_ACCESS = 0x1;
+inline constexpr std::uint32_t QZ_DEV_TYPE_BACKHAUL = 0x2;
+int qz_dcd_get_dev_type(std::uint32_t ifindex, std::uint32_t* type);
+// ICSA record: five host-order u32 words; word 0 belongs to the library, then
+// firewall drop log, to-self session log, IP fragment drop, to-self
+// non-management drop (each 0 or 1).
+inline constexpr std::size_t QZ_DCD_ICSA_SIZE = 20;
+int qz_dcd_get_icsa(void* record);
+int qz_dcd_set_icsa(const void* record);
+// Layer-2 default-route VLANs of an interface: a 4096-bit map (VLAN v is bit
+// 7 - v % 8 of byte v / 8) and an empty flag (1 = no VLAN). The get call
+// writes *empty and map only on success.
+inline constexpr std::size_t QZ_VLAN_MAP_SIZE = 512;
+int qz_dcd_get_default_route_vlan(std::uint32_t ifindex, std::uint32_t* empty, std::uint8_t* map);
+int qz_dcd_set_default_route_vlan(std::uint32_t ifindex, std::uint32_t empty,
+                                  const std::uint8_t* map);
+// Has the configuration daemon recompute the allowed VLANs of an Ethernet interface.
+int qz_dcd_update_eth_allow_vlan(std::uint32_t ifindex, std::uint32_t flag);
+// Records whether fed's settings of `kind` on an interface differ from the defaults.
+int qz_dcd_set_fed_dual_profile_table(const char* ifname, std::uint32_t kind,
+                                      std::uint32_t value);
 
 // ---- key-value files (gdbm)
 struct qz_db;

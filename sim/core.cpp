@@ -169,7 +169,8 @@ void op_mpi_send(Core& c, wire::Reader& r, wire::Writer& w) {
 // u32 fn, blob args -> i32 rc, blob out
 void op_fe(Core& c, wire::Reader& r, wire::Writer& w) {
     auto fn = static_cast<proto::FeFn>(r.h32());
-    wire::Reader a(r.blob());
+    auto args = r.blob();
+    wire::Reader a(args);
     int rc = -1;
     std::vector<std::uint8_t> out;
     if (fn == proto::FeFn::SetBoolean || fn == proto::FeFn::SetInt) {
@@ -186,8 +187,11 @@ void op_fe(Core& c, wire::Reader& r, wire::Writer& w) {
             out.resize(4);
             wire::store_h<std::uint32_t>(out.data(), value);
         }
-    } else {
-        unknown_call(c, std::string("Fe:") + std::to_string(static_cast<std::uint32_t>(fn)));
+    } else if (r.ok()) {
+        bool known = false;
+        rc = fem::fe_table_call(c.fe, c.faults, fn, args, out, &known);
+        if (!known)
+            unknown_call(c, std::string("Fe:") + std::to_string(static_cast<std::uint32_t>(fn)));
     }
     w.hi32(rc).blob(out);
 }
@@ -298,6 +302,7 @@ void core_init(Core& c, std::string dir) {
     c.log.clear();
     c.unknown_calls.clear();
     c.ppsk_server = 0;
+    dcd_fe_init_locked(c);
     proc_net_dev_write_locked(c);
 }
 

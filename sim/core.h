@@ -5,6 +5,7 @@
 // functions below take it themselves unless their name ends in _locked.
 #pragma once
 
+#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -79,6 +80,35 @@ struct SystemCmd {
     int rc;
 };
 
+// ---- configuration library: tables of the FE settings and rate limits -------
+
+// Binding and device type of an interface, where they differ from the booted ones.
+struct EthxState {
+    std::uint32_t ifindex;
+    std::uint32_t bound;  // index of the interface it is bound into, or 0xFFFFFFFF
+    std::uint32_t dev_type;
+};
+
+struct RouteVlan {
+    std::uint32_t ifindex;
+    std::uint32_t empty;
+    std::array<std::uint8_t, 512> map;
+};
+
+struct DualProfile {
+    std::string ifname;
+    std::uint32_t kind;
+    std::uint32_t value;
+};
+
+struct DcdFe {
+    std::array<std::uint32_t, 5> icsa{};
+    std::vector<EthxState> ethx;
+    std::vector<RouteVlan> vlans;
+    std::vector<DualProfile> dual;
+    std::vector<std::array<std::uint32_t, 2>> allow_vlan_updates;  // (ifindex, flag), in order
+};
+
 struct Core {
     std::mutex mu;
     std::condition_variable cv;  // signalled on every event-bus change
@@ -106,6 +136,7 @@ struct Core {
     std::vector<std::string> unknown_calls;  // "Dcd:NAME", "Tpa:NAME", "op:N" without a handler
 
     std::uint32_t ppsk_server = 0;  // network order
+    DcdFe dcd_fe;
 };
 
 // Fresh booted state; writes DIR/proc/net/dev when dir is not empty.
@@ -140,6 +171,19 @@ int dcd_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_t> 
 int tpa_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_t> args,
                     std::vector<std::uint8_t>& out);
 inline constexpr int kNoSuchCall = -2;
+
+// ---- FE settings and rate-limit tables of the configuration library (dcd_fe.cpp)
+
+// Booted state: ICSA all off, no VLANs, nothing bound.
+void dcd_fe_init_locked(Core& c);
+// Answers the interface-index, binding, device-type, ICSA, VLAN and
+// dual-profile calls; kNoSuchCall for any other name.
+int dcd_fe_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_t> args,
+                       std::vector<std::uint8_t>& out);
+// Binding and device type as the library answers them (booted values unless changed).
+EthxState ethx_state_locked(const Core& c, std::uint32_t ifindex);
+// The changeable state of a known interface; nullptr for an unknown index.
+EthxState* ethx_change_locked(Core& c, std::uint32_t ifindex);
 
 // ---- event bus (bus.cpp) ---------------------------------------------------
 

@@ -42,6 +42,13 @@ int verb_fe(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_interfaces(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_subscriptions(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 
+// verbs_fe.cpp
+int verb_link_bind(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_link_unbind(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_link_mode(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_dcd(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_fe_tables(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+
 // verbs_inject.cpp
 int verb_sta_join(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_sta_leave(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);

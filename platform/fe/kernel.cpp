@@ -1,9 +1,11 @@
 // Kernel request codes of the simulated FE, dispatched by table. A code
 // without a handler answers result -1, as a kernel without that feature does.
 #include <algorithm>
+#include <cstring>
 
 #include "platform/fe/model.h"
 #include "platform/kcodes.h"
+#include "platform/rl_msg.h"
 #include "platform/wire.h"
 
 namespace fem {
@@ -26,6 +28,56 @@ std::int32_t notify_interval_set(Model& m, std::span<std::uint8_t> record) {
     return 0;
 }
 
+// ---- interface rate limits: qz_rl_msg_t records
+
+namespace rl = qz_rl_msg;
+
+RateLimit* rl_target(Model& m, std::span<std::uint8_t> record) {
+    const char* p = reinterpret_cast<const char*>(record.data() + rl::kIfName);
+    std::string_view name(p, strnlen(p, rl::kIfNameSize));
+    return rate_limit_of(m, name);
+}
+
+// 125 and 126: switch the types whose flag byte is 1.
+std::int32_t rl_switch(Model& m, std::span<std::uint8_t> record, bool on) {
+    RateLimit* r = rl_target(m, record);
+    if (!r) return kFail;
+    if (record[rl::kBcastOn] == 1) r->bcast_on = on;
+    if (record[rl::kMcastOn] == 1) r->mcast_on = on;
+    if (record[rl::kUcastOn] == 1) r->ucast_on = on;
+    return 0;
+}
+
+std::int32_t rl_enable(Model& m, std::span<std::uint8_t> record) {
+    return rl_switch(m, record, true);
+}
+
+std::int32_t rl_disable(Model& m, std::span<std::uint8_t> record) {
+    return rl_switch(m, record, false);
+}
+
+std::int32_t rl_set_rate(Model& m, std::span<std::uint8_t> record) {
+    RateLimit* r = rl_target(m, record);
+    std::uint8_t sel = record[rl::kSelector];
+    if (!r || sel == 0 || (sel & ~(rl::kSelMcast | rl::kSelBcast | rl::kSelUcast))) return kFail;
+    if (sel & rl::kSelMcast) r->mcast_rate = wire::load_h<std::uint32_t>(&record[rl::kMcastRate]);
+    if (sel & rl::kSelBcast) r->bcast_rate = wire::load_h<std::uint32_t>(&record[rl::kBcastRate]);
+    if (sel & rl::kSelUcast) r->ucast_rate = wire::load_h<std::uint32_t>(&record[rl::kUcastRate]);
+    return 0;
+}
+
+std::int32_t rl_read(Model& m, std::span<std::uint8_t> record) {
+    RateLimit* r = rl_target(m, record);
+    if (!r) return kFail;
+    record[rl::kMcastOn] = r->mcast_on;
+    record[rl::kBcastOn] = r->bcast_on;
+    record[rl::kUcastOn] = r->ucast_on;
+    wire::store_h<std::uint32_t>(&record[rl::kMcastRate], r->mcast_rate);
+    wire::store_h<std::uint32_t>(&record[rl::kBcastRate], r->bcast_rate);
+    wire::store_h<std::uint32_t>(&record[rl::kUcastRate], r->ucast_rate);
+    return 0;
+}
+
 struct KernelCode {
     std::uint16_t code;
     std::uint16_t size;  // bytes the handler touches, result word included
@@ -33,6 +85,10 @@ struct KernelCode {
 };
 
 constexpr KernelCode kCodes[] = {
+    {rl::kEnable, rl::kSize, rl_enable},
+    {rl::kDisable, rl::kSize, rl_disable},
+    {rl::kSetRate, rl::kSize, rl_set_rate},
+    {rl::kRead, rl::kSize, rl_read},
     {140, 8, notify_interval_read},
     {141, 8, notify_interval_set},
 };
@@ -47,6 +103,18 @@ const KernelCode* handler_of(std::uint16_t code) {
 
 bool kernel_code_known(std::uint16_t code) {
     return handler_of(code) != nullptr;
+}
+
+RateLimit* rate_limit_of(Model& m, std::string_view ifname) {
+    for (RateLimit& r : m.rate_limits)
+        if (r.ifname == ifname) return &r;
+    return nullptr;
+}
+
+bool rate_limit_at_defaults(const RateLimit& r) {
+    return r.bcast_on == rl::kDefBcastOn && r.mcast_on == rl::kDefMcastOn &&
+           r.ucast_on == rl::kDefUcastOn && r.bcast_rate == rl::kDefBcastRate &&
+           r.mcast_rate == rl::kDefMcastRate && r.ucast_rate == rl::kDefUcastRate;
 }
 
 std::int32_t kernel_request(Model& m, Faults& f, std::uint16_t code,

@@ -83,8 +83,9 @@ struct FeCall {
     proto::FeFn fn;
     std::uint32_t id;
     std::uint32_t value;  // set calls: the value; get calls: what was returned
-    std::string text;
+    std::string text;     // scalar calls: the description text; table calls: the fe_ name
     int rc;
+    std::vector<std::uint8_t> args;  // table calls: the argument record as sent
 };
 
 // One /dev/fe ioctl as the device received it.
@@ -94,9 +95,51 @@ struct IoctlRequest {
     int rc;
 };
 
+// ---- FE settings tables ------------------------------------------------------
+
+// Incoming-traffic rate limits of one Ethernet-side interface (kernel codes 125-128).
+struct RateLimit {
+    std::string ifname;
+    bool bcast_on, mcast_on, ucast_on;
+    std::uint32_t bcast_rate, mcast_rate, ucast_rate;  // kbit/s
+};
+// Interfaces the kernel limits, each booted at the defaults.
+inline constexpr const char* kRateLimitIfaces[] = {"eth0", "eth1", "agg0", "red0"};
+
+struct Vwire {
+    bool set = false;
+    std::uint32_t ifindex1 = 0, ifindex2 = 0;
+    std::array<std::uint8_t, 6> mac{};
+};
+
+struct McastEntry {
+    std::uint32_t addr, mask;  // network order
+};
+inline constexpr std::size_t kMcastMax = 32;  // entries the FE list holds
+
+struct RegPort {
+    std::uint16_t port;
+    std::uint8_t proto;      // 17 UDP, 6 TCP
+    std::uint8_t direction;  // 1 source, 2 destination
+    const char* note;
+};
+// To-self ports the booted FE keeps open for the platform's own services.
+inline constexpr RegPort kRegPorts[] = {
+    {12222, 17, 2, "CAPWAP control"},
+    {3007, 6, 2, "management agent"},
+    {5246, 17, 1, "CAPWAP replies"},
+};
+
+inline constexpr std::size_t kFfMax = 64;  // filters the FE holds
+using FfRecord = std::array<std::uint8_t, 52>;
+
 struct Model {
     std::array<std::uint32_t, kSettingCount> values{};
     std::uint32_t notify_interval = kNotifyIntervalBoot;
+    std::vector<RateLimit> rate_limits;
+    Vwire vwire;
+    std::vector<McastEntry> mcast;  // tunnel multicast list, in the order added
+    std::vector<FfRecord> ffs;      // FE filters in id order
 
     std::vector<FeCall> fe_calls;
     std::vector<KernelRequest> requests;
@@ -133,6 +176,20 @@ std::int32_t kernel_request(Model& m, Faults& f, std::uint16_t code,
 
 // True when the model has a handler for `code` (other codes answer -1).
 bool kernel_code_known(std::uint16_t code);
+
+// Rate-limit record of an interface, or nullptr for one the kernel does not limit.
+RateLimit* rate_limit_of(Model& m, std::string_view ifname);
+bool rate_limit_at_defaults(const RateLimit& rl);
+
+// ---- FE settings tables (tables.cpp) ---------------------------------------
+
+// Puts the tables in their booted state.
+void tables_init(Model& m);
+// Answers a table call of the FE control library (proto::FeFn 201-210): the
+// rc, with `out` filled. *known is false for a function that is no table call.
+// Faults: "NAME" (the fe_ function name), and "NAME:ID" for filter ids.
+int fe_table_call(Model& m, Faults& f, proto::FeFn fn, std::span<const std::uint8_t> args,
+                  std::vector<std::uint8_t>& out, bool* known);
 
 // ---- /dev/fe ---------------------------------------------------------------
 

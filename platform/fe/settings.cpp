@@ -47,6 +47,7 @@ void model_init(Model& m) {
     m.requests.clear();
     m.reply_violations = 0;
     m.ioctls.clear();
+    tables_init(m);
 }
 
 const char* fe_fn_name(proto::FeFn fn) {
@@ -59,6 +60,8 @@ const char* fe_fn_name(proto::FeFn fn) {
             return "fe_get_boolean_value";
         case proto::FeFn::GetInt:
             return "fe_get_int_value";
+        default:  // table calls name themselves
+            break;
     }
     return "fe_unknown";
 }
@@ -76,7 +79,7 @@ int fe_set(Model& m, Faults& f, proto::FeFn fn, std::uint32_t id, std::uint32_t 
             m.values[row] = fn == proto::FeFn::SetBoolean ? (value != 0) : value;
         }
     }
-    m.fe_calls.push_back(FeCall{fn, id, value, std::string(text), rc});
+    m.fe_calls.push_back(FeCall{fn, id, value, std::string(text), rc, {}});
     return rc;
 }
 
@@ -96,7 +99,7 @@ int fe_get(Model& m, Faults& f, proto::FeFn fn, std::uint32_t id, std::string_vi
             if (value) *value = v;
         }
     }
-    m.fe_calls.push_back(FeCall{fn, id, v, std::string(text), rc});
+    m.fe_calls.push_back(FeCall{fn, id, v, std::string(text), rc, {}});
     return rc;
 }
 
