@@ -1,0 +1,31 @@
+#include "mgt/cli/fed/cmd_table.h"
+
+#include "mgt/cli/fed/cmd_form.h"
+#include "mgt/cli/fed/rows_fe_settings.h"
+
+namespace cmdtbl {
+
+namespace {
+
+// A failing check names the index of the first bad row; cmd_table_test prints why.
+static_assert(first_bad_row(kRowsFeSettings) < 0);
+
+constexpr CmdFamily kFamilies[] = {
+    {"Forwarding-engine settings", kRowsFeSettings},
+};
+
+}  // namespace
+
+std::span<const CmdFamily> cmd_families() {
+    return kFamilies;
+}
+
+std::uint16_t cmd_record_size(std::uint32_t id) {
+    std::uint16_t size = 0;
+    for (const CmdFamily& f : kFamilies)
+        for (const CmdRow& r : f.rows)
+            if (r.id == id && r.size > size) size = r.size;
+    return size;
+}
+
+}  // namespace cmdtbl
