@@ -1,0 +1,108 @@
+#include "mgt/cli/fed/qz_cli_agt_auto.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+#include "fed/qz_assert.h"
+#include "fed/qz_fed_debug.h"
+#include "mgt/cli/fed/cmd_table.h"
+#include "platform/wire.h"
+
+namespace {
+
+// ---- handlers of the families linked into fed, one list per family
+//
+// e.g. constexpr qz_cli_vector_t kFeSettingsVectors[] = {
+//          {989, qz_cli_unpack<qz_fed_cli_tcp_mss_threshold>}, ...};
+// and the list's name in kVectorFamilies.
+
+constexpr std::span<const qz_cli_vector_t> kVectorFamilies[] = {
+    {},  // no family yet
+};
+
+// ---- running-configuration steps, in the order the configuration is written
+
+constexpr qz_cfg_step_t kCfgSteps[] = {
+    {"services", nullptr},
+    {"QoS configuration", nullptr},
+    {"user profiles", nullptr},
+    {"IP policies", nullptr},
+    {"default IP-policy actions", nullptr},
+    {"MAC policies", nullptr},
+    {"default MAC-policy actions", nullptr},
+    {"virtual connection rules", nullptr},
+    {"interface rate limits", nullptr},
+    {"ALG configuration", nullptr},
+    {"forwarding-engine settings", nullptr},
+    {"default-route VLANs", nullptr},
+};
+static_assert(std::size(kCfgSteps) == 12);
+
+constexpr std::size_t kRecordHeader = 8;
+
+const qz_cli_vector_t* find_vector(std::uint32_t id) {
+    for (std::span<const qz_cli_vector_t> fam : kVectorFamilies)
+        for (const qz_cli_vector_t& v : fam)
+            if (v.id == id) return &v;
+    return nullptr;
+}
+
+}  // namespace
+
+int qz_cli_agt_unpack(void* ctx, const void* list, int len, qz_cli_handler_fn handler) {
+    qz_cli_ipc_cursor_t cur;
+    qz_cli_ipc_cursor_init(&cur, list, len);
+    const std::uint8_t* p = qz_cli_ipc_next(&cur);
+    if (!p || qz_cli_ipc_type(p) != QZ_CLI_IPC_STRUCT_T)
+        qz_assert_fail("p->type==QZ_CLI_IPC_STRUCT_T", "mgt/cli/fed/qz_cli_agt_auto", __LINE__);
+    std::uint32_t rec_len = wire::load_h<std::uint32_t>(p + 4);
+    std::span<const std::uint8_t> args(p + kRecordHeader, rec_len - kRecordHeader);
+    // Handlers read their fields at fixed offsets: a record shorter than the
+    // command's layout is handed over in a zero-filled copy of full size.
+    std::uint16_t need = cmdtbl::cmd_record_size(static_cast<qz_cli_cmd_t*>(ctx)->cmd_id);
+    if (args.size() < need) {
+        std::vector<std::uint8_t> padded(need, 0);
+        if (!args.empty()) std::memcpy(padded.data(), args.data(), args.size());
+        return handler(ctx, padded);
+    }
+    return handler(ctx, args);
+}
+
+std::vector<qz_cli_vector_t> qz_cli_agt_registrations() {
+    std::vector<qz_cli_vector_t> regs;
+    std::vector<std::uint32_t> seen;
+    for (const cmdtbl::CmdFamily& f : cmdtbl::cmd_families())
+        for (const cmdtbl::CmdRow& r : f.rows) {
+            if (std::find(seen.begin(), seen.end(), r.id) != seen.end()) continue;
+            seen.push_back(r.id);
+            if (const qz_cli_vector_t* v = find_vector(r.id)) regs.push_back(*v);
+        }
+    // The second registration reaches the same handler: it changes nothing.
+    for (std::uint32_t id : cmdtbl::kTwiceRegistered)
+        if (std::find(seen.begin(), seen.end(), id) != seen.end())
+            if (const qz_cli_vector_t* v = find_vector(id)) regs.push_back(*v);
+    return regs;
+}
+
+std::span<const qz_cfg_step_t> qz_cli_agt_cfg_steps() {
+    return kCfgSteps;
+}
+
+int qz_cli_agt_reg_cmd_vectors() {
+    for (const qz_cli_vector_t& v : qz_cli_agt_registrations())
+        qz_reg_cmd_vector(0, v.id, v.unpack);
+    return 0;
+}
+
+int qz_cli_agt_cfg_generator(void* out, void*) {
+    int step = 0;
+    for (const qz_cfg_step_t& s : kCfgSteps) {
+        ++step;
+        if (s.emit)
+            s.emit(out);
+        else
+            FED_DBG(basic, "running-config step %d (%s): not in this build\n", step, s.what);
+    }
+    return 0;
+}

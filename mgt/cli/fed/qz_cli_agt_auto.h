@@ -1,0 +1,58 @@
+// fed's side of the command table: the unpackers and command-vector
+// registrations of the CLI agent, and the running-configuration generator.
+//
+// A family plugs in with two kinds of rows in qz_cli_agt_auto.cpp:
+//  - its handlers, one {id, qz_cli_unpack<handler>} per command identifier, in
+//    a list that kVectorFamilies names. An identifier is registered when the
+//    command table has a row for it and a handler here (twice for the
+//    identifiers of cmdtbl::kTwiceRegistered);
+//  - its running-configuration emitter, in its step of kCfgSteps.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "platform/qz.h"
+
+// A command handler: the command context (QZ_CMD_TYPE gives 0 for the plain
+// form, 2 for "no") and the argument record, which starts at byte 8 of the
+// agent's record and is at least as long as the command's largest table row
+// (a shorter record is handed over zero-filled). Returns 0 or a failure code.
+using qz_cli_handler_fn = int (*)(void* ctx, std::span<const std::uint8_t> args);
+
+// A running-configuration emitter: adds its records to `out` with
+// qz_cli_agent_add_tlv (type 7) or qz_cli_agent_add_tlv_msg (type 22).
+using qz_cfg_emit_fn = void (*)(void* out);
+
+// Opens a cursor on the record list, takes the first record, asserts that it is
+// of type 17 (QZ_CLI_IPC_STRUCT_T) and returns what the handler returns.
+int qz_cli_agt_unpack(void* ctx, const void* list, int len, qz_cli_handler_fn handler);
+
+// The unpacker of one handler, as the agent calls it.
+template <qz_cli_handler_fn Handler>
+int qz_cli_unpack(void* ctx, const void* list, int len) {
+    return qz_cli_agt_unpack(ctx, list, len, Handler);
+}
+
+struct qz_cli_vector_t {
+    std::uint32_t id;
+    qz_cli_unpack_fn unpack;
+};
+
+// One step of the running-configuration generator; emit is null until the
+// step's family is linked in.
+struct qz_cfg_step_t {
+    const char* what;
+    qz_cfg_emit_fn emit;
+};
+
+// The qz_reg_cmd_vector calls fed makes, in order.
+std::vector<qz_cli_vector_t> qz_cli_agt_registrations();
+// The generator's steps, in order.
+std::span<const qz_cfg_step_t> qz_cli_agt_cfg_steps();
+
+// CLI vector initializer: registers every command vector. Returns 0.
+int qz_cli_agt_reg_cmd_vectors();
+// The running-configuration generator: runs the steps in order. Returns 0.
+int qz_cli_agt_cfg_generator(void* out, void* arg);
