@@ -1,6 +1,6 @@
 // Verbs for the configuration library's interface bindings and device types,
 // and displays of the FE settings tables and the library tables behind them.
-#include <cinttypes>
+#include <cstdarg>
 #include <cstdio>
 
 #include "platform/fe.h"
@@ -36,6 +36,17 @@ std::string index_name(const Core& c, std::uint32_t ifindex) {
     return std::to_string(ifindex);
 }
 
+// printf onto a string (GCC 12 warns falsely on chains of string additions).
+void addf(std::string& s, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void addf(std::string& s, const char* fmt, ...) {
+    char line[256];
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(line, sizeof line, fmt, ap);
+    va_end(ap);
+    s += line;
+}
+
 // VLAN runs of a map: "100-110 200".
 std::string vlan_runs(const std::array<std::uint8_t, 512>& map) {
     auto has = [&](unsigned v) { return (map[v / 8] >> (7 - v % 8)) & 1; };
@@ -44,9 +55,8 @@ std::string vlan_runs(const std::array<std::uint8_t, 512>& map) {
         if (!has(v)) continue;
         unsigned end = v;
         while (end < 4094 && has(end + 1)) ++end;
-        if (!s.empty()) s += ' ';
-        s += std::to_string(v);
-        if (end > v) s += "-" + std::to_string(end);
+        addf(s, s.empty() ? "%u" : " %u", v);
+        if (end > v) addf(s, "-%u", end);
         v = end;
     }
     return s.empty() ? "-" : s;
@@ -92,25 +102,25 @@ int verb_dcd(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
     std::lock_guard lock(s.core.mu);
     const DcdFe& d = s.core.dcd_fe;
     std::string text = "icsa:";
-    for (std::uint32_t w : d.icsa) text += " " + std::to_string(w);
+    for (std::uint32_t w : d.icsa) addf(text, " %u", w);
     text += "\n";
     for (const Iface& i : s.core.ifaces) {
         if (i.uname.empty()) continue;
         EthxState e = ethx_state_locked(s.core, i.ifindex);
         if (e.bound == QZ_ETHX_UNBOUND && e.dev_type != QZ_DEV_TYPE_BACKHAUL) continue;
-        text += "interface " + i.kname + ": " +
-                (e.dev_type == QZ_DEV_TYPE_BACKHAUL ? "backhaul" : "access") +
-                (e.bound == QZ_ETHX_UNBOUND ? "" : ", bound to " + index_name(s.core, e.bound)) +
-                "\n";
+        addf(text, "interface %s: %s", i.kname.c_str(),
+             e.dev_type == QZ_DEV_TYPE_BACKHAUL ? "backhaul" : "access");
+        if (e.bound != QZ_ETHX_UNBOUND)
+            addf(text, ", bound to %s", index_name(s.core, e.bound).c_str());
+        text += "\n";
     }
     for (const RouteVlan& v : d.vlans)
-        text += "default-route vlans " + index_name(s.core, v.ifindex) + ": " +
-                (v.empty ? "empty" : vlan_runs(v.map)) + "\n";
+        addf(text, "default-route vlans %s: %s\n", index_name(s.core, v.ifindex).c_str(),
+             v.empty ? "empty" : vlan_runs(v.map).c_str());
     for (const auto& u : d.allow_vlan_updates)
-        text += "allow-vlan update " + index_name(s.core, u[0]) + " " + std::to_string(u[1]) + "\n";
+        addf(text, "allow-vlan update %s %u\n", index_name(s.core, u[0]).c_str(), u[1]);
     for (const DualProfile& p : d.dual)
-        text += "dual-profile " + p.ifname + " " + std::to_string(p.kind) + " " +
-                std::to_string(p.value) + "\n";
+        addf(text, "dual-profile %s %u %u\n", p.ifname.c_str(), p.kind, p.value);
     out(text);
     return kCtlOk;
 }
@@ -119,20 +129,17 @@ int verb_fe_tables(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
     std::lock_guard lock(s.core.mu);
     const fem::Model& m = s.core.fe;
     std::string text;
-    char line[160];
-    for (const fem::RateLimit& r : m.rate_limits) {
-        std::snprintf(
-            line, sizeof line, "rate-limit %-5s broadcast %s %u, multicast %s %u, unicast %s %u\n",
-            r.ifname.c_str(), r.bcast_on ? "on" : "off", r.bcast_rate, r.mcast_on ? "on" : "off",
-            r.mcast_rate, r.ucast_on ? "on" : "off", r.ucast_rate);
-        text += line;
-    }
+    for (const fem::RateLimit& r : m.rate_limits)
+        addf(text, "rate-limit %-5s broadcast %s %u, multicast %s %u, unicast %s %u\n",
+             r.ifname.c_str(), r.bcast_on ? "on" : "off", r.bcast_rate, r.mcast_on ? "on" : "off",
+             r.mcast_rate, r.ucast_on ? "on" : "off", r.ucast_rate);
     if (m.vwire.set)
-        text += "vwire " + index_name(s.core, m.vwire.ifindex1) + " " +
-                index_name(s.core, m.vwire.ifindex2) + " " + mac_text(m.vwire.mac.data()) + "\n";
+        addf(text, "vwire %s %s %s\n", index_name(s.core, m.vwire.ifindex1).c_str(),
+             index_name(s.core, m.vwire.ifindex2).c_str(), mac_text(m.vwire.mac.data()).c_str());
     for (const fem::McastEntry& e : m.mcast)
-        text += "tunnel multicast " + ipv4_text(e.addr) + " " + ipv4_text(e.mask) + "\n";
-    for (const fem::FfRecord& f : m.ffs) text += "ff " + to_hex(f) + "\n";
+        addf(text, "tunnel multicast %s %s\n", ipv4_text(e.addr).c_str(),
+             ipv4_text(e.mask).c_str());
+    for (const fem::FfRecord& f : m.ffs) addf(text, "ff %s\n", to_hex(f).c_str());
     out(text);
     return kCtlOk;
 }
