@@ -94,3 +94,46 @@ int fe_get_one_ff(std::uint32_t id, void* ff);
 int fe_get_ff_list(void* ffs, std::uint32_t max);
 // Number of filters, or negative.
 int fe_get_current_ff_cnt();
+
+// ---- IP gates (IP gate count: fe_get_int_value read number 55).
+// Entry as the FE delivers it (32 bytes): host order, except that addresses
+// and ports keep their network byte order.
+struct fe_ip_gate_t {
+    std::uint32_t src_ip;  // network order; 0 = any
+    std::uint32_t dst_ip;
+    std::uint16_t src_port;  // network order; 0 = any
+    std::uint16_t dst_port;
+    std::uint8_t protocol;
+    std::uint8_t alg_type;
+    std::uint16_t flags;  // FE_IP_GATE_ANY_*
+    std::uint32_t refcnt;
+    std::uint32_t pid;     // FE id of the control session that opened the gate
+    std::int32_t ageout;   // ms before the gate ages out unused
+    std::uint32_t cookie;  // what the gate-open request returned
+};
+namespace fe_gate {
+inline constexpr std::size_t kSrcIp = 0;
+inline constexpr std::size_t kDstIp = 4;
+inline constexpr std::size_t kSrcPort = 8;
+inline constexpr std::size_t kDstPort = 10;
+inline constexpr std::size_t kProtocol = 12;
+inline constexpr std::size_t kAlgType = 13;
+inline constexpr std::size_t kFlags = 14;
+inline constexpr std::size_t kRefcnt = 16;
+inline constexpr std::size_t kPid = 20;
+inline constexpr std::size_t kAgeout = 24;
+inline constexpr std::size_t kCookie = 28;
+inline constexpr std::size_t kSize = 32;
+}  // namespace fe_gate
+static_assert(sizeof(fe_ip_gate_t) == fe_gate::kSize);
+static_assert(offsetof(fe_ip_gate_t, dst_port) == fe_gate::kDstPort);
+static_assert(offsetof(fe_ip_gate_t, flags) == fe_gate::kFlags);
+static_assert(offsetof(fe_ip_gate_t, pid) == fe_gate::kPid);
+static_assert(offsetof(fe_ip_gate_t, cookie) == fe_gate::kCookie);
+inline constexpr std::uint16_t FE_IP_GATE_ANY_SRC_IP = 0x1;
+inline constexpr std::uint16_t FE_IP_GATE_ANY_SRC_PORT = 0x2;
+inline constexpr std::uint32_t FE_IP_GATE_MAX = 1024;  // gates the FE holds
+
+// Copies up to *count gates, from the index-th on, into buf; *count becomes
+// how many it copied. 0, or negative on failure.
+int fe_get_ip_gate_table(fe_ip_gate_t* buf, std::uint32_t* count, std::uint32_t index);

@@ -130,6 +130,8 @@ enum class FeFn : std::uint32_t {
     FfGetOne = 208,        // args: u32 id -> out: 52-byte filter
     FfList = 209,          // args: u32 max -> out: filters (rc = count)
     FfCount = 210,         // args: - (rc = count)
+    // IP gate table: u32 index, u32 max -> out: u32 n, n x 32-byte fe_ip_gate_t entry
+    IpGateTable = 301,
 };
 
 }  // namespace proto

@@ -166,6 +166,11 @@ void op_mpi_send(Core& c, wire::Reader& r, wire::Writer& w) {
     w.hi32(rc).blob(record).blob(reply);
 }
 
+// Gates age out in FE time, which follows the access point's clock.
+void fe_time(Core& c) {
+    if (c.clock_ms) fem::alg_set_time(c.fe, c.clock_ms());
+}
+
 // u32 fn, blob args -> i32 rc, blob out
 void op_fe(Core& c, wire::Reader& r, wire::Writer& w) {
     auto fn = static_cast<proto::FeFn>(r.h32());
@@ -182,10 +187,25 @@ void op_fe(Core& c, wire::Reader& r, wire::Writer& w) {
         std::uint32_t id = a.h32();
         std::string text = a.str();
         std::uint32_t value = 0;
+        fe_time(c);
         if (r.ok() && a.ok()) rc = fem::fe_get(c.fe, c.faults, fn, id, text, &value);
         if (rc >= 0) {
             out.resize(4);
             wire::store_h<std::uint32_t>(out.data(), value);
+        }
+    } else if (fn == proto::FeFn::IpGateTable) {
+        std::uint32_t index = a.h32();
+        std::uint32_t max = a.h32();
+        std::vector<std::uint8_t> entries;
+        std::uint32_t n = 0;
+        if (r.ok() && a.ok()) {
+            fe_time(c);
+            rc = fem::gate_table_read(c.fe, c.faults, index, max, entries, &n);
+        }
+        if (rc >= 0) {
+            out.resize(4);
+            wire::store_h<std::uint32_t>(out.data(), n);
+            out.insert(out.end(), entries.begin(), entries.end());
         }
     } else if (r.ok()) {
         bool known = false;
@@ -201,6 +221,7 @@ void op_fe_ioctl(Core& c, wire::Reader& r, wire::Writer& w) {
     std::uint32_t request = r.h32();
     auto in = r.blob();
     std::vector<std::uint8_t> env(in.begin(), in.end());
+    fe_time(c);
     int rc = r.ok() ? fem::fe_ioctl(c.fe, c.faults, request, env) : -1;
     w.hi32(rc).blob(env);
 }

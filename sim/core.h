@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -137,6 +138,10 @@ struct Core {
 
     std::uint32_t ppsk_server = 0;  // network order
     DcdFe dcd_fe;
+
+    // The access point's up-time in ms (apsim's clock); unset: the FE's time
+    // moves only with replayed captures.
+    std::function<std::uint64_t()> clock_ms;
 };
 
 // Fresh booted state; writes DIR/proc/net/dev when dir is not empty.

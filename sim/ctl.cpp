@@ -57,6 +57,11 @@ constexpr Verb kVerbs[] = {
     {{"link", "unbind"}, "IF", verb_link_unbind, "undo link bind"},
     {{"link", "mode"}, "IF access|backhaul", verb_link_mode, "device type of an interface"},
     {{"link"}, "IF up|down|going-down|rename [NEWNAME]", verb_link, "interface change"},
+    {{"platform", "alg"}, "[ftp|tftp|sip|dns|http] [on|off]", verb_alg,
+     "ALG enable flags of the FE (show or set)"},
+    {{"platform", "gates"}, "", verb_gates, "FE gates, and ALG messages 82 and 83"},
+    {{"replay"}, "FILE [--clock] [capture|now] [--json]", verb_replay,
+     "a capture through the FE model"},
     {{"debug", "fed"}, "FLAG", verb_debug, "set a debug flag of fed"},
     {{"no", "debug", "fed"}, "FLAG", verb_no_debug, "clear a debug flag of fed"},
 };
@@ -146,6 +151,7 @@ int verb_help(Server&, VerbArgs, const CtlOut& out, CtlResult&) {
         left.resize(std::max<std::size_t>(left.size() + 2, 52), ' ');
         text += left + std::string(v.help) + "\n";
     }
+    text += cli_text_help();
     out(text);
     return kCtlOk;
 }
@@ -197,7 +203,7 @@ CtlResult ctl_line(Server& s, std::string_view line, const CtlOut& out) {
     if (words.empty()) return res;
     const Verb* v = find_verb(words);
     if (!v) {
-        res.rc = cli_text_command(s, words, out);
+        res.rc = cli_text_command(s, words, out, res);
         return res;
     }
     std::span<const std::string> args =

@@ -196,6 +196,7 @@ void serve_ctl(Server& s, int fd) {
         }
         wire::Writer end;
         end.hi32(res.rc);
+        if (res.has_fed_rc) end.hi32(res.fed_rc);
         plat::write_frame(fd, proto::Op::CtlEnd, end.span());
         if (res.exit) {
             ::close(fd);
@@ -272,6 +273,7 @@ bool server_prepare(Server& s, const Options& o) {
         std::fprintf(stderr, "apsim: cannot create %s/%s\n", s.dir.c_str(), proto::kClockName);
         return false;
     }
+    s.core.clock_ms = [&s] { return clock_now_ms(s.clock); };
     std::string nbrs;
     for (const std::string& n : o.nbrs) nbrs += n + "\n";
     if (!write_text_file(s.dir + "/neighbours", nbrs) ||

@@ -22,6 +22,12 @@ inline constexpr int kFedAnswerMs = 30000;
 // Prints "% text\n" and returns kCtlFail.
 int ctl_fail(const CtlOut& out, std::string_view text);
 
+// Driven clock: steps to target_ms, firing fed's timers at their due times
+// and letting fed handle what each round posted (verbs_platform.cpp).
+int clock_step_to(Server& s, std::uint64_t target_ms, const CtlOut& out);
+// Driven clock: moves to target_ms at once and fires what is due there.
+int clock_jump_to(Server& s, std::uint64_t target_ms, const CtlOut& out);
+
 // verbs_platform.cpp
 int verb_status(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_restart(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
@@ -48,6 +54,11 @@ int verb_link_unbind(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_link_mode(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_dcd(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_fe_tables(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+
+// replay.cpp
+int verb_replay(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_alg(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_gates(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 
 // verbs_inject.cpp
 int verb_sta_join(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);

@@ -95,9 +95,11 @@ bool has_timer_link(Server& s) {
     return s.timer != nullptr;
 }
 
+}  // namespace
+
 // Steps the driven clock to target, firing fed's timers at their due times
 // and letting fed handle the events each round posted.
-int advance_to(Server& s, std::uint64_t target, const CtlOut& out) {
+int clock_step_to(Server& s, std::uint64_t target, const CtlOut& out) {
     bool linked = has_timer_link(s);
     for (int round = 0; linked; ++round) {
         if (round == kMaxTimerRounds)
@@ -120,7 +122,14 @@ int advance_to(Server& s, std::uint64_t target, const CtlOut& out) {
     return kCtlOk;
 }
 
-}  // namespace
+int clock_jump_to(Server& s, std::uint64_t target, const CtlOut& out) {
+    clock_set_ms(s.clock, std::max(target, clock_now_ms(s.clock)));
+    if (has_timer_link(s) && !timer_fire(s, clock_now_ms(s.clock)))
+        return ctl_fail(out, "fed's timer connection failed");
+    if (!bus_drain(s.core, kFedAnswerMs))
+        return ctl_fail(out, "fed did not acknowledge its events");
+    return kCtlOk;
+}
 
 int verb_status(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
     pid_t pid = 0;
@@ -213,7 +222,7 @@ int verb_clock_advance(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
     if (!s.clock.driven) return ctl_fail(out, "The clock is real; only a driven clock advances");
     std::uint64_t ms = 0;
     if (!parse_seconds(a[0], ms)) return ctl_fail(out, "Invalid number of seconds: " + a[0]);
-    return advance_to(s, clock_now_ms(s.clock) + ms, out);
+    return clock_step_to(s, clock_now_ms(s.clock) + ms, out);
 }
 
 int verb_cli_vectors(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {

@@ -8,15 +8,16 @@ namespace fem {
 
 namespace {
 
-using IoctlFn = int (*)(Model& m, std::span<std::uint8_t> envelope);
+using IoctlFn = int (*)(Model& m, Faults& f, std::span<std::uint8_t> envelope);
 
 struct IoctlEntry {
     std::uint32_t request;
     IoctlFn fn;
 };
 
-// Gate and ALG messages arrive with the ALG framework.
-constexpr std::array<IoctlEntry, 0> kIoctls{};
+constexpr std::array<IoctlEntry, 1> kIoctls{{
+    {kFeAlgIoctl, alg_ioctl},  // gates and ALG messages (alg.h)
+}};
 
 }  // namespace
 
@@ -26,7 +27,7 @@ int fe_ioctl(Model& m, Faults& f, std::uint32_t request, std::span<std::uint8_t>
     if (!fault_take_id(f, "qz_ioctl", request, &rc)) {
         auto it = std::find_if(kIoctls.begin(), kIoctls.end(),
                                [&](const IoctlEntry& e) { return e.request == request; });
-        rc = it == kIoctls.end() ? -1 : it->fn(m, envelope);
+        rc = it == kIoctls.end() ? -1 : it->fn(m, f, envelope);
     }
     req.rc = rc;
     m.ioctls.push_back(std::move(req));

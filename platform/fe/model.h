@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/fe/alg.h"
 #include "platform/fe/faults.h"
 #include "platform/proto.h"
 
@@ -145,6 +146,8 @@ struct Model {
     std::vector<KernelRequest> requests;
     std::size_t reply_violations = 0;  // requests whose reply area was not all zero
     std::vector<IoctlRequest> ioctls;
+
+    AlgState alg;  // services, ALG settings, gates, control sessions (alg.h)
 };
 
 // Puts the model in its booted state and forgets the call logs.

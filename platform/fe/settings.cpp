@@ -48,6 +48,7 @@ void model_init(Model& m) {
     m.reply_violations = 0;
     m.ioctls.clear();
     tables_init(m);
+    alg_boot(m.alg);
 }
 
 const char* fe_fn_name(proto::FeFn fn) {

@@ -1,0 +1,81 @@
+// The FE's view of replayed traffic: control sessions of the ALGs, recognised
+// from the service table and the ALG enable flags, each copied up as a
+// qz_alg_pkt_t record; every other flow checked against the gates on its
+// first packet. Times are FE time in milliseconds (AlgState::now_ms).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/fe/alg.h"
+#include "platform/fe/replay_frame.h"
+
+namespace fem {
+
+struct Model;
+
+// qz_alg_pkt_t, big-endian: 50-byte header, then the payload.
+namespace alg_pkt {
+inline constexpr std::size_t kAlgType = 0;      // u16
+inline constexpr std::size_t kPktType = 2;      // u8
+inline constexpr std::size_t kSrcMac = 3;       // 6 bytes
+inline constexpr std::size_t kDstMac = 9;       // 6 bytes
+inline constexpr std::size_t kProtocol = 15;    // u8
+inline constexpr std::size_t kSrcIp = 16;       // u32
+inline constexpr std::size_t kDstIp = 20;       // u32
+inline constexpr std::size_t kSrcPort = 24;     // u16
+inline constexpr std::size_t kDstPort = 26;     // u16
+inline constexpr std::size_t kOutIfindex = 28;  // u32
+inline constexpr std::size_t kInIfindex = 32;   // u32
+inline constexpr std::size_t kCtrlId = 36;      // u32
+inline constexpr std::size_t kCtrlCookie = 40;  // u32
+inline constexpr std::size_t kCtrlTag = 44;     // u32
+inline constexpr std::size_t kPktLength = 48;   // u16
+inline constexpr std::size_t kHeader = 50;
+inline constexpr std::size_t kMaxEvent = 2052;
+inline constexpr std::size_t kMaxPayload = kMaxEvent - kHeader;
+inline constexpr std::uint8_t kFromClient = 1;
+inline constexpr std::uint8_t kFromServer = 2;
+inline constexpr std::uint8_t kTimeout = 3;
+}  // namespace alg_pkt
+static_assert(alg_pkt::kDstMac == alg_pkt::kSrcMac + 6 &&
+              alg_pkt::kProtocol == alg_pkt::kDstMac + 6);
+static_assert(alg_pkt::kPktLength + 2 == alg_pkt::kHeader);
+
+// Interfaces a replayed packet is said to cross: clients sit behind the
+// access side, servers behind the other.
+struct ReplayIfaces {
+    std::uint32_t client_side;
+    std::uint32_t server_side;
+};
+
+enum class PacketKind {
+    Control,         // a control packet: `record` goes up to fed
+    ControlSilent,   // on a control session, but nothing to copy (a bare TCP segment)
+    FlowAdmitted,    // first packet of a flow, admitted by a gate
+    FlowUnadmitted,  // first packet of a flow that no gate expected
+    Flow,            // a later packet of a known flow
+};
+
+struct PacketStep {
+    PacketKind kind;
+    std::uint16_t alg_type;            // Control: the ALG
+    std::vector<std::uint8_t> record;  // Control: the qz_alg_pkt_t
+    Gate gate;                         // FlowAdmitted: the gate it used
+};
+
+// Ends every control session idle past its service's timeout at FE time
+// now_ms, oldest first: appends a timeout record (packet type 3) for each,
+// and drops the session's gates.
+void replay_expire(Model& m, std::uint64_t now_ms, const ReplayIfaces& ifs,
+                   std::vector<std::vector<std::uint8_t>>& records);
+
+// One packet at the current FE time (alg_set_time first).
+void replay_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs, PacketStep& out);
+
+// Ends every control session (as replay_expire does, whatever its idle time)
+// and forgets every flow: each replay is traffic of its own.
+void replay_end_all(Model& m, const ReplayIfaces& ifs,
+                    std::vector<std::vector<std::uint8_t>>& records);
+
+}  // namespace fem
