@@ -93,7 +93,7 @@ enum class Op : std::uint16_t {
     // fedctl -> apsim: str line -> any number of CtlOutput, then CtlEnd
     CtlLine = 80,
     CtlOutput = 81,  // str text
-    CtlEnd = 82,     // i32 rc
+    CtlEnd = 82,     // i32 rc (0 ok, 1 failed) [, i32 result of the fed handler the line ran]
     // fedctl -> apsim: str partial line -> CtlComplete reply: u32 n, n x str word
     CtlComplete = 83,
 };

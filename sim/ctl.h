@@ -2,6 +2,7 @@
 // Lines that are no verb go to the CLI text path (fed's command table).
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
@@ -14,6 +15,9 @@ struct Server;
 
 struct CtlResult {
     int rc = 0;         // CtlEnd's rc: 0 success, 1 failure
+    // The line ran a command in fed: CtlEnd also carries the handler's result.
+    bool has_fed_rc = false;
+    std::int32_t fed_rc = 0;
     bool exit = false;  // apsim ends once the answer is sent
 };
 
@@ -32,8 +36,13 @@ bool ctl_split(std::string_view line, std::vector<std::string>& words);
 
 // ---- the CLI text path (cli_text.cpp): command text for fed ----
 
-int cli_text_command(Server& s, std::span<const std::string> words, const CtlOut& out);
+// Parses the words through the command table and runs the command in fed (or
+// apsim's own "show running-config"); sets res.fed_rc when fed ran it.
+int cli_text_command(Server& s, std::span<const std::string> words, const CtlOut& out,
+                     CtlResult& res);
 std::vector<std::string> cli_text_complete(Server& s, std::span<const std::string> words,
                                            std::string_view prefix);
+// The syntax of every command family, for "help".
+std::string cli_text_help();
 
 }  // namespace sim

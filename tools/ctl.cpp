@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "platform/wire.h"
@@ -115,8 +116,19 @@ ConnectResult connect_ap(const std::string& dir, plat::Fd& conn) {
     return ConnectResult::Ok;
 }
 
+std::string fed_rc_text(std::int32_t rc) {
+    char buf[32];
+    if (rc < 0)
+        std::snprintf(buf, sizeof buf, "%% rc %d\n", rc);
+    else
+        std::snprintf(buf, sizeof buf, "%% rc 0x%x\n", static_cast<unsigned>(rc));
+    return buf;
+}
+
 std::optional<std::int32_t> run_line(int fd, std::string_view line,
-                                     const std::function<void(std::string_view)>& out) {
+                                     const std::function<void(std::string_view)>& out,
+                                     std::optional<std::int32_t>* fed_rc) {
+    if (fed_rc) fed_rc->reset();
     wire::Writer w;
     w.str(line);
     if (!plat::write_frame(fd, proto::Op::CtlLine, w.span())) return std::nullopt;
@@ -131,6 +143,8 @@ std::optional<std::int32_t> run_line(int fd, std::string_view line,
         } else if (op == proto::Op::CtlEnd) {
             std::int32_t rc = r.hi32();
             if (!r.ok()) return std::nullopt;
+            // An older apsim sends the rc alone.
+            if (r.left() >= 4 && fed_rc) *fed_rc = r.hi32();
             return rc;
         }
         // Anything else is not for a command line; a newer apsim may send it.

@@ -40,9 +40,15 @@ enum class ConnectResult { Ok, NoAccessPoint, Refused, Failed };
 ConnectResult connect_ap(const std::string& dir, plat::Fd& conn);
 
 // Sends one command line; out() receives every CtlOutput text in order.
-// Returns CtlEnd's rc, or nothing when the connection failed.
+// Returns CtlEnd's rc, or nothing when the connection failed. When the line ran
+// a command in fed, *fed_rc (if given) receives the handler's result.
 std::optional<std::int32_t> run_line(int fd, std::string_view line,
-                                     const std::function<void(std::string_view)>& out);
+                                     const std::function<void(std::string_view)>& out,
+                                     std::optional<std::int32_t>* fed_rc = nullptr);
+
+// How fedctl reports a handler's non-zero result on standard error:
+// "% rc 0x3001a" (negative results in decimal: "% rc -1").
+std::string fed_rc_text(std::int32_t rc);
 
 // Asks apsim what may follow the partial line. Nothing when the connection failed.
 std::optional<std::vector<std::string>> complete(int fd, std::string_view partial);

@@ -5,7 +5,9 @@
 //   fedctl [-d DIR]              interactive shell ('?' lists what may follow, Tab completes)
 //
 // Exit status: 0 when every command succeeded, 1 when one failed, 2 when apsim
-// could not be reached or the command line of fedctl itself was wrong.
+// could not be reached or the command line of fedctl itself was wrong. A
+// non-zero result of a command handler in fed is also written to standard
+// error as "% rc 0x3001a".
 #include <unistd.h>
 
 #include <cerrno>
@@ -102,12 +104,15 @@ bool connect_or_say(const std::string& dir, plat::Fd& conn) {
 
 // Runs one line; kExitTrouble when the connection broke.
 int run_one(int fd, const std::string& line, const std::string& cwd) {
-    auto rc = fedctl::run_line(fd, fedctl::resolve_line(line, cwd), print_text);
+    std::optional<std::int32_t> fed_rc;
+    auto rc = fedctl::run_line(fd, fedctl::resolve_line(line, cwd), print_text, &fed_rc);
     std::fflush(stdout);
     if (!rc) {
         std::fputs("fedctl: connection to apsim lost\n", stderr);
         return kExitTrouble;
     }
+    // fed's result goes to standard error: standard output stays what fed printed.
+    if (fed_rc && *fed_rc != 0) std::fputs(fedctl::fed_rc_text(*fed_rc).c_str(), stderr);
     return *rc == 0 ? kExitOk : kExitFailed;
 }
 

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "platform/wire.h"
@@ -74,7 +75,8 @@ TEST(FedctlText, ReplayFileBecomesAbsolute) {
 struct Reply {
     std::vector<std::string> out;
     std::int32_t rc = 0;
-    bool hang_up = false;  // close the connection instead of answering
+    bool hang_up = false;                               // close the connection instead of answering
+    std::optional<std::int32_t> fed_rc = std::nullopt;  // the line ran a command in fed
 };
 
 class FakeAp {
@@ -142,6 +144,7 @@ class FakeAp {
                     plat::write_frame(fd, proto::Op::CtlOutput, ow.span());
                 }
                 w.hi32(rep.rc);
+                if (rep.fed_rc) w.hi32(*rep.fed_rc);
                 plat::write_frame(fd, proto::Op::CtlEnd, w.span());
             }
         }
@@ -187,6 +190,25 @@ TEST(FedctlProgram, OneCommandPrintsOutputByteForByte) {
     EXPECT_EQ(bad.out, "% Invalid input\n");
     EXPECT_EQ(ap.lines(),
               (std::vector<std::string>{R"(service "my svc" protocol tcp)", "show bad"}));
+}
+
+TEST(FedctlProgram, HandlerResultGoesToStandardErrorOnly) {
+    FakeAp ap;
+    ap.on("ip tcp-mss-threshold",
+          {{"Unable to enable/disable TCP MSS threshold\n"}, 1, false, 0x3001A});
+    ap.on("no ip tcp-mss-threshold", {{"fails\n"}, 1, false, -1});
+    ap.on("show it", {{"fine\n"}, 0, false, 0});
+    const char* dir = ap.dir().c_str();
+    Outcome out = fedctl_run(std::string("-d ") + dir + " ip tcp-mss-threshold");
+    EXPECT_EQ(out.status, 1);
+    EXPECT_EQ(out.out, "Unable to enable/disable TCP MSS threshold\n");
+    Outcome both = fedctl_run(std::string("-d ") + dir + " ip tcp-mss-threshold", true);
+    EXPECT_EQ(both.out, "Unable to enable/disable TCP MSS threshold\n% rc 0x3001a\n");
+    EXPECT_EQ(fedctl_run(std::string("-d ") + dir + " no ip tcp-mss-threshold", true).out,
+              "fails\n% rc -1\n");
+    Outcome ok = fedctl_run(std::string("-d ") + dir + " show it", true);
+    EXPECT_EQ(ok.status, 0);
+    EXPECT_EQ(ok.out, "fine\n");
 }
 
 TEST(FedctlProgram, FileRunsEveryCommandAndReportsAnyFailure) {

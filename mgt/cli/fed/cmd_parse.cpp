@@ -139,6 +139,11 @@ Match run(std::span<const std::string> words, std::span<const CmdFamily> fams) {
 }
 
 std::string word_error(const Match& m, std::span<const std::string> words) {
+    if (m.fail_word == 0 && !m.ambiguous) {
+        std::string line;
+        for (const std::string& x : words) line += (line.empty() ? "" : " ") + quote_word(x);
+        return "% Unknown command: " + line;
+    }
     std::string w = words[m.fail_word];
     std::string at = " at word " + std::to_string(m.fail_word + 1) + ": '" + w + "'";
     if (m.ambiguous) return "% Ambiguous input" + at;

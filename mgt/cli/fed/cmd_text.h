@@ -37,7 +37,8 @@ bool split_line(std::string_view line, std::vector<std::string>& words);
 std::string quote_word(std::string_view w);
 
 // Text of the words -> (command identifier, type, record). Never throws; bad
-// input gives ok false and a message naming the word (1-based) where it failed.
+// input gives ok false and a message naming the word (1-based) where it failed,
+// or "% Unknown command: LINE" when no command starts with the first word.
 ParseResult parse_words(std::span<const std::string> words,
                         std::span<const CmdFamily> families = cmd_families());
 ParseResult parse_line(std::string_view line, std::span<const CmdFamily> families = cmd_families());
