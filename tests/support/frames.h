@@ -1,0 +1,96 @@
+// Builders of captured frames (Ethernet, IPv4, TCP or UDP) and of pcap files
+// made of them, for replay tests and benchmarks. Header only; pcap files need
+// libpcap linked in.
+#pragma once
+
+#include <pcap/pcap.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/wire.h"
+
+namespace testframes {
+
+inline constexpr std::uint8_t kTcp = 6;
+inline constexpr std::uint8_t kUdp = 17;
+inline constexpr std::uint8_t kSyn = 0x02;
+inline constexpr std::uint8_t kAck = 0x10;
+inline constexpr std::uint8_t kPsh = 0x08;
+
+// Addresses as host numbers: ip(10, 0, 0, 1).
+constexpr std::uint32_t ip(unsigned a, unsigned b, unsigned c, unsigned d) {
+    return (a << 24) | (b << 16) | (c << 8) | d;
+}
+
+struct Packet {
+    std::uint8_t protocol;
+    std::uint32_t src_ip;
+    std::uint16_t src_port;
+    std::uint32_t dst_ip;
+    std::uint16_t dst_port;
+    std::string payload;
+    std::uint8_t tcp_flags = kAck | kPsh;
+    std::uint8_t src_mac_last = 0x01;  // MACs 02:00:00:00:00:xx
+    std::uint8_t dst_mac_last = 0x02;
+};
+
+// Ethernet II + IPv4 (20 bytes) + TCP (20 bytes) or UDP (8 bytes) + payload.
+inline std::vector<std::uint8_t> ether_frame(const Packet& p) {
+    std::size_t l4 = p.protocol == kTcp ? 20 : 8;
+    std::size_t ip_len = 20 + l4 + p.payload.size();
+    std::vector<std::uint8_t> f(14 + ip_len);
+    std::uint8_t* e = f.data();
+    e[0] = 0x02, e[5] = p.dst_mac_last;
+    e[6] = 0x02, e[11] = p.src_mac_last;
+    wire::store_be16(e + 12, 0x0800);
+    std::uint8_t* h = e + 14;
+    h[0] = 0x45;
+    wire::store_be16(h + 2, static_cast<std::uint16_t>(ip_len));
+    wire::store_be16(h + 6, 0x4000);  // don't fragment
+    h[8] = 64;
+    h[9] = p.protocol;
+    wire::store_be32(h + 12, p.src_ip);
+    wire::store_be32(h + 16, p.dst_ip);
+    std::uint8_t* t = h + 20;
+    wire::store_be16(t, p.src_port);
+    wire::store_be16(t + 2, p.dst_port);
+    if (p.protocol == kTcp) {
+        t[12] = 0x50;
+        t[13] = p.tcp_flags;
+    } else {
+        wire::store_be16(t + 4, static_cast<std::uint16_t>(8 + p.payload.size()));
+    }
+    if (!p.payload.empty()) std::copy(p.payload.begin(), p.payload.end(), t + l4);
+    return f;
+}
+
+// Writes an Ethernet pcap file; each packet carries its time in ms.
+struct TimedPacket {
+    std::uint64_t ms;
+    Packet packet;
+};
+inline bool write_pcap(const std::string& path, const std::vector<TimedPacket>& packets) {
+    pcap_t* dead = pcap_open_dead(DLT_EN10MB, 65535);
+    if (!dead) return false;
+    pcap_dumper_t* d = pcap_dump_open(dead, path.c_str());
+    if (!d) {
+        pcap_close(dead);
+        return false;
+    }
+    for (const TimedPacket& tp : packets) {
+        std::vector<std::uint8_t> f = ether_frame(tp.packet);
+        pcap_pkthdr h{};
+        h.ts.tv_sec = static_cast<time_t>(1700000000 + tp.ms / 1000);
+        h.ts.tv_usec = static_cast<suseconds_t>((tp.ms % 1000) * 1000);
+        h.caplen = h.len = static_cast<bpf_u_int32>(f.size());
+        pcap_dump(reinterpret_cast<u_char*>(d), &h, f.data());
+    }
+    pcap_dump_close(d);
+    pcap_close(dead);
+    return true;
+}
+
+}  // namespace testframes
