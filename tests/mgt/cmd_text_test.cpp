@@ -340,6 +340,19 @@ TEST(Render, RecordsFedBuildsByHand) {
     auto line = cmdtbl::render_record(919, full, kFams);
     ASSERT_TRUE(line);
     EXPECT_EQ(*line, "ip-policy " + std::string(32, 'x'));
+    // Values the parser refuses are not written back: out of range, a name
+    // with a line end, a mask with holes.
+    std::vector<std::uint8_t> size(16, 0);
+    wire::store_h<std::uint32_t>(size.data() + 12, 63);
+    EXPECT_EQ(cmdtbl::render_record(990, size, kFams), std::nullopt);
+    wire::store_h<std::uint32_t>(size.data() + 12, 64);
+    EXPECT_EQ(cmdtbl::render_record(990, size, kFams), "ip tcp-mss-threshold size 64");
+    std::memcpy(full.data() + 12, "a\nb\0", 4);
+    EXPECT_EQ(cmdtbl::render_record(919, full, kFams), std::nullopt);
+    wire::store_h<std::uint32_t>(mc.data() + 12, 23);
+    mc[20] = 0;
+    mc[21] = 255;
+    EXPECT_EQ(cmdtbl::render_record(986, mc, kFams), std::nullopt);
 }
 
 TEST(Render, TextRecords) {

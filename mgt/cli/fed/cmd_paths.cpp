@@ -334,13 +334,15 @@ void arg_store(const FormTok& t, std::string_view w, std::span<std::uint8_t> rec
 bool arg_word(const FormTok& t, std::span<const std::uint8_t> record, std::string& w) {
     if (std::size_t{t.off} + t.width > record.size()) return false;
     const std::uint8_t* p = record.data() + t.off;
+    // A value the parser would refuse is not written back either, so that
+    // every line the renderer gives parses again.
     switch (t.kind) {
         case Kind::U32:
-            w = std::to_string(wire::load_h<std::uint32_t>(p));
-            return true;
         case Kind::Hex: {
+            std::uint32_t v = wire::load_h<std::uint32_t>(p);
+            if (v < t.lo || v > t.hi) return false;
             char buf[16];
-            std::snprintf(buf, sizeof buf, "0x%x", wire::load_h<std::uint32_t>(p));
+            std::snprintf(buf, sizeof buf, t.kind == Kind::Hex ? "0x%x" : "%u", v);
             w = buf;
             return true;
         }
@@ -348,7 +350,7 @@ bool arg_word(const FormTok& t, std::span<const std::uint8_t> record, std::strin
             std::size_t n = 0;
             while (n + 1 < t.width && p[n] != 0) ++n;
             w.assign(reinterpret_cast<const char*>(p), n);
-            return true;
+            return arg_refusal(t, w).empty();
         }
         case Kind::ChoiceText: {
             std::size_t n = 0;
@@ -380,9 +382,11 @@ bool arg_word(const FormTok& t, std::span<const std::uint8_t> record, std::strin
             w = hw_text(p, 3);
             return true;
         case Kind::Ip:
-        case Kind::Mask:
             w = ip_text(p);
             return true;
+        case Kind::Mask:
+            w = ip_text(p);
+            return contiguous_mask(p);
     }
     return false;
 }

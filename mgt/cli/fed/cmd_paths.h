@@ -39,7 +39,8 @@ std::string arg_refusal(const FormTok& t, std::string_view word);
 // Stores the word (already accepted) into the record at t.off.
 void arg_store(const FormTok& t, std::string_view word, std::span<std::uint8_t> record);
 // The word for the value at t.off, or false when the value is none that the
-// argument accepts (a text choice that is no keyword, a number no choice has).
+// argument accepts (out of range, a name with a control character, a mask
+// with holes, a text choice that is no keyword, a number no choice has).
 bool arg_word(const FormTok& t, std::span<const std::uint8_t> record, std::string& word);
 // The placeholder help shows for a value argument.
 std::string arg_placeholder(const FormTok& t);

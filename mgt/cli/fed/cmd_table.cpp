@@ -2,6 +2,7 @@
 
 #include "mgt/cli/fed/cmd_form.h"
 #include "mgt/cli/fed/rows_fe_settings.h"
+#include "mgt/cli/fed/rows_rate_limit.h"
 
 namespace cmdtbl {
 
@@ -9,9 +10,11 @@ namespace {
 
 // A failing check names the index of the first bad row; cmd_table_test prints why.
 static_assert(first_bad_row(kRowsFeSettings) < 0);
+static_assert(first_bad_row(kRowsRateLimit) < 0);
 
 constexpr CmdFamily kFamilies[] = {
     {"Forwarding-engine settings", kRowsFeSettings},
+    {"Interface rate limiting", kRowsRateLimit},
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "fed/cli/qz_fed_cli.h"
 #include "fed/qz_assert.h"
 #include "fed/qz_fed_debug.h"
 #include "mgt/cli/fed/cmd_table.h"
@@ -17,8 +18,53 @@ namespace {
 //          {989, qz_cli_unpack<qz_fed_cli_tcp_mss_threshold>}, ...};
 // and the list's name in kVectorFamilies.
 
+constexpr qz_cli_vector_t kFeSettingsVectors[] = {
+    {788, qz_cli_unpack<qz_fed_cli_fe_status>},
+    {789, qz_cli_unpack<qz_fed_cli_sess_sync_vlan>},
+    {790, qz_cli_unpack<qz_fed_cli_proxy_arp>},
+    {791, qz_cli_unpack<qz_fed_cli_enhanced_proxy>},
+    {792, qz_cli_unpack<qz_fed_cli_proxy_arp_strict>},
+    {794, qz_cli_unpack<qz_fed_cli_icsa_log>},
+    {795, qz_cli_unpack<qz_fed_cli_icsa_drop>},
+    {796, qz_cli_unpack<qz_fed_cli_icsa_show>},
+    {797, qz_cli_unpack<qz_fed_cli_inter_ssid_flood>},
+    {768, qz_cli_unpack<qz_fed_cli_inter_ssid_flood_show>},
+    {798, qz_cli_unpack<qz_fed_cli_vwire>},
+    {963, qz_cli_unpack<qz_fed_cli_max_ip_sessions>},
+    {964, qz_cli_unpack<qz_fed_cli_max_mac_sessions>},
+    {965, qz_cli_unpack<qz_fed_cli_max_ip_sessions_show>},
+    {966, qz_cli_unpack<qz_fed_cli_max_mac_sessions_show>},
+    {979, qz_cli_unpack<qz_fed_cli_notify_interval>},
+    {980, qz_cli_unpack<qz_fed_cli_notify_interval_show>},
+    {983, qz_cli_unpack<qz_fed_cli_mac_refresh>},
+    {984, qz_cli_unpack<qz_fed_cli_mac_refresh_show>},
+    {985, qz_cli_unpack<qz_fed_cli_mcast_block_all>},
+    {986, qz_cli_unpack<qz_fed_cli_mcast_block>},
+    {987, qz_cli_unpack<qz_fed_cli_mcast_allow>},
+    {988, qz_cli_unpack<qz_fed_cli_mcast_show>},
+    {989, qz_cli_unpack<qz_fed_cli_tcp_mss>},
+    {990, qz_cli_unpack<qz_fed_cli_tcp_mss_size>},
+    {991, qz_cli_unpack<qz_fed_cli_tcp_mss_show>},
+    {992, qz_cli_unpack<qz_fed_cli_reg_ports_show>},
+    {995, qz_cli_unpack<qz_fed_cli_route_vlan>},
+    {996, qz_cli_unpack<qz_fed_cli_route_vlan_show>},
+    {997, qz_cli_unpack<qz_fed_cli_pmtud>},
+    {998, qz_cli_unpack<qz_fed_cli_pmtud_show>},
+    {1020, qz_cli_unpack<qz_fed_cli_ff_set>},
+    {1021, qz_cli_unpack<qz_fed_cli_ff_delete>},
+    {1022, qz_cli_unpack<qz_fed_cli_ff_dhcp>},
+    {1023, qz_cli_unpack<qz_fed_cli_ff_show>},
+};
+
+constexpr qz_cli_vector_t kRateLimitVectors[] = {
+    {947, qz_cli_unpack<qz_fed_rl_cli_switch>},     {948, qz_cli_unpack<qz_fed_rl_cli_mcast_rate>},
+    {949, qz_cli_unpack<qz_fed_rl_cli_bcast_rate>}, {950, qz_cli_unpack<qz_fed_rl_cli_ucast_rate>},
+    {951, qz_cli_unpack<qz_fed_rl_cli_show>},
+};
+
 constexpr std::span<const qz_cli_vector_t> kVectorFamilies[] = {
-    {},  // no family yet
+    kFeSettingsVectors,
+    kRateLimitVectors,
 };
 
 // ---- running-configuration steps, in the order the configuration is written
@@ -32,10 +78,10 @@ constexpr qz_cfg_step_t kCfgSteps[] = {
     {"MAC policies", nullptr},
     {"default MAC-policy actions", nullptr},
     {"virtual connection rules", nullptr},
-    {"interface rate limits", nullptr},
+    {"interface rate limits", qz_fed_rl_cli_cfg},
     {"ALG configuration", nullptr},
-    {"forwarding-engine settings", nullptr},
-    {"default-route VLANs", nullptr},
+    {"forwarding-engine settings", qz_fed_cli_cfg_fe_settings},
+    {"default-route VLANs", qz_fed_cli_cfg_route_vlan},
 };
 static_assert(std::size(kCfgSteps) == 12);
 
