@@ -7,7 +7,8 @@
 namespace cmdtbl {
 
 inline constexpr CmdRow kRowsFeSettings[] = {
-    {788, "forwarding-engine enable", 12, NoForm::Also, "switch the forwarding engine on (no: off)"},
+    {788, "forwarding-engine enable", 12, NoForm::Also,
+     "switch the forwarding engine on (no: off)"},
     {789, "forwarding-engine session-sync-vlan", 12, NoForm::Also,
      "synchronise sessions over the session-sync VLAN"},
     {790, "ip proxy-arp", 12, NoForm::Also, "answer ARP requests for stations"},
@@ -19,8 +20,9 @@ inline constexpr CmdRow kRowsFeSettings[] = {
      "whether traffic floods between SSIDs"},
     {794, "#0 forwarding-engine log <{firewall-dropped-packets|to-self-sessions}/36@12>", 48,
      NoForm::Also, "log dropped packets or to-self sessions"},
-    {795, "#0 forwarding-engine drop <{ip-fragmented-packets|to-self-non-management-traffic}/36@12>",
-     48, NoForm::Also, "drop IP fragments or non-management to-self traffic"},
+    {795,
+     "#0 forwarding-engine drop <{ip-fragmented-packets|to-self-non-management-traffic}/36@12>", 48,
+     NoForm::Also, "drop IP fragments or non-management to-self traffic"},
     {796, "show forwarding-engine icsa", 12, NoForm::None, "the logging and dropping switches"},
     {798,
      "#0 #1 forwarding-engine virtual-wire <IF:str/40@16> <IF:str/40@56> [mac <MAC:mac@96> #2]",
@@ -81,7 +83,8 @@ inline constexpr CmdRow kRowsFeSettings[] = {
      "forwarding-engine filter id <ID:u32@16> #0 [src-mac <MAC:mac@24> #1] "
      "[dst-mac <MAC:mac@36> #2] [etype <TYPE:hex@48 0-65535> #3] "
      "[<{incoming-interface|outgoing-interface}/40@52> <IF:str/40@92> #4] "
-     "[src-ip <A.B.C.D:ip@132> #6] [dst-ip <A.B.C.D:ip@140> #7] [protocol <PROTO:u32@148 0-255> #8] "
+     "[src-ip <A.B.C.D:ip@132> #6] [dst-ip <A.B.C.D:ip@140> #7] [protocol <PROTO:u32@148 0-255> "
+     "#8] "
      "[dst-port <PORT:u32@164 0-65535> #10] [src-port <PORT:u32@156 0-65535> #9] "
      "[bidirectional =1@168 #11]",
      172, NoForm::None, "set or update FE filter fields"},

@@ -1,0 +1,244 @@
+// FE filters: match records by id (1-1023) that the FE applies to traffic,
+// set field by field, and the DHCP-client filters that match one client's
+// DHCP requests.
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "fed/cli/qz_fed_cli.h"
+#include "fed/cli/qz_fed_cli_util.h"
+#include "fed/qz_fed_debug.h"
+#include "platform/fe.h"
+#include "platform/qz.h"
+
+using namespace fedcli;
+namespace arg = qz_fed_arg;
+namespace ff = fe_ff;
+
+namespace {
+
+inline constexpr std::uint8_t kProtoUdp = 17;
+inline constexpr std::uint16_t kDhcpServerPort = 67;
+
+struct FfRecord {
+    std::uint8_t b[ff::kSize] = {};
+
+    std::uint16_t flags() const { return wire::load_h<std::uint16_t>(b + ff::kFlags); }
+    void flag(std::uint16_t f) { wire::store_h<std::uint16_t>(b + ff::kFlags, flags() | f); }
+    void u32(std::size_t off, std::uint32_t v) { wire::store_h<std::uint32_t>(b + off, v); }
+    void u16(std::size_t off, std::uint16_t v) { wire::store_h<std::uint16_t>(b + off, v); }
+};
+
+bool id_in_range(void* ctx, std::uint32_t id) {
+    if (id >= ff::kIdMin && id <= ff::kIdMax) return true;
+    qz_cli_printf(ctx, "ERROR: ID out of range, valid range is [%d, %d]\n",
+                  static_cast<int>(ff::kIdMin), static_cast<int>(ff::kIdMax));
+    return false;
+}
+
+// A field of the command: its flag bit, where it is in the argument record,
+// and where it goes in the filter.
+enum class Width { Mac, Ip, U16, U8 };
+struct FfField {
+    unsigned bit;
+    std::size_t arg_off;
+    std::size_t ff_off;
+    std::uint16_t flag;
+    Width width;
+};
+
+constexpr FfField kFields[] = {
+    {arg::kFfBitSrcMac, arg::kFfSrcMac, ff::kSrcMac, ff::kFlagSrcMac, Width::Mac},
+    {arg::kFfBitDstMac, arg::kFfDstMac, ff::kDstMac, ff::kFlagDstMac, Width::Mac},
+    {arg::kFfBitEthertype, arg::kFfEthertype, ff::kEthertype, ff::kFlagEthertype, Width::U16},
+    {arg::kFfBitSrcIp, arg::kFfSrcIp, ff::kSrcIp, ff::kFlagSrcIp, Width::Ip},
+    {arg::kFfBitDstIp, arg::kFfDstIp, ff::kDstIp, ff::kFlagDstIp, Width::Ip},
+    {arg::kFfBitProtocol, arg::kFfProtocol, ff::kProtocol, ff::kFlagProtocol, Width::U8},
+    {arg::kFfBitSrcPort, arg::kFfSrcPort, ff::kSrcPort, ff::kFlagSrcPort, Width::U16},
+    {arg::kFfBitDstPort, arg::kFfDstPort, ff::kDstPort, ff::kFlagDstPort, Width::U16},
+};
+
+void copy_field(const FfField& f, qz_fed_args_t args, FfRecord& r) {
+    std::uint32_t v = word(args, f.arg_off);
+    switch (f.width) {
+        case Width::Mac:
+            mac(args, f.arg_off, r.b + f.ff_off);
+            break;
+        case Width::Ip:  // the address stays in network order
+            r.u32(f.ff_off, v);
+            break;
+        case Width::U16:
+            r.u16(f.ff_off, static_cast<std::uint16_t>(v));
+            break;
+        case Width::U8:
+            r.b[f.ff_off] = static_cast<std::uint8_t>(v);
+            break;
+    }
+    r.flag(f.flag);
+}
+
+std::string if_name(std::uint32_t index) {
+    char buf[17] = "";
+    if (!qz_if_indextoname(index, buf)) {
+        FED_ERR("invalid ifindex : %d\n", static_cast<int>(index));
+        return "N/A";
+    }
+    return buf;
+}
+
+void print_ff(void* ctx, const std::uint8_t* b) {
+    std::uint16_t fl = wire::load_h<std::uint16_t>(b + ff::kFlags);
+    bool dhcp = fl & ff::kFlagDhcpClient;
+    auto u16 = [&](std::size_t off) {
+        return static_cast<int>(wire::load_h<std::uint16_t>(b + off));
+    };
+    auto u32 = [&](std::size_t off) { return wire::load_h<std::uint32_t>(b + off); };
+    qz_cli_printf(ctx, "id %d", static_cast<int>(u32(ff::kId)));
+    if (fl & ff::kFlagSrcMac) qz_cli_printf(ctx, " src-mac %m", b + ff::kSrcMac);
+    if (fl & ff::kFlagDstMac) qz_cli_printf(ctx, " dst-mac %m", b + ff::kDstMac);
+    if (fl & ff::kFlagEthertype) qz_cli_printf(ctx, " etype %#x", u16(ff::kEthertype));
+    if (fl & ff::kFlagInIf)
+        qz_cli_printf(ctx, " incoming-interface %s", if_name(u32(ff::kInIf)).c_str());
+    if (fl & ff::kFlagOutIf)
+        qz_cli_printf(ctx, " outgoing-interface %s", if_name(u32(ff::kOutIf)).c_str());
+    if (fl & ff::kFlagSrcIp) qz_cli_printf(ctx, " src-ip %i", u32(ff::kSrcIp));
+    if (fl & ff::kFlagDstIp) qz_cli_printf(ctx, " dst-ip %i", u32(ff::kDstIp));
+    if ((fl & ff::kFlagProtocol) && !dhcp)
+        qz_cli_printf(ctx, " protocol %d", static_cast<int>(b[ff::kProtocol]));
+    if ((fl & ff::kFlagDstPort) && !dhcp) qz_cli_printf(ctx, " dst-port %d", u16(ff::kDstPort));
+    if (fl & ff::kFlagSrcPort) qz_cli_printf(ctx, " src-port %d", u16(ff::kSrcPort));
+    if (dhcp) qz_cli_printf(ctx, " dhcp-client %m", b + ff::kDhcpMac);
+    if (b[ff::kBidir] && !dhcp) qz_cli_printf(ctx, " bidirectional");
+    qz_cli_printf(ctx, "\n");
+}
+
+bool show_ffs(void* ctx) {
+    int count = fe_get_current_ff_cnt();
+    if (count < 0) {
+        FED_ERR("FED: Can't get FE filter number\n");
+        return false;
+    }
+    if (count == 0) return true;
+    std::size_t n = static_cast<std::size_t>(count);
+    std::unique_ptr<std::uint8_t[]> buf(new (std::nothrow) std::uint8_t[n * ff::kSize]);
+    if (!buf) {
+        FED_ERR("FED: No enough memory show ff!\n");
+        return false;
+    }
+    int got = fe_get_ff_list(buf.get(), static_cast<std::uint32_t>(n));
+    if (got < 0) {
+        FED_ERR("FED: Can't get FE filter list\n");
+        return false;
+    }
+    for (std::size_t i = 0; i < n && i < static_cast<std::size_t>(got); ++i)
+        print_ff(ctx, buf.get() + i * ff::kSize);
+    return true;
+}
+
+}  // namespace
+
+int qz_fed_cli_ff_set(void* ctx, qz_fed_args_t args) {
+    if (is_no(ctx)) {
+        qz_cli_printf(ctx, "ERROR: No FE filter ID input!\n");
+        return -1;
+    }
+    FfRecord r;
+    std::uint32_t id = 0;
+    if (bit(args, arg::kFfBitId)) {
+        id = word(args, arg::kFfId);
+        if (!id_in_range(ctx, id)) return -1;
+        // An existing filter is updated: it is the starting record.
+        if (fe_get_one_ff(id, r.b) < 0) r = FfRecord{};
+        if (r.flags() & ff::kFlagDhcpClient) {
+            qz_cli_printf(ctx, "ERROR: can't update ff id %d because dhcp-client MAC is set\n",
+                          static_cast<int>(id));
+            return -1;
+        }
+        r.u32(ff::kId, id);
+        r.flag(ff::kFlagId);
+    }
+    bool given = false;
+    for (const FfField& f : kFields) {
+        if (!bit(args, f.bit)) continue;
+        copy_field(f, args, r);
+        given = true;
+    }
+    if (bit(args, arg::kFfBitIf)) {
+        std::string ifname = name(args, arg::kFfIf, arg::kFfIfWidth);
+        std::uint32_t index = qz_if_nametoindex(ifname.c_str());
+        if (index == 0) {
+            qz_cli_printf(ctx, "ERROR: Invalid interface name %s\n", ifname.c_str());
+            return -1;
+        }
+        bool in = name(args, arg::kFfDirection, arg::kFfDirectionWidth) == "incoming-interface";
+        r.u32(in ? ff::kInIf : ff::kOutIf, index);
+        r.flag(in ? ff::kFlagInIf : ff::kFlagOutIf);
+        given = true;
+    }
+    if (word(args, arg::kFfBidir) != 0) {
+        r.b[ff::kBidir] = 1;
+        given = true;
+    }
+    if (!given) {
+        qz_cli_printf(ctx, "ERROR: can't set an empty FE filter!\n");
+        return -1;
+    }
+    if (fe_add_ff(r.b) < 0) {
+        qz_cli_printf(ctx, "ERROR: Set FE filter %d failed!\n", static_cast<int>(id));
+        return -1;
+    }
+    return 0;
+}
+
+int qz_fed_cli_ff_delete(void* ctx, qz_fed_args_t args) {
+    if (!bit(args, 0)) {
+        qz_cli_printf(ctx, "ERROR: No FE filter ID input!\n");
+        return -1;
+    }
+    std::uint32_t id = word(args, arg::kFfDelId);
+    if (fe_delete_ff(id) != 0) {
+        qz_cli_printf(ctx, "ERROR: Del FE filter %d failed!\n", static_cast<int>(id));
+        return -1;
+    }
+    return 0;
+}
+
+int qz_fed_cli_ff_dhcp(void* ctx, qz_fed_args_t args) {
+    if (is_no(ctx)) return 0;
+    FfRecord r;
+    std::uint32_t id = 0;
+    if (bit(args, 0)) {
+        id = word(args, arg::kFfDhcpId);
+        if (!id_in_range(ctx, id)) return -1;
+        FfRecord old;
+        if (fe_get_one_ff(id, old.b) >= 0 && !(old.flags() & ff::kFlagDhcpClient)) {
+            qz_cli_printf(ctx, "ERROR: can't set dhcp-client MAC on the old ff id %d\n",
+                          static_cast<int>(id));
+            return -1;
+        }
+        r.u32(ff::kId, id);
+        r.flag(ff::kFlagId);
+    }
+    if (bit(args, 1)) {
+        mac(args, arg::kFfDhcpMac, r.b + ff::kDhcpMac);
+        r.flag(ff::kFlagDhcpClient);
+    }
+    r.b[ff::kProtocol] = kProtoUdp;
+    r.flag(ff::kFlagProtocol);
+    r.u16(ff::kDstPort, kDhcpServerPort);
+    r.flag(ff::kFlagDstPort);
+    r.b[ff::kBidir] = 1;
+    if (fe_add_ff(r.b) < 0) {
+        qz_cli_printf(ctx, "ERROR: Set FE filter %d failed!\n", static_cast<int>(id));
+        return -1;
+    }
+    return 0;
+}
+
+int qz_fed_cli_ff_show(void* ctx, qz_fed_args_t) {
+    if (!show_ffs(ctx)) {
+        qz_cli_printf(ctx, "show FE filter failed!\n");
+        return -1;
+    }
+    return 0;
+}
