@@ -1,0 +1,211 @@
+// Captures replayed through the real apsim + fed, driven by fedctl: the
+// third-party FTP and TFTP captures of the shared corpus, and made-up ones
+// whose gaps let timers and idle timeouts run out in capture time.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/support/ap.h"
+#include "tests/support/frames.h"
+
+namespace {
+
+using testframes::ip;
+using testframes::Packet;
+using testframes::TimedPacket;
+
+std::string corpus(const std::string& rel) {
+    return std::string(FED_CORPUS_DIR) + "/" + rel;
+}
+
+// What the replay of one corpus capture reports, both ALGs on.
+struct CorpusCase {
+    const char* file;
+    const char* json;
+};
+
+// Where an announced data connection finds no gate, the reason is the design's:
+// - zeek_ftp_ipv4: the NetBSD server opens its active-mode data connections
+//   from ports 61920 and 61918, while a PORT gate admits only source port 20.
+// - pcpp_ftp_partial: the data connection from port 20 was announced by a PORT
+//   that the capture does not hold.
+// - suricata_ftp_epsv_ipv4, suricata_ftp_bounce: the announced connections are
+//   not in the captures; the gates open and age out unused.
+// - suricata_ftp_eprt_v6_over_v4: EPRT with network protocol 2 is refused.
+// - zeek_ftp_fake_long_commands: "PORT 114,115" and a 227 without "(...)" parse
+//   to nothing.
+// - zeek_ftp_ipv6*, tcpdump_tftp_heapoverflow: IPv6, and a frame cut short by
+//   the snap length, are skipped.
+constexpr CorpusCase kCorpus[] = {
+    {"ftp/suricata_ftp_download_active.pcap",
+     R"({"packets":63,"control":{"ftp":28,"tftp":0,"sip":0,"dns":0},"gates_opened":3,"gates_deleted":0,"flows_admitted":3,"flows_unadmitted":[]})"},
+    {"ftp/suricata_ftp_download_passive.pcap",
+     R"({"packets":63,"control":{"ftp":28,"tftp":0,"sip":0,"dns":0},"gates_opened":3,"gates_deleted":0,"flows_admitted":3,"flows_unadmitted":[]})"},
+    {"ftp/zeek_ftp_ipv4.pcap",
+     R"({"packets":95,"control":{"ftp":38,"tftp":0,"sip":0,"dns":0},"gates_opened":4,"gates_deleted":0,"flows_admitted":2,"flows_unadmitted":["tcp 199.233.217.249:61920 > 141.142.220.235:33582","tcp 199.233.217.249:61918 > 141.142.220.235:37835"]})"},
+    {"ftp/suricata_ftp_epsv_ipv4.pcap",
+     R"({"packets":112,"control":{"ftp":58,"tftp":0,"sip":0,"dns":0},"gates_opened":4,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    {"ftp/suricata_ftp_bounce.pcap",
+     R"({"packets":34,"control":{"ftp":14,"tftp":0,"sip":0,"dns":0},"gates_opened":2,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    {"ftp/suricata_ftp_eprt_v6_over_v4.pcap",
+     R"({"packets":21,"control":{"ftp":9,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    {"ftp/pcpp_ftp_partial.pcap",
+     R"({"packets":10,"control":{"ftp":7,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":["tcp 192.168.0.193:20 > 192.168.0.114:1140"]})"},
+    {"ftp/suricata_ftp_quit.pcap",
+     R"({"packets":7,"control":{"ftp":1,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    {"ftp/zeek_ftp_fake_long_commands.pcap",
+     R"({"packets":40,"control":{"ftp":19,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    {"ftp/zeek_ftp_invalid_reply_code.pcap",
+     R"({"packets":23,"control":{"ftp":9,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    {"ftp/zeek_ftp_missing_space_after_reply_code.pcap",
+     R"({"packets":23,"control":{"ftp":9,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    {"ftp/zeek_ftp_ipv6.pcap",
+     R"({"packets":136,"control":{"ftp":0,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    {"ftp/zeek_ftp_ipv6_multiline_reply.pcap",
+     R"({"packets":50,"control":{"ftp":0,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    {"tftp/suricata_tftp_rrq.pcap",
+     R"({"packets":99,"control":{"ftp":0,"tftp":1,"sip":0,"dns":0},"gates_opened":1,"gates_deleted":0,"flows_admitted":1,"flows_unadmitted":[]})"},
+    {"tftp/tcpdump_tftp_rrq_small.pcap",
+     R"({"packets":7,"control":{"ftp":0,"tftp":1,"sip":0,"dns":0},"gates_opened":1,"gates_deleted":0,"flows_admitted":1,"flows_unadmitted":[]})"},
+    {"tftp/tcpdump_tftp_heapoverflow.pcap",
+     R"({"packets":1,"control":{"ftp":0,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+};
+
+bool have_corpus() {
+    return std::filesystem::exists(corpus("ftp"));
+}
+
+TEST(ReplayCorpus, EveryFtpAndTftpCaptureWithTheAlgsOn) {
+    if (!have_corpus()) GTEST_SKIP() << "no corpus at " << FED_CORPUS_DIR;
+    for (const CorpusCase& c : kCorpus) {
+        testap::Ap ap;
+        ASSERT_EQ(ap.ctl("platform alg ftp on").rc, 0);
+        ASSERT_EQ(ap.ctl("platform alg tftp on").rc, 0);
+        testap::Result r = ap.ctl("replay " + corpus(c.file) + " --json");
+        EXPECT_EQ(r.rc, 0) << c.file;
+        EXPECT_EQ(r.out, std::string(c.json) + "\n") << c.file;
+    }
+}
+
+TEST(ReplayCorpus, WithTheAlgsOffNothingOpens) {
+    if (!have_corpus()) GTEST_SKIP() << "no corpus at " << FED_CORPUS_DIR;
+    testap::Ap ap;
+    for (const CorpusCase& c : kCorpus) {
+        testap::Result r = ap.ctl("replay " + corpus(c.file) + " --json");
+        EXPECT_EQ(r.rc, 0) << c.file;
+        EXPECT_NE(r.out.find(R"("control":{"ftp":0,"tftp":0,"sip":0,"dns":0},"gates_opened":0,)"),
+                  std::string::npos)
+            << c.file << ": " << r.out;
+        EXPECT_NE(r.out.find(R"("flows_admitted":0,)"), std::string::npos) << c.file;
+    }
+    // The control connections themselves are plain flows then.
+    testap::Result r = ap.ctl("replay " + corpus("tftp/tcpdump_tftp_rrq_small.pcap") + " --json");
+    EXPECT_NE(
+        r.out.find(
+            R"(["udp 192.168.1.2:44935 > 192.168.1.1:69","udp 192.168.1.1:59557 > 192.168.1.2:44935"])"),
+        std::string::npos)
+        << r.out;
+}
+
+struct TempFile {
+    std::string path;
+    explicit TempFile(const char* name)
+        : path(std::filesystem::temp_directory_path().string() + "/" + name + "." +
+               std::to_string(::getpid()) + ".pcap") {}
+    ~TempFile() { std::filesystem::remove(path); }
+};
+
+constexpr std::uint32_t kClient = ip(10, 0, 0, 5);
+constexpr std::uint32_t kServer = ip(192, 168, 1, 1);
+
+Packet ftp_line(bool from_client, std::string line) {
+    return from_client ? Packet{testframes::kTcp, kClient, 40000, kServer, 21, std::move(line)}
+                       : Packet{testframes::kTcp, kServer, 21, kClient, 40000, std::move(line)};
+}
+
+std::string uptime_line(testap::Ap& ap) {
+    std::string out = ap.ctl("platform clock").out;
+    std::size_t at = out.find("uptime: ");
+    return at == std::string::npos ? out : out.substr(at, out.find('\n', at) - at);
+}
+
+// A PORT whose transfer never ends: with the clock following the capture,
+// fed's FTP max duration (60 minutes) runs out and fed deletes the gate; with
+// the clock left alone it never does.
+TEST(ReplayClock, MaxDurationRunsOutInCaptureTime) {
+    TempFile cap("ftp_long");
+    std::vector<TimedPacket> pkts = {
+        {0, ftp_line(true, "PORT 10,0,0,5,4,1\r\n")},
+        {100, ftp_line(false, "200 PORT command successful\r\n")},
+    };
+    for (std::uint64_t s = 1000; s <= 3700; s += 900)
+        pkts.push_back({s * 1000, ftp_line(true, "NOOP\r\n")});
+    ASSERT_TRUE(testframes::write_pcap(cap.path, pkts));
+
+    testap::Ap ap;
+    ASSERT_EQ(ap.ctl("platform alg ftp on").rc, 0);
+    testap::Result r = ap.ctl("replay " + cap.path + " --clock capture --json");
+    EXPECT_EQ(
+        r.out,
+        R"({"packets":6,"control":{"ftp":6,"tftp":0,"sip":0,"dns":0},"gates_opened":1,"gates_deleted":1,"flows_admitted":0,"flows_unadmitted":[]})"
+        "\n");
+    EXPECT_EQ(uptime_line(ap), "uptime: 3700.000 s");
+
+    testap::Ap still;
+    ASSERT_EQ(still.ctl("platform alg ftp on").rc, 0);
+    r = still.ctl("replay " + cap.path + " --clock now --json");
+    EXPECT_NE(r.out.find(R"("gates_opened":1,"gates_deleted":0,)"), std::string::npos) << r.out;
+    EXPECT_EQ(uptime_line(still), "uptime: 0.000 s");
+}
+
+// A TFTP read: the server's first DATA is admitted; the request flow then idles
+// past the tftp service's 60 seconds and the FE says so with a timeout packet.
+TEST(ReplayClock, IdleControlSessionTimesOut) {
+    TempFile cap("tftp_idle");
+    std::string rrq("\0\1boot.cfg\0octet\0", 17);
+    ASSERT_TRUE(testframes::write_pcap(
+        cap.path,
+        {
+            {0, {testframes::kUdp, kClient, 4000, kServer, 69, rrq}},
+            {50, {testframes::kUdp, kServer, 3001, kClient, 4000, "\0\3\0\1data"}},
+            {60, {testframes::kUdp, kClient, 4000, kServer, 3001, std::string("\0\4\0\1", 4)}},
+            {100000, {testframes::kUdp, kClient, 5000, ip(1, 1, 1, 1), 9999, "x"}},
+        }));
+    testap::Ap ap;
+    ASSERT_EQ(ap.ctl("platform alg tftp on").rc, 0);
+    ASSERT_EQ(ap.ctl("debug fed alg_tftp_pkt").rc, 0);
+    ASSERT_EQ(ap.ctl("debug fed alg_tftp_fsm").rc, 0);
+    testap::Result r = ap.ctl("replay " + cap.path);
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_NE(r.out.find("timeout packets: 1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("flows admitted by a gate: 1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("flows without a gate: 1\n  udp 10.0.0.5:5000 > 1.1.1.1:9999\n"),
+              std::string::npos)
+        << r.out;
+    std::string log = ap.log();
+    EXPECT_NE(log.find("receive a TFTP ALG timeout packet"), std::string::npos) << log;
+    EXPECT_NE(log.find("TFTP timeout/unknown event delete object!!"), std::string::npos) << log;
+}
+
+TEST(ReplayErrors, BadFilesAndOptions) {
+    testap::Ap ap;
+    TempFile junk("junk");
+    {
+        FILE* f = std::fopen(junk.path.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs("not a capture at all", f);
+        std::fclose(f);
+    }
+    testap::Result r = ap.ctl("replay " + junk.path);
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.out.rfind("% Cannot read " + junk.path + ": ", 0), 0u) << r.out;
+    EXPECT_EQ(ap.ctl("replay /nonexistent.pcap").rc, 1);
+    r = ap.ctl("replay " + junk.path + " --clock sideways");
+    EXPECT_EQ(r.out, "% Usage: replay FILE [--clock capture|now] [--json]\n");
+    testap::Ap real({"--clock", "real"});
+    r = real.ctl("replay " + junk.path + " --clock capture");
+    EXPECT_EQ(r.out, "% The clock is real; --clock capture needs apsim --clock driven\n");
+}
+
+}  // namespace
