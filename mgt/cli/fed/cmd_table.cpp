@@ -1,6 +1,7 @@
 #include "mgt/cli/fed/cmd_table.h"
 
 #include "mgt/cli/fed/cmd_form.h"
+#include "mgt/cli/fed/rows_fe_sessions.h"
 #include "mgt/cli/fed/rows_fe_settings.h"
 #include "mgt/cli/fed/rows_rate_limit.h"
 
@@ -10,10 +11,12 @@ namespace {
 
 // A failing check names the index of the first bad row; cmd_table_test prints why.
 static_assert(first_bad_row(kRowsFeSettings) < 0);
+static_assert(first_bad_row(kRowsFeSessions) < 0);
 static_assert(first_bad_row(kRowsRateLimit) < 0);
 
 constexpr CmdFamily kFamilies[] = {
     {"Forwarding-engine settings", kRowsFeSettings},
+    {"Forwarding-engine sessions and gates", kRowsFeSessions},
     {"Interface rate limiting", kRowsRateLimit},
 };
 

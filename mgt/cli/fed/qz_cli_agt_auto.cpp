@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "fed/cli/qz_fed_cli.h"
+#include "fed/cli/qz_fed_cli_session.h"
 #include "fed/qz_assert.h"
 #include "fed/qz_fed_debug.h"
 #include "mgt/cli/fed/cmd_table.h"
@@ -62,8 +63,13 @@ constexpr qz_cli_vector_t kRateLimitVectors[] = {
     {951, qz_cli_unpack<qz_fed_rl_cli_show>},
 };
 
+constexpr qz_cli_vector_t kFeSessionVectors[] = {
+    {763, qz_cli_unpack<qz_fed_cli_show_ip_gate>},
+};
+
 constexpr std::span<const qz_cli_vector_t> kVectorFamilies[] = {
     kFeSettingsVectors,
+    kFeSessionVectors,
     kRateLimitVectors,
 };
 
