@@ -24,7 +24,9 @@ int ctl_fail(const CtlOut& out, std::string_view text);
 
 // Driven clock: steps to target_ms, firing fed's timers at their due times
 // and letting fed handle what each round posted (verbs_platform.cpp).
-int clock_step_to(Server& s, std::uint64_t target_ms, const CtlOut& out);
+// *next_due (optional): when fed's next timer is due after that, UINT64_MAX for none.
+int clock_step_to(Server& s, std::uint64_t target_ms, const CtlOut& out,
+                  std::uint64_t* next_due = nullptr);
 // Driven clock: moves to target_ms at once and fires what is due there.
 int clock_jump_to(Server& s, std::uint64_t target_ms, const CtlOut& out);
 

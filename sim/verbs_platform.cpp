@@ -99,8 +99,9 @@ bool has_timer_link(Server& s) {
 
 // Steps the driven clock to target, firing fed's timers at their due times
 // and letting fed handle the events each round posted.
-int clock_step_to(Server& s, std::uint64_t target, const CtlOut& out) {
+int clock_step_to(Server& s, std::uint64_t target, const CtlOut& out, std::uint64_t* next_due) {
     bool linked = has_timer_link(s);
+    if (next_due) *next_due = UINT64_MAX;
     for (int round = 0; linked; ++round) {
         if (round == kMaxTimerRounds)
             return ctl_fail(out, "fed's timers keep coming due; stopped after " +
@@ -108,7 +109,10 @@ int clock_step_to(Server& s, std::uint64_t target, const CtlOut& out) {
         bool has = false;
         std::uint64_t due = 0;
         if (!timer_next(s, has, due)) return ctl_fail(out, "fed's timer connection failed");
-        if (!has || due > target) break;
+        if (!has || due > target) {
+            if (next_due && has) *next_due = due;
+            break;
+        }
         std::uint64_t t = std::max(due, clock_now_ms(s.clock));
         clock_set_ms(s.clock, t);
         if (!timer_fire(s, t)) return ctl_fail(out, "fed's timer connection failed");
