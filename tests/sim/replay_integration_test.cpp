@@ -108,6 +108,26 @@ TEST(ReplayCorpus, WithTheAlgsOffNothingOpens) {
         << r.out;
 }
 
+// What a replay leaves in the FE, as command 763 shows it: of the four EPSV
+// gates (never used, the capture holds no data connections) only the last has
+// not aged out (30 s) by the capture's end, FE time following the capture.
+TEST(ReplayCorpus, GateTableAfterwards) {
+    if (!have_corpus()) GTEST_SKIP() << "no corpus at " << FED_CORPUS_DIR;
+    testap::Ap ap;
+    EXPECT_EQ(ap.ctl("show forwarding-engine ip-gate").out, "");
+    ASSERT_EQ(ap.ctl("platform alg ftp on").rc, 0);
+    ASSERT_EQ(ap.ctl("replay " + corpus("ftp/suricata_ftp_epsv_ipv4.pcap") + " --clock now").rc, 0);
+    testap::Result r = ap.ctl("show forwarding-engine ip-gate");
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_EQ(r.out,
+              "IP gate table:\n"
+              "Ageout time (in ms)\n"
+              "Total entries: 1/1024\n"
+              "\n"
+              "192.168.1.182/0 -> 192.168.1.231/35656; Proto 6; Flg:0x2; RefCnt:0; Pid:1; "
+              "Ageout;20668\n");
+}
+
 struct TempFile {
     std::string path;
     explicit TempFile(const char* name)
