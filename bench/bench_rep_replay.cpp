@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/frames.h"
+#include "tests/support/frames_pcap.h"
 
 extern char** environ;
 

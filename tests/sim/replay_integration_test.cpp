@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "tests/support/ap.h"
-#include "tests/support/frames.h"
+#include "tests/support/frames_pcap.h"
 
 namespace {
 
