@@ -46,6 +46,22 @@ int call_rc(proto::Op op, const wire::Writer& req, std::vector<std::uint8_t>* re
 int call_named(proto::Op op, std::string_view fn, std::span<const std::uint8_t> args,
                std::vector<std::uint8_t>* out = nullptr);
 
+// A CLI command run in-process (unit tests of handlers and running-configuration
+// emitters): fn gets a command context of command `cmd` and command type
+// `type` (0 plain, 2 "no"); what it prints and the records it adds are kept.
+struct CliLocalRecord {
+    std::uint32_t type;  // 7 command record, 22 text record, proto::kTlvDelay
+    std::uint32_t cmd;
+    std::vector<std::uint8_t> data;
+};
+struct CliLocalRun {
+    int rc = 0;
+    std::string text;
+    std::vector<CliLocalRecord> records;
+};
+using CliLocalFn = int (*)(void* ctx, void* arg);
+CliLocalRun cli_run_local(std::uint32_t cmd, std::uint32_t type, CliLocalFn fn, void* arg);
+
 // Run directory of this access point ("" when none: device paths are used as they are).
 const std::string& run_dir();
 void set_run_dir(const std::string& dir);

@@ -268,7 +268,8 @@ int qz_cli_printf(void* ctx, const char* fmt, ...) {
     std::string s = qz_vformat(fmt, ap);
     va_end(ap);
     out->text += s;
-    if (out->text.size() >= kOutputChunk) flush(*out);
+    // A command run in-process (fd -1) keeps all it printed.
+    if (out->fd >= 0 && out->text.size() >= kOutputChunk) flush(*out);
     return static_cast<int>(s.size());
 }
 
@@ -338,4 +339,19 @@ const std::uint8_t* qz_cli_ipc_next(qz_cli_ipc_cursor_t* cur) {
 
 std::uint16_t qz_cli_ipc_type(const std::uint8_t* rec) {
     return rec ? wire::load_h<std::uint16_t>(rec) : 0;
+}
+
+plat::CliLocalRun plat::cli_run_local(std::uint32_t cmd, std::uint32_t type, CliLocalFn fn,
+                                      void* arg) {
+    CliLocalRun run;
+    if (!fn) {
+        run.rc = -1;
+        return run;
+    }
+    Output out;
+    qz_cli_cmd_t ctx{next_session(), cmd, type, &out};
+    run.rc = fn(&ctx, arg);
+    run.text = std::move(out.text);
+    for (Tlv& t : out.tlvs) run.records.push_back({t.type, t.cmd, std::move(t.data)});
+    return run;
 }

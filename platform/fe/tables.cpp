@@ -34,7 +34,7 @@ int set_vwire(Call c) {
     std::uint32_t b = c.args.h32();
     std::array<std::uint8_t, 6> mac{};
     c.args.bytes(mac.data(), mac.size());
-    if (!c.args.ok()) return -1;
+    if (!c.args.ok() || a == 0 || b == 0) return -1;  // an unknown interface has no index
     c.m.vwire = Vwire{true, a, b, mac};
     return 0;
 }
