@@ -34,53 +34,78 @@ std::string read_file(const std::string& path) {
     return ss.str();
 }
 
-// Runs argv with stdout captured (stderr goes to the test's own). A program
-// that outlives timeout_ms is killed and reported with rc -1.
+// Runs argv with stdout and stderr captured. A program that outlives
+// timeout_ms is killed and reported with rc -1.
 Result run(const std::vector<std::string>& args, int timeout_ms) {
     int out[2];
+    int err[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return {-1, "pipe failed"};
+    if (::pipe2(err, O_CLOEXEC) != 0) {
+        ::close(out[0]);
+        ::close(out[1]);
+        return {-1, "pipe failed"};
+    }
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+    posix_spawn_file_actions_adddup2(&fa, err[1], 2);
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;
-    int err = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
+    int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
     ::close(out[1]);
-    if (err != 0) {
+    ::close(err[1]);
+    if (rc != 0) {
         ::close(out[0]);
-        return {-1, std::string("cannot run ") + args[0] + ": " + std::strerror(err)};
+        ::close(err[0]);
+        return {-1, std::string("cannot run ") + args[0] + ": " + std::strerror(rc)};
     }
-    std::string text;
+    Result res{0, {}, {}};
+    pollfd p[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string* text[2] = {&res.out, &res.err};
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     bool timed_out = false;
-    for (;;) {
+    int open_fds = 2;
+    while (open_fds > 0) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             timed_out = true;
             break;
         }
-        pollfd p{out[0], POLLIN, 0};
-        int n = ::poll(&p, 1, static_cast<int>(left.count()));
+        int n = ::poll(p, 2, static_cast<int>(left.count()));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) continue;
-        char buf[4096];
-        ssize_t r = ::read(out[0], buf, sizeof buf);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;
-        text.append(buf, static_cast<std::size_t>(r));
+        for (int i = 0; i < 2; ++i) {
+            if (p[i].fd < 0 || !(p[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            char buf[4096];
+            ssize_t r = ::read(p[i].fd, buf, sizeof buf);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) {
+                ::close(p[i].fd);
+                p[i].fd = -1;
+                --open_fds;
+                continue;
+            }
+            text[i]->append(buf, static_cast<std::size_t>(r));
+        }
     }
-    ::close(out[0]);
+    for (pollfd& x : p)
+        if (x.fd >= 0) ::close(x.fd);
     if (timed_out) ::kill(pid, SIGKILL);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (timed_out) return {-1, text + "\n[timed out: " + args[0] + "]\n"};
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+    if (timed_out) {
+        res.rc = -1;
+        res.out += "\n[timed out: " + args[0] + "]\n";
+        return res;
+    }
+    res.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return res;
 }
 
 // Words of a line as fedctl quotes them ("My SSID" is one word), so that

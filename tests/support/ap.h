@@ -8,8 +8,9 @@
 namespace testap {
 
 struct Result {
-    int rc;           // fedctl's exit status
-    std::string out;  // what fedctl printed on stdout, byte for byte
+    int rc;                // fedctl's exit status
+    std::string out;       // what fedctl printed on stdout, byte for byte
+    std::string err = {};  // what it printed on stderr
 };
 
 class Ap {
@@ -22,10 +23,10 @@ class Ap {
     Ap& operator=(const Ap&) = delete;
 
     const std::string& dir() const { return dir_; }
-    Result ctl(const std::string& line);         // fedctl -d DIR LINE (one shot)
-    Result ctl_file(const std::string& text);    // fedctl -d DIR -f FILE with these lines
-    bool wait_running(int timeout_ms = 10000);   // fed running and initialized
-    std::string log();                           // DIR/messages
+    Result ctl(const std::string& line);        // fedctl -d DIR LINE (one shot)
+    Result ctl_file(const std::string& text);   // fedctl -d DIR -f FILE with these lines
+    bool wait_running(int timeout_ms = 10000);  // fed running and initialized
+    std::string log();                          // DIR/messages
 
    private:
     std::string dir_;

@@ -1,0 +1,135 @@
+// Command text from fedctl through apsim's parser to fed's handlers, and fed's
+// running configuration back through the renderer, with the real programs.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "mgt/cli/fed/cmd_table.h"
+#include "tests/integration_cli/roundtrip.h"
+
+namespace {
+
+// Configuration that moves settings away from their defaults, one block per
+// family; the round trip applies all of it. A family adds its block here.
+const char* const kConfig[] = {
+    "",
+};
+
+std::map<std::uint32_t, int> registrations(testap::Ap& ap) {
+    testap::Result r = ap.ctl("platform cli-vectors");
+    EXPECT_EQ(r.rc, 0);
+    std::map<std::uint32_t, int> count;
+    std::istringstream in(r.out);
+    std::uint32_t id = 0;
+    while (in >> id) ++count[id];
+    return count;
+}
+
+// The value of an FE setting as "platform fe" shows it (set number first).
+long fe_setting(testap::Ap& ap, int set) {
+    std::istringstream in(ap.ctl("platform fe").out);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream f(line);
+        std::string s, r;
+        long v = -1;
+        if (f >> s >> r >> v && s == std::to_string(set)) return v;
+    }
+    return -1;
+}
+
+TEST(CliIntegration, RegistrationsFollowTheTable) {
+    testap::Ap ap;
+    std::set<std::uint32_t> rows;
+    for (const cmdtbl::CmdFamily& f : cmdtbl::cmd_families())
+        for (const cmdtbl::CmdRow& r : f.rows) rows.insert(r.id);
+    std::set<std::uint32_t> twice(std::begin(cmdtbl::kTwiceRegistered),
+                                  std::end(cmdtbl::kTwiceRegistered));
+    std::size_t total = 0;
+    for (const auto& [id, n] : registrations(ap)) {
+        EXPECT_TRUE(rows.count(id)) << id << " registered without a table row";
+        EXPECT_EQ(n, twice.count(id) ? 2 : 1) << id;
+        total += static_cast<std::size_t>(n);
+    }
+    EXPECT_LE(total, cmdtbl::kFullRegistrationCount);
+}
+
+TEST(CliIntegration, FreshAccessPointHasAnEmptyRunningConfig) {
+    testap::Ap ap;
+    testap::Result r = ap.ctl("show running-config");
+    EXPECT_EQ(r.rc, 0) << r.out;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    // Abbreviated keywords reach the same command.
+    EXPECT_EQ(ap.ctl("sh run").out, "");
+}
+
+TEST(CliIntegration, BadInputNamesTheWordAndFails) {
+    testap::Ap ap;
+    struct Case {
+        const char* line;
+        const char* out;
+    } cases[] = {
+        {"ip tcp-mss-threshold bogus", "% Invalid input at word 3: 'bogus'\n"},
+        {"frobnicate now", "% Unknown command: frobnicate now\n"},
+        {"show running-config please", "% Invalid input at word 3: 'please'\n"},
+        {"no", "% Incomplete command\n"},
+    };
+    for (const Case& c : cases) {
+        testap::Result r = ap.ctl(c.line);
+        EXPECT_EQ(r.rc, 1) << c.line;
+        EXPECT_EQ(r.out, c.out) << c.line;
+        EXPECT_EQ(r.err, "") << c.line;  // apsim refused it: no result of fed
+    }
+    // A file goes on after a bad line and reports the failure.
+    testap::Result f = ap.ctl_file("frobnicate\nshow running-config\n");
+    EXPECT_EQ(f.rc, 1);
+    EXPECT_EQ(f.out, "% Unknown command: frobnicate\n");
+}
+
+TEST(CliIntegration, HelpListsTheFamiliesSyntax) {
+    testap::Ap ap;
+    testap::Result r = ap.ctl("help");
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_NE(r.out.find("  show running-config"), std::string::npos) << r.out;
+    for (const cmdtbl::CmdFamily& f : cmdtbl::cmd_families())
+        EXPECT_NE(r.out.find(std::string(f.title) + "\n"), std::string::npos) << f.title;
+}
+
+// The TCP MSS threshold switch: plain and "no" reach the handler with
+// command types 0 and 2, and a refused FE call comes back as the result code.
+TEST(CliIntegration, CommandReachesFedWithItsType) {
+    testap::Ap ap;
+    if (!registrations(ap).count(989)) GTEST_SKIP() << "command 989 has no handler in this fed";
+    testap::Result on = ap.ctl("ip tcp-mss-threshold");
+    EXPECT_EQ(on.rc, 0) << on.out << on.err;
+    EXPECT_EQ(fe_setting(ap, 126), 1);
+    testap::Result off = ap.ctl("no ip tcp-mss-threshold");
+    EXPECT_EQ(off.rc, 0) << off.out << off.err;
+    EXPECT_EQ(fe_setting(ap, 126), 0);
+    EXPECT_EQ(ap.ctl("show running-config").out, "no ip tcp-mss-threshold\n");
+
+    ASSERT_EQ(ap.ctl("platform fault fe_set_boolean_value:126 -1").rc, 0);
+    ASSERT_EQ(ap.ctl("platform fault fe_set_int_value:126 -1").rc, 0);
+    testap::Result bad = ap.ctl("ip tcp-mss-threshold");
+    EXPECT_EQ(bad.rc, 1);
+    EXPECT_EQ(bad.out, "Unable to enable/disable TCP MSS threshold\n");
+    EXPECT_EQ(bad.err, "% rc 0x3001a\n");
+}
+
+TEST(CliIntegration, RunningConfigRoundTrips) {
+    std::string config;
+    for (const char* block : kConfig) config += block;
+    clitest::RoundTrip t = clitest::round_trip(config);
+    EXPECT_EQ(t.applied.rc, 0) << t.applied.out << t.applied.err;
+    EXPECT_EQ(t.reapplied.rc, 0) << t.reapplied.out << t.reapplied.err;
+    EXPECT_EQ(t.first, t.second);
+    if (!config.empty()) {
+        EXPECT_NE(t.first, "");
+    }
+}
+
+}  // namespace
