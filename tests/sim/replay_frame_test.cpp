@@ -134,8 +134,8 @@ TEST(ReplayFrame, LinkTypesAndIpv4Checks) {
 
 TEST(ReplayFrame, FieldsOfAnOkFrame) {
     fem::FramePacket p;
-    ASSERT_EQ(fem::frame_parse(fem::kLinkEthernet, testframes::ether_frame(kTcp), p),
-              FrameResult::Ok);
+    Bytes frame = testframes::ether_frame(kTcp);  // the payload is a view into it
+    ASSERT_EQ(fem::frame_parse(fem::kLinkEthernet, frame, p), FrameResult::Ok);
     EXPECT_EQ(p.tuple.protocol, 6);
     EXPECT_EQ(p.tuple.src_ip, ip(172, 23, 0, 3));
     EXPECT_EQ(p.tuple.dst_ip, ip(172, 23, 0, 2));
@@ -147,8 +147,8 @@ TEST(ReplayFrame, FieldsOfAnOkFrame) {
     EXPECT_EQ(p.src_mac[5], 0x01);
     EXPECT_EQ(p.dst_mac[5], 0x02);
 
-    Bytes padded = concat(ip_part(kUdp), Bytes(6, 0xee));
-    ASSERT_EQ(fem::frame_parse(fem::kLinkSll, sll(padded), p), FrameResult::Ok);
+    Bytes cooked = sll(concat(ip_part(kUdp), Bytes(6, 0xee)));
+    ASSERT_EQ(fem::frame_parse(fem::kLinkSll, cooked, p), FrameResult::Ok);
     EXPECT_EQ(p.payload.size(), kUdp.payload.size()) << "padding is no payload";
     EXPECT_EQ(p.src_mac[5], 0x09) << "the cooked header's sender address";
     EXPECT_EQ(p.dst_mac[5], 0x00);
