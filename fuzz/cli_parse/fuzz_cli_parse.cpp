@@ -21,10 +21,11 @@ std::vector<std::uint32_t> row_ids() {
 
 void line_input(std::string_view line) {
     std::vector<std::string> words;
-    if (cmdtbl::split_line(line, words)) {
-        // Completion of every prefix of the line must not fail either.
-        for (std::size_t n = 0; n <= words.size(); ++n)
-            cmdtbl::complete_words(std::span<const std::string>(words).first(n), "");
+    if (cmdtbl::split_line(line, words) && !words.empty()) {
+        // Completion after the line, and of its last word, must not fail either.
+        cmdtbl::complete_words(words, "");
+        cmdtbl::complete_words(std::span<const std::string>(words).first(words.size() - 1),
+                               words.back());
     }
     cmdtbl::ParseResult a = cmdtbl::parse_line(line);
     if (!a.ok) {

@@ -442,12 +442,20 @@ std::string sample_word(const cmdtbl::FormTok& t, bool high) {
     return "?";
 }
 
-TEST(Table, EveryRowRoundTripsOnEveryPath) {
+// Rows with many optional groups have thousands of paths: every path of a
+// small row, and an even spread (with the first and last) of a large one.
+constexpr std::size_t kPathsPerRow = 48;
+
+TEST(Table, EveryRowRoundTripsOnItsPaths) {
     std::size_t rows = 0;
     for (const CmdFamily& f : cmdtbl::cmd_families())
         for (const CmdRow& r : f.rows) {
             ++rows;
-            for (const cmdtbl::Path& p : cmdtbl::row_paths(r))
+            const std::vector<cmdtbl::Path>& paths = cmdtbl::row_paths(r);
+            std::size_t step = paths.size() / kPathsPerRow + 1;
+            for (std::size_t i = 0; i < paths.size(); ++i) {
+                if (i % step != 0 && i + 1 != paths.size()) continue;
+                const cmdtbl::Path& p = paths[i];
                 for (bool high : {false, true}) {
                     std::string line = r.no == NoForm::Only ? "no" : "";
                     for (const cmdtbl::FormTok& t : p.words) {
@@ -488,6 +496,7 @@ TEST(Table, EveryRowRoundTripsOnEveryPath) {
                         EXPECT_NE(x.error.find("at word"), std::string::npos);
                     }
                 }
+            }
         }
     EXPECT_GT(rows, 0u);
 }

@@ -41,6 +41,7 @@ bool plain(const CmdRow& r) {
 
 void start(std::span<const CmdFamily> fams, bool neg, std::vector<Cand>& alive) {
     alive.clear();
+    alive.reserve(256);
     for (const CmdFamily& f : fams)
         for (const CmdRow& r : f.rows) {
             if (neg ? !negatable(r) : !plain(r)) continue;
