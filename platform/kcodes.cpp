@@ -9,10 +9,19 @@ struct KcodeRow {
 
 // One row per code; every record starts with the i32 result the kernel writes.
 constexpr KcodeRow kKcodes[] = {
+    {38, 3640},   // service classification set (qz_svc_cls_msg)
+    {39, 3640},   // service classification unset
+    {40, 3640},   // service classification read
+    {110, 5440},  // service add or update (qz_svc_msg)
+    {111, 5440},  // read one service or the table
+    {112, 5440},  // service delete
+    {113, 5440},  // clear service statistics
     {125, 44},  // interface rate limit: enable the flagged types (qz_rl_msg_t)
     {126, 44},  // interface rate limit: disable the flagged types
     {127, 44},  // interface rate limit: set the selected rate
     {128, 44},  // interface rate limit: read an interface's record
+    {130, 100},   // ALG option set (qz_alg_cfg_msg)
+    {131, 100},   // read the ALG configuration table
     {140, 8},  // read notification interval: i32 result, u32 interval (seconds)
     {141, 8},  // set notification interval: i32 result, u32 interval (seconds)
 };

@@ -161,6 +161,23 @@ int qz_dcd_update_eth_allow_vlan(std::uint32_t ifindex, std::uint32_t flag);
 int qz_dcd_set_fed_dual_profile_table(const char* ifname, std::uint32_t kind,
                                       std::uint32_t value);
 
+// Services (48-byte qz_service_entry_db_t records, platform/svc_msg.h).
+// is_service_in_use answers 0 when the service is in use.
+int qz_dcd_is_service_in_use(const char* name);
+int qz_dcd_get_service_table(const char* name, void* record);  // negative: none
+int qz_dcd_set_service_table(const char* name, const void* record);
+int qz_dcd_del_service_table(const char* name);
+// Fills 100 records (unused ones zeroed); returns how many hold a service, or negative.
+int qz_dcd_get_all_service_table(void* records);
+int qz_dcd_get_fed_run_first_flag(std::uint32_t* flag);
+int qz_dcd_set_fed_run_first_flag(std::uint32_t flag);
+
+// ---- platform queries of the DNS ALG hand-over
+int qz_tpa_set_dns_alg_by_cli();
+int qz_tpa_unset_dns_alg_by_cli();
+// *flag non-zero: another platform service uses the DNS ALG too.
+int qz_tpa_dns_alg_enabled_by_jss(std::uint32_t* flag);
+
 // ---- key-value files (gdbm)
 struct qz_db;
 using qz_db_t = qz_db*;

@@ -324,6 +324,7 @@ void core_init(Core& c, std::string dir) {
     c.unknown_calls.clear();
     c.ppsk_server = 0;
     dcd_fe_init_locked(c);
+    c.dcd_svc = DcdSvc{};
     proc_net_dev_write_locked(c);
 }
 

@@ -110,6 +110,15 @@ struct DcdFe {
     std::vector<std::array<std::uint32_t, 2>> allow_vlan_updates;  // (ifindex, flag), in order
 };
 
+// The configuration library's service table and the DNS ALG hand-over state.
+struct DcdSvc {
+    std::vector<std::array<std::uint8_t, 48>> services;  // qz_service_entry_db_t, in order
+    std::uint32_t fed_run_first = 0;                     // set once fed bound the ALGs
+    std::set<std::string> in_use;                        // services another table refers to
+    bool dns_alg_by_cli = false;
+    bool dns_alg_by_jss = false;  // the other platform service uses the DNS ALG
+};
+
 struct Core {
     std::mutex mu;
     std::condition_variable cv;  // signalled on every event-bus change
@@ -138,6 +147,7 @@ struct Core {
 
     std::uint32_t ppsk_server = 0;  // network order
     DcdFe dcd_fe;
+    DcdSvc dcd_svc;
 
     // The access point's up-time in ms (apsim's clock); unset: the FE's time
     // moves only with replayed captures.
@@ -189,6 +199,15 @@ int dcd_fe_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_
 EthxState ethx_state_locked(const Core& c, std::uint32_t ifindex);
 // The changeable state of a known interface; nullptr for an unknown index.
 EthxState* ethx_change_locked(Core& c, std::uint32_t ifindex);
+
+// ---- service table of the configuration library, DNS hand-over (dcd_svc.cpp)
+
+// Answers the service-table and first-run calls; kNoSuchCall for any other name.
+int dcd_svc_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_t> args,
+                        std::vector<std::uint8_t>& out);
+// Answers the DNS ALG hand-over queries; kNoSuchCall for any other name.
+int tpa_svc_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_t> args,
+                        std::vector<std::uint8_t>& out);
 
 // ---- event bus (bus.cpp) ---------------------------------------------------
 

@@ -7,6 +7,7 @@
 #include <array>
 
 #include "sim/verbs.h"
+#include "sim/verbs_svc.h"
 
 namespace sim {
 
@@ -59,6 +60,10 @@ constexpr Verb kVerbs[] = {
     {{"link"}, "IF up|down|going-down|rename [NEWNAME]", verb_link, "interface change"},
     {{"platform", "alg"}, "[ftp|tftp|sip|dns|http] [on|off]", verb_alg,
      "ALG enable flags of the FE (show or set)"},
+    {{"platform", "dns-alg-user"}, "[on|off]", verb_dns_alg_user,
+     "whether another platform service uses the DNS ALG"},
+    {{"platform", "service-in-use"}, "NAME on|off", verb_service_in_use,
+     "whether another table refers to a service"},
     {{"platform", "gates"}, "", verb_gates, "FE gates, and ALG messages 82 and 83"},
     {{"replay"}, "FILE [--clock] [capture|now] [--json]", verb_replay,
      "a capture through the FE model"},

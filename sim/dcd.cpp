@@ -89,12 +89,14 @@ int dispatch(const NamedCall (&table)[N], Core& c, std::string_view fn,
 int dcd_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_t> args,
                     std::vector<std::uint8_t>& out) {
     int rc = dispatch(kDcdCalls, c, fn, args, out);
-    return rc == kNoSuchCall ? dcd_fe_call_locked(c, fn, args, out) : rc;
+    if (rc == kNoSuchCall) rc = dcd_fe_call_locked(c, fn, args, out);
+    return rc == kNoSuchCall ? dcd_svc_call_locked(c, fn, args, out) : rc;
 }
 
 int tpa_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_t> args,
                     std::vector<std::uint8_t>& out) {
-    return dispatch(kTpaCalls, c, fn, args, out);
+    int rc = dispatch(kTpaCalls, c, fn, args, out);
+    return rc == kNoSuchCall ? tpa_svc_call_locked(c, fn, args, out) : rc;
 }
 
 }  // namespace sim

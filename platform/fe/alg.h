@@ -88,6 +88,13 @@ struct Service {
     std::uint32_t egress;
 };
 
+// One entry of the FE's service classification table (kernel codes 38-40).
+struct ServiceClass {
+    std::string name;
+    std::uint8_t qos_class;
+    std::uint8_t action;  // bit 0 permit, bit 1 deny, bit 2 log
+};
+
 // ---- ALG settings ----------------------------------------------------------
 
 inline constexpr std::uint16_t kAlgTypes = 7;  // 0 "-" to 6 "http"
@@ -198,6 +205,7 @@ struct DataFlow {
 
 struct AlgState {
     std::vector<Service> services;
+    std::vector<ServiceClass> service_classes;
     AlgSettings settings;
 
     std::vector<Gate> gates;
@@ -230,6 +238,12 @@ void gates_drop_session(Model& m, std::uint32_t ctrl_id, std::uint32_t ctrl_cook
 const Service* service_for(const AlgState& a, std::uint8_t protocol, std::uint16_t port);
 // ALG type by name ("ftp", "tftp", "sip", "dns", "dhcp", "http"); 0 when unknown.
 std::uint16_t alg_type_by_name(std::string_view name);
+
+// Kernel codes 38-40 (service classification), 110-113 (services) and 130,
+// 131 (ALG configuration): the handler of a code, or null. A handler reads and
+// writes the request record and returns the result word.
+using SvcKernelFn = std::int32_t (*)(AlgState& a, std::span<std::uint8_t> record);
+SvcKernelFn service_kernel_fn(std::uint16_t code);
 
 // ---- /dev/fe ---------------------------------------------------------------
 

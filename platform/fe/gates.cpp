@@ -148,6 +148,9 @@ void alg_boot(AlgState& a) {
     for (const ServiceDef& d : kPredefinedServices)
         a.services.push_back(
             Service{d.name, d.protocol, d.port, kNoAppId, d.timeout, d.alg_type, 0, 0, 0});
+    // Every predefined service is classified permit with its own class.
+    for (const ServiceDef& d : kPredefinedServices)
+        a.service_classes.push_back(ServiceClass{d.name, d.qos_class, 1});
     for (std::uint16_t t = 0; t < kAlgTypes; ++t) {
         a.settings.enabled[t] = kAlgDefaults[t].enabled;
         a.settings.qos_class[t] = kAlgDefaults[t].qos_class;

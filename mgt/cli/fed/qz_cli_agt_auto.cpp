@@ -6,6 +6,7 @@
 
 #include "fed/cli/qz_fed_cli.h"
 #include "fed/cli/qz_fed_cli_session.h"
+#include "fed/cli/qz_fed_service_cli.h"
 #include "fed/qz_assert.h"
 #include "fed/qz_fed_debug.h"
 #include "mgt/cli/fed/cmd_table.h"
@@ -63,6 +64,23 @@ constexpr qz_cli_vector_t kRateLimitVectors[] = {
     {951, qz_cli_unpack<qz_fed_rl_cli_show>},
 };
 
+constexpr qz_cli_vector_t kServiceVectors[] = {
+    {832, qz_cli_unpack<qz_fed_service_define_keyword>},
+    {833, qz_cli_unpack<qz_fed_service_define_number>},
+    {834, qz_cli_unpack<qz_fed_service_define_app_id>},
+    {872, qz_cli_unpack<qz_fed_service_define_tcp_udp>},
+    {873, qz_cli_unpack<qz_fed_service_define_svp>},
+    {875, qz_cli_unpack<qz_fed_service_show>},
+    {897, qz_cli_unpack<qz_fed_service_stats_show>},
+    {898, qz_cli_unpack<qz_fed_service_stats_clear>},
+    {804, qz_cli_unpack<qz_fed_alg_enable>},
+    {1799, qz_cli_unpack<qz_fed_alg_bind_service>},
+    {1800, qz_cli_unpack<qz_fed_alg_qos>},
+    {1801, qz_cli_unpack<qz_fed_alg_inactive_timeout>},
+    {1802, qz_cli_unpack<qz_fed_alg_max_duration>},
+    {1803, qz_cli_unpack<qz_fed_alg_show>},
+};
+
 constexpr qz_cli_vector_t kFeSessionVectors[] = {
     {763, qz_cli_unpack<qz_fed_cli_show_ip_gate>},
 };
@@ -71,12 +89,13 @@ constexpr std::span<const qz_cli_vector_t> kVectorFamilies[] = {
     kFeSettingsVectors,
     kFeSessionVectors,
     kRateLimitVectors,
+    kServiceVectors,
 };
 
 // ---- running-configuration steps, in the order the configuration is written
 
 constexpr qz_cfg_step_t kCfgSteps[] = {
-    {"services", nullptr},
+    {"services", qz_fed_service_cfg},
     {"QoS configuration", nullptr},
     {"user profiles", nullptr},
     {"IP policies", nullptr},
@@ -85,7 +104,7 @@ constexpr qz_cfg_step_t kCfgSteps[] = {
     {"default MAC-policy actions", nullptr},
     {"virtual connection rules", nullptr},
     {"interface rate limits", qz_fed_rl_cli_cfg},
-    {"ALG configuration", nullptr},
+    {"ALG configuration", qz_fed_alg_cfg},
     {"forwarding-engine settings", qz_fed_cli_cfg_fe_settings},
     {"default-route VLANs", qz_fed_cli_cfg_route_vlan},
 };
