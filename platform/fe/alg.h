@@ -245,6 +245,10 @@ std::uint16_t alg_type_by_name(std::string_view name);
 using SvcKernelFn = std::int32_t (*)(AlgState& a, std::span<std::uint8_t> record);
 SvcKernelFn service_kernel_fn(std::uint16_t code);
 
+// Counts a packet on the service of its destination port (ingress) or, when
+// none, of its source port (egress).
+void service_count_packet(AlgState& a, const FlowTuple& t);
+
 // ---- /dev/fe ---------------------------------------------------------------
 
 inline constexpr std::uint32_t kFeAlgIoctl = 0x4000;

@@ -174,6 +174,7 @@ void replay_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs, Pack
     out.alg_type = 0;
     out.record.clear();
     FlowKey key = flow_key(p.tuple);
+    service_count_packet(a, p.tuple);
 
     if (auto it = a.sessions.find(key); it != a.sessions.end()) {
         control_packet(m, it->second, key, p, ifs, out);

@@ -209,6 +209,19 @@ constexpr SvcCode kSvcCodes[] = {
 
 }  // namespace
 
+void service_count_packet(AlgState& a, const FlowTuple& t) {
+    auto on_port = [&](std::uint16_t port) -> Service* {
+        for (Service& s : a.services)
+            if (s.protocol == t.protocol && s.port == port && s.app_id == kNoAppId && port != 0)
+                return &s;
+        return nullptr;
+    };
+    if (Service* s = on_port(t.dst_port))
+        ++s->ingress;
+    else if (Service* s2 = on_port(t.src_port))
+        ++s2->egress;
+}
+
 SvcKernelFn service_kernel_fn(std::uint16_t code) {
     for (const SvcCode& c : kSvcCodes)
         if (c.code == code) return c.fn;

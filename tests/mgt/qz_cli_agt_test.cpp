@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fed/qz_fed_debug.h"
+#include "fed/qz_fed_msg.h"
 #include "mgt/cli/fed/cmd_table.h"
 #include "mgt/cli/fed/qz_cli_agt_auto.h"
 #include "platform/wire.h"
@@ -137,10 +138,13 @@ TEST(Generator, TwelveStepsInOrderAndMissingOnesSaySo) {
     for (std::size_t i = 0; i < steps.size(); ++i) EXPECT_STREQ(steps[i].what, order[i]);
 
     fedtest::Backend be;
+    // The linked steps read the kernel's tables.
+    ASSERT_EQ(qz_fed_ipc_init(), 0);
     std::uint32_t saved = qz_fed_debug;
     qz_fed_debug = fed_dbg::basic;
     EXPECT_EQ(qz_cli_agt_cfg_generator(nullptr, nullptr), 0);
     qz_fed_debug = saved;
+    qz_fed_ipc_exit();
     std::string log = be.log();
     std::size_t at = 0;
     for (std::size_t i = 0; i < steps.size(); ++i) {

@@ -184,8 +184,11 @@ TEST_F(Services, ShowSortsByNameWithEveryRowKind) {
 TEST_F(Services, StatisticsShowAndClear) {
     {
         std::lock_guard lock(ap.core().mu);
-        for (fem::Service& s : ap.core().fe.alg.services)
-            if (s.name == "dns") s.ingress = 7, s.egress = 9;
+        fem::AlgState& a = ap.core().fe.alg;
+        // Queries to port 53 count in, answers from it out; other ports nowhere.
+        for (int i = 0; i < 7; ++i) fem::service_count_packet(a, {17, 1, 2, 4000, 53});
+        for (int i = 0; i < 9; ++i) fem::service_count_packet(a, {17, 2, 1, 53, 4000});
+        fem::service_count_packet(a, {6, 2, 1, 53, 4000});
     }
     Ran r = run(qz_fed_service_stats_show, 897, kPlain, named(arg::kShowSize, "dns"));
     EXPECT_EQ(

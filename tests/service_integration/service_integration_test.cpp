@@ -100,6 +100,16 @@ TEST(ServiceIntegration, FtpCaptureOpensGatesOnlyWithTheAlgEnabled) {
     testap::Result on = ap.ctl("replay " + capture + " --json");
     EXPECT_NE(on.out.find(R"("control":{"ftp":28,)"), std::string::npos) << on.out;
     EXPECT_NE(on.out.find(R"("gates_opened":3,)"), std::string::npos) << on.out;
+    // The FE counted the control packets on the ftp service.
+    testap::Result stats = ap.ctl("show service statistics ftp");
+    EXPECT_EQ(stats.out.find("1   ftp                                                 0"),
+              std::string::npos)
+        << stats.out;
+    EXPECT_NE(stats.out.find("1   ftp  "), std::string::npos) << stats.out;
+    ASSERT_EQ(ap.ctl("clear service statistics").rc, 0);
+    EXPECT_NE(ap.ctl("show service statistics ftp")
+                  .out.find("1   ftp                                                 0"),
+              std::string::npos);
     ASSERT_EQ(ap.ctl("no alg ftp enable").rc, 0);
     EXPECT_EQ(ap.ctl("platform alg").out.find("ftp on"), std::string::npos);
 }
