@@ -417,7 +417,10 @@ int qz_fed_service_startup() {
         rec[db::kProtocol] = all.protocol(i);
         wire::store_h<std::uint16_t>(rec + db::kPort, all.port(i));
         wire::store_h<std::uint16_t>(rec + db::kAppId, all.app_id(i));
-        wire::store_h<std::uint32_t>(rec + db::kTimeout, all.timeout(i));
+        // As a define stores it: "never" (86400 in the FE) is 0, so a restart
+        // of fed leaves the running configuration as it was.
+        std::uint32_t t = all.timeout(i);
+        wire::store_h<std::uint32_t>(rec + db::kTimeout, t == qz_svc_msg::kForever ? 0 : t);
         qz_fed_service_qos_lookup(name.c_str(), &rec[db::kAction], &rec[db::kClass]);
         qz_dcd_set_service_table(name.c_str(), rec);
     }

@@ -77,6 +77,10 @@ TEST(ServiceIntegration, RunningConfigurationRoundTrip) {
         testap::Result r = ap.ctl_file(kConfig);
         ASSERT_EQ(r.rc, 0) << r.out << r.err;
         first = ap.ctl("show running-config").out;
+        // The tables live in the access point: a restarted fed finds them as they were.
+        ASSERT_EQ(ap.ctl("platform restart fed").rc, 0);
+        ASSERT_TRUE(ap.wait_running());
+        EXPECT_EQ(ap.ctl("show running-config").out, first);
     }
     std::string lines = service_lines(first);
     EXPECT_NE(lines.find("no service  ftp"), std::string::npos) << first;
