@@ -15,7 +15,25 @@ namespace {
 // Configuration that moves settings away from their defaults, one block per
 // family; the round trip applies all of it. A family adds its block here.
 const char* const kConfig[] = {
-    "",
+    // forwarding-engine settings and interface rate limits
+    "no ip proxy-arp\n"
+    "ip proxy-arp enhanced\n"
+    "forwarding-engine session-sync-vlan\n"
+    "no forwarding-engine inter-ssid-flood\n"
+    "forwarding-engine log firewall-dropped-packets\n"
+    "forwarding-engine drop to-self-non-management-traffic\n"
+    "forwarding-engine max-ip-sessions-per-station 100\n"
+    "no ip tcp-mss-threshold\n"
+    "ip tcp-mss-threshold size 1400\n"
+    "ip multicast tunnel block 224.1.1.1 255.255.255.0\n"
+    "ip multicast tunnel block 239.1.2.3\n"
+    "forwarding-engine notification-interval 300\n"
+    "no ip path-mtu-discovery\n"
+    "interface eth1 l2-default-route vlan 100 to 200\n"
+    "interface eth1 l2-default-route vlan 300\n"
+    "no interface eth0 rate-limit broadcast\n"
+    "interface eth0 rate-limit unicast\n"
+    "interface eth1 rate-limit multicast 30000\n",
 };
 
 std::map<std::uint32_t, int> registrations(testap::Ap& ap) {
