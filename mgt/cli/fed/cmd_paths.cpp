@@ -125,8 +125,9 @@ int hex_digit(char c) {
     return -1;
 }
 
-// Groups of hex digits separated by sep, each of 1..maxd digits, into bytes of
-// `per` digits each (per is 2 for aa:bb, 4 for aabb.ccdd).
+// `groups` groups of hex digits separated by sep into bytes: groups of 1-2
+// digits are one byte each (aa:bb), groups of maxd 4 are exactly four digits
+// making two bytes (aabb.ccdd).
 bool hex_groups(std::string_view w, char sep, std::size_t groups, std::size_t maxd,
                 std::uint8_t* out) {
     std::size_t n = 0;
