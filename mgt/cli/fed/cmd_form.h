@@ -169,12 +169,12 @@ constexpr FormTok lex_arg(std::string_view in) {
         in.remove_prefix(colon + 1);
     }
     std::size_t sp = in.find(' ');
-    std::string_view spec = in.substr(0, sp);
+    std::string_view arg_text = in.substr(0, sp);
     std::string_view range = sp == std::string_view::npos ? std::string_view() : in.substr(sp + 1);
-    std::size_t kind_end = spec.find_first_of("/@");
+    std::size_t kind_end = arg_text.find_first_of("/@");
     if (kind_end == std::string_view::npos) return bad("argument without @OFF");
-    std::string_view kind = spec.substr(0, kind_end);
-    if (!parse_place(spec.substr(kind_end), t.width, t.off, has_width))
+    std::string_view kind = arg_text.substr(0, kind_end);
+    if (!parse_place(arg_text.substr(kind_end), t.width, t.off, has_width))
         return bad("malformed /W@OFF");
     if (kind == "u32" || kind == "hex") {
         t.kind = kind == "u32" ? Kind::U32 : Kind::Hex;
