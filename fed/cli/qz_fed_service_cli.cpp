@@ -25,7 +25,6 @@ namespace cm = qz_svc_cls_msg;
 
 namespace {
 
-inline constexpr std::uint32_t kNoFlag = 0x80000000u;
 inline constexpr std::size_t kMaxName = 32;
 inline constexpr std::uint32_t kAppIdTimeout = 300;
 
