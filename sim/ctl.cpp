@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 
+#include "mgt/cli/fed/cmd_text.h"
 #include "sim/verbs.h"
 #include "sim/verbs_svc.h"
 
@@ -41,7 +42,10 @@ constexpr Verb kVerbs[] = {
     {{"platform", "kernel"}, "", verb_kernel, "kernel requests fed sent"},
     {{"platform", "fe"}, "", verb_fe, "FE scalar settings"},
     {{"platform", "interfaces"}, "", verb_interfaces, "the interface table"},
-    {{"platform", "fe-tables"}, "", verb_fe_tables, "FE rate limits, vwire, multicast list, filters"},
+    {{"platform", "fe-tables"},
+     "",
+     verb_fe_tables,
+     "FE rate limits, vwire, multicast list, filters"},
     {{"platform", "dcd"}, "", verb_dcd, "ICSA, bindings, default-route VLANs, dual-profile flags"},
     {{"platform", "subscriptions"}, "", verb_subscriptions, "events fed subscribed to"},
     {{"event", "sta-join"}, "MAC [ignored]", verb_sta_join, "a station joins"},
@@ -58,14 +62,22 @@ constexpr Verb kVerbs[] = {
     {{"link", "unbind"}, "IF", verb_link_unbind, "undo link bind"},
     {{"link", "mode"}, "IF access|backhaul", verb_link_mode, "device type of an interface"},
     {{"link"}, "IF up|down|going-down|rename [NEWNAME]", verb_link, "interface change"},
-    {{"platform", "alg"}, "[ftp|tftp|sip|dns|http] [on|off]", verb_alg,
+    {{"platform", "alg"},
+     "[ftp|tftp|sip|dns|http] [on|off]",
+     verb_alg,
      "ALG enable flags of the FE (show or set)"},
-    {{"platform", "dns-alg-user"}, "[on|off]", verb_dns_alg_user,
+    {{"platform", "dns-alg-user"},
+     "[on|off]",
+     verb_dns_alg_user,
      "whether another platform service uses the DNS ALG"},
-    {{"platform", "service-in-use"}, "NAME on|off", verb_service_in_use,
+    {{"platform", "service-in-use"},
+     "NAME on|off",
+     verb_service_in_use,
      "whether another table refers to a service"},
     {{"platform", "gates"}, "", verb_gates, "FE gates, and ALG messages 82 and 83"},
-    {{"replay"}, "FILE [--clock] [capture|now] [--json]", verb_replay,
+    {{"replay"},
+     "FILE [--clock] [capture|now] [--json]",
+     verb_replay,
      "a capture through the FE model"},
     {{"debug", "fed"}, "FLAG", verb_debug, "set a debug flag of fed"},
     {{"no", "debug", "fed"}, "FLAG", verb_no_debug, "clear a debug flag of fed"},
@@ -168,34 +180,9 @@ int ctl_fail(const CtlOut& out, std::string_view text) {
     return kCtlFail;
 }
 
+// The same words as the command parser reads, so quoted names mean the same everywhere.
 bool ctl_split(std::string_view line, std::vector<std::string>& words) {
-    words.clear();
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-    std::size_t i = 0;
-    while (i < line.size()) {
-        if (blank(line[i])) {
-            ++i;
-            continue;
-        }
-        std::string w;
-        while (i < line.size() && !blank(line[i])) {
-            if (line[i] != '"') {
-                w += line[i++];
-                continue;
-            }
-            ++i;
-            for (;;) {
-                if (i >= line.size()) return false;
-                char c = line[i++];
-                if (c == '"') break;
-                if (c == '\\' && i < line.size() && (line[i] == '"' || line[i] == '\\'))
-                    c = line[i++];
-                w += c;
-            }
-        }
-        words.push_back(std::move(w));
-    }
-    return true;
+    return cmdtbl::split_line(line, words);
 }
 
 CtlResult ctl_line(Server& s, std::string_view line, const CtlOut& out) {
