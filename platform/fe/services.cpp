@@ -98,6 +98,9 @@ std::int32_t service_get(AlgState& a, Record r) {
 std::int32_t service_delete(AlgState& a, Record r) {
     auto it = find_named(a.services, field_name(r, sm::kName, sm::kNameSize));
     if (it == a.services.end()) return sm::kNoSuchService;
+    // The classification belongs to the service and goes with it.
+    if (auto c = find_named(a.service_classes, it->name); c != a.service_classes.end())
+        a.service_classes.erase(c);
     a.services.erase(it);
     return 0;
 }
@@ -169,10 +172,23 @@ std::int32_t class_set(AlgState& a, Record r) {
     return 0;
 }
 
+// Back to the boot classification: a predefined service's own class with
+// permit; other services lose their entry.
 std::int32_t class_unset(AlgState& a, Record r) {
-    auto it = find_named(a.service_classes, field_name(r, cm::kName, cm::kNameSize));
-    if (it == a.service_classes.end()) return cm::kNoEntry;
-    a.service_classes.erase(it);
+    std::string name = field_name(r, cm::kName, cm::kNameSize);
+    if (name.empty() || find_named(a.services, name) == a.services.end()) return cm::kNoEntry;
+    auto it = find_named(a.service_classes, name);
+    for (const ServiceDef& d : kPredefinedServices) {
+        if (!same_name(d.name, name)) continue;
+        if (it == a.service_classes.end()) {
+            a.service_classes.push_back(ServiceClass{d.name, d.qos_class, 1});
+        } else {
+            it->qos_class = d.qos_class;
+            it->action = 1;
+        }
+        return 0;
+    }
+    if (it != a.service_classes.end()) a.service_classes.erase(it);
     return 0;
 }
 

@@ -26,7 +26,8 @@ std::string service_lines(const std::string& config) {
     std::string line, out;
     while (std::getline(in, line))
         if (line.rfind("service ", 0) == 0 || line.rfind("no service ", 0) == 0 ||
-            line.rfind("alg ", 0) == 0 || line.rfind("no alg ", 0) == 0)
+            line.rfind("alg ", 0) == 0 || line.rfind("no alg ", 0) == 0 ||
+            line.rfind("qos classifier-map service ", 0) == 0)
             out += line + "\n";
     return out;
 }
@@ -68,7 +69,12 @@ const char* const kConfig =
     "alg sip qos 4\n"
     "alg tftp inactive-data-timeout 45\n"
     "alg ftp max-duration 5\n"
-    "alg dns enable\n";
+    "alg dns enable\n"
+    "qos classifier-map service sip 3 action deny\n"
+    "qos classifier-map service sip action log\n"
+    "qos classifier-map service gre 5\n"
+    "qos classifier-map service app1 action log\n"
+    "qos classifier-map service ssh\n";
 
 TEST(ServiceIntegration, RunningConfigurationRoundTrip) {
     std::string first;
@@ -87,6 +93,12 @@ TEST(ServiceIntegration, RunningConfigurationRoundTrip) {
     EXPECT_NE(lines.find("service voice alg sip"), std::string::npos) << first;
     EXPECT_NE(lines.find("alg ftp max-duration 5"), std::string::npos) << first;
     EXPECT_NE(lines.find("service app2 app-id 12\n"), std::string::npos) << first;
+    EXPECT_NE(lines.find("qos classifier-map service sip 3 action deny\n"
+                         "qos classifier-map service sip 3 action log\n"),
+              std::string::npos)
+        << first;
+    EXPECT_NE(lines.find("qos classifier-map service app1 2 action log\n"), std::string::npos)
+        << first;
 
     testap::Ap fresh;
     testap::Result r = fresh.ctl_file(first);

@@ -3,6 +3,7 @@
 #include "mgt/cli/fed/cmd_form.h"
 #include "mgt/cli/fed/rows_fe_sessions.h"
 #include "mgt/cli/fed/rows_fe_settings.h"
+#include "mgt/cli/fed/rows_qos_class.h"
 #include "mgt/cli/fed/rows_rate_limit.h"
 #include "mgt/cli/fed/rows_service.h"
 
@@ -15,12 +16,14 @@ static_assert(first_bad_row(kRowsFeSettings) < 0);
 static_assert(first_bad_row(kRowsFeSessions) < 0);
 static_assert(first_bad_row(kRowsRateLimit) < 0);
 static_assert(first_bad_row(kRowsService) < 0);
+static_assert(first_bad_row(kRowsQosClass) < 0);
 
 constexpr CmdFamily kFamilies[] = {
     {"Forwarding-engine settings", kRowsFeSettings},
     {"Forwarding-engine sessions and gates", kRowsFeSessions},
     {"Interface rate limiting", kRowsRateLimit},
     {"Services and ALGs", kRowsService},
+    {"QoS classification", kRowsQosClass},
 };
 
 }  // namespace

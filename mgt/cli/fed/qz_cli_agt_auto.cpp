@@ -6,6 +6,7 @@
 
 #include "fed/cli/qz_fed_cli.h"
 #include "fed/cli/qz_fed_cli_session.h"
+#include "fed/cli/qz_fed_qos_cli.h"
 #include "fed/cli/qz_fed_service_cli.h"
 #include "fed/qz_assert.h"
 #include "fed/qz_fed_debug.h"
@@ -81,15 +82,17 @@ constexpr qz_cli_vector_t kServiceVectors[] = {
     {1803, qz_cli_unpack<qz_fed_alg_show>},
 };
 
+constexpr qz_cli_vector_t kQosClassVectors[] = {
+    {835, qz_cli_unpack<qz_fed_qos_service_class>},
+    {838, qz_cli_unpack<qz_fed_qos_service_class_show>},
+};
+
 constexpr qz_cli_vector_t kFeSessionVectors[] = {
     {763, qz_cli_unpack<qz_fed_cli_show_ip_gate>},
 };
 
 constexpr std::span<const qz_cli_vector_t> kVectorFamilies[] = {
-    kFeSettingsVectors,
-    kFeSessionVectors,
-    kRateLimitVectors,
-    kServiceVectors,
+    kFeSettingsVectors, kFeSessionVectors, kRateLimitVectors, kServiceVectors, kQosClassVectors,
 };
 
 // ---- running-configuration steps, in the order the configuration is written
