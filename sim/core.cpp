@@ -230,7 +230,7 @@ void op_fe_ioctl(Core& c, wire::Reader& r, wire::Writer& w) {
 void op_log(Core& c, wire::Reader& r, wire::Writer& w) {
     std::uint32_t level = r.h32();
     std::string line = r.str();
-    if (r.ok() && c.log.size() < 100000) {
+    if (r.ok()) {
         char prefix[16];
         std::snprintf(prefix, sizeof prefix, "<%u> ", static_cast<unsigned>(level));
         c.log.push_back(prefix + line);
@@ -295,14 +295,14 @@ void call_system(Core& c, std::span<const std::uint8_t> req, wire::Writer& w) {
     {
         std::lock_guard lock(c.mu);
         if (!faulted(c, "qz_system", &rc)) run = c.system_run;
-        index = c.system.size();
+        index = c.system.total();
         c.system.push_back(SystemCmd{command, run, rc});
         dir = c.dir;
     }
     if (run) {
         rc = run_shell(dir, command);
         std::lock_guard lock(c.mu);
-        if (index < c.system.size()) c.system[index].rc = rc;
+        if (SystemCmd* cmd = c.system.at_total(index)) cmd->rc = rc;
     }
     w.hi32(rc);
 }

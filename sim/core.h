@@ -20,6 +20,7 @@
 
 #include "platform/fe/faults.h"
 #include "platform/fe/model.h"
+#include "platform/history.h"
 #include "platform/proto.h"
 #include "platform/wire.h"
 
@@ -135,14 +136,14 @@ struct Core {
     std::set<int> mpi_handles;
     int next_mpi_handle = 3;
 
-    std::vector<LoggedEvent> events;  // every published event, in order
+    plat::History<LoggedEvent, 4096> events;  // published events, the newest kept
     std::vector<std::unique_ptr<Subscriber>> subscribers;
     int next_subscriber = 1;
 
-    std::vector<SystemCmd> system;
+    plat::History<SystemCmd, 1024> system;
     bool system_run = false;  // really run qz_system commands
 
-    std::vector<std::string> log;            // lines fed copied with Op::Log
+    plat::History<std::string, 10000> log;   // lines fed copied with Op::Log, the newest kept
     std::vector<std::string> unknown_calls;  // "Dcd:NAME", "Tpa:NAME", "op:N" without a handler
 
     std::uint32_t ppsk_server = 0;  // network order

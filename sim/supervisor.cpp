@@ -38,7 +38,7 @@ pid_t spawn_fed(Server& s) {
     s.sup.log_offset = file_size(s.dir + "/" + proto::kLogName);
     {
         std::lock_guard lock(s.core.mu);
-        s.sup.log_lines = s.core.log.size();
+        s.sup.log_lines = s.core.log.total();
     }
     std::vector<std::string> env;
     std::string prefix = std::string(proto::kEnvRunDir) + "=";

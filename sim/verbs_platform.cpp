@@ -158,8 +158,9 @@ int verb_status(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
     {
         std::lock_guard lock(s.core.mu);
         pm = s.core.pm;
-        for (std::size_t i = log_lines; i < s.core.log.size() && !initialized; ++i)
-            initialized = s.core.log[i].find(kInitializedText) != std::string::npos;
+        for (std::size_t i = log_lines; i < s.core.log.total() && !initialized; ++i)
+            if (const std::string* line = s.core.log.at_total(i))
+                initialized = line->find(kInitializedText) != std::string::npos;
     }
     if (!initialized)
         initialized = read_file(s.dir + "/" + proto::kLogName, log_offset).find(kInitializedText) !=

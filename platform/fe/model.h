@@ -14,6 +14,7 @@
 
 #include "platform/fe/alg.h"
 #include "platform/fe/faults.h"
+#include "platform/history.h"
 #include "platform/proto.h"
 
 namespace fem {
@@ -134,6 +135,8 @@ inline constexpr RegPort kRegPorts[] = {
 inline constexpr std::size_t kFfMax = 64;  // filters the FE holds
 using FfRecord = std::array<std::uint8_t, 52>;
 
+inline constexpr std::size_t kCallLogMax = 4096;
+
 struct Model {
     std::array<std::uint32_t, kSettingCount> values{};
     std::uint32_t notify_interval = kNotifyIntervalBoot;
@@ -142,10 +145,11 @@ struct Model {
     std::vector<McastEntry> mcast;  // tunnel multicast list, in the order added
     std::vector<FfRecord> ffs;      // FE filters in id order
 
-    std::vector<FeCall> fe_calls;
-    std::vector<KernelRequest> requests;
+    // Call logs for tests and apsim's displays: the newest entries only.
+    plat::History<FeCall, kCallLogMax> fe_calls;
+    plat::History<KernelRequest, kCallLogMax> requests;
     std::size_t reply_violations = 0;  // requests whose reply area was not all zero
-    std::vector<IoctlRequest> ioctls;
+    plat::History<IoctlRequest, kCallLogMax> ioctls;
 
     AlgState alg;  // services, ALG settings, gates, control sessions (alg.h)
 };

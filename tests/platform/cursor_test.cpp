@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/history.h"
 #include "platform/qz.h"
 #include "platform/wire.h"
 
@@ -64,6 +65,27 @@ TEST(CliCursor, NullListYieldsNothing) {
     EXPECT_EQ(qz_cli_ipc_next(&cur), nullptr);
     EXPECT_EQ(qz_cli_ipc_next(nullptr), nullptr);
     EXPECT_EQ(qz_cli_ipc_type(nullptr), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(History, KeepsTheNewestAndNumbersEntriesForever) {
+    plat::History<int, 3> h;
+    for (int i = 0; i < 5; ++i) h.push_back(i);
+    ASSERT_EQ(h.size(), 3u);
+    EXPECT_EQ(h[0], 2);
+    EXPECT_EQ(h.back(), 4);
+    EXPECT_EQ(h.total(), 5u);
+    EXPECT_EQ(h.at_total(1), nullptr);  // dropped
+    ASSERT_NE(h.at_total(2), nullptr);
+    EXPECT_EQ(*h.at_total(4), 4);
+    EXPECT_EQ(h.at_total(5), nullptr);  // not there yet
+    h.clear();
+    EXPECT_EQ(h.total(), 0u);
+    h.push_back(9);
+    EXPECT_EQ(*h.at_total(0), 9);
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ std::vector<sim::Event> LocalAp::events_sent() {
 
 std::vector<fem::KernelRequest> LocalAp::kernel_requests() {
     std::lock_guard lock(core_->mu);
-    return core_->fe.requests;
+    return {core_->fe.requests.begin(), core_->fe.requests.end()};
 }
 
 std::size_t LocalAp::reply_violations() {
@@ -57,7 +57,7 @@ std::size_t LocalAp::reply_violations() {
 
 std::vector<fem::FeCall> LocalAp::fe_calls() {
     std::lock_guard lock(core_->mu);
-    return core_->fe.fe_calls;
+    return {core_->fe.fe_calls.begin(), core_->fe.fe_calls.end()};
 }
 
 std::vector<std::string> LocalAp::system_commands() {
