@@ -8,78 +8,23 @@
 #include <cstdio>
 #include <cstring>
 
+#include "mgt/cli/fed/cmd_text.h"
 #include "platform/wire.h"
 
 namespace fedctl {
-
-namespace {
-
-// apsim splits words at any of these.
-bool is_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-bool needs_quotes(std::string_view w) {
-    if (w.empty()) return true;
-    for (char c : w)
-        if (is_blank(c) || c == '"' || c == '\'' || c == '\\') return true;
-    return false;
-}
-
-}  // namespace
-
-std::string quote_word(std::string_view w) {
-    if (!needs_quotes(w)) return std::string(w);
-    std::string q = "\"";
-    for (char c : w) {
-        if (c == '"' || c == '\\') q += '\\';
-        q += c;
-    }
-    q += '"';
-    return q;
-}
 
 std::string join_words(std::span<const std::string> words) {
     std::string line;
     for (const std::string& w : words) {
         if (&w != words.data()) line += ' ';
-        line += quote_word(w);
+        line += cmdtbl::quote_word(w);
     }
     return line;
 }
 
-bool split_words(std::string_view line, std::vector<std::string>& out) {
-    out.clear();
-    std::size_t i = 0;
-    while (i < line.size()) {
-        if (is_blank(line[i])) {
-            ++i;
-            continue;
-        }
-        std::string w;
-        while (i < line.size() && !is_blank(line[i])) {
-            if (line[i] != '"') {
-                w += line[i++];
-                continue;
-            }
-            ++i;  // opening quote
-            for (;;) {
-                if (i >= line.size()) return false;
-                char c = line[i++];
-                if (c == '"') break;
-                if (c == '\\' && i < line.size() && (line[i] == '"' || line[i] == '\\'))
-                    c = line[i++];
-                w += c;
-            }
-        }
-        out.push_back(std::move(w));
-    }
-    return true;
-}
-
 std::string resolve_line(std::string_view line, std::string_view cwd) {
     std::vector<std::string> words;
-    if (!split_words(line, words) || words.size() < 2 || words[0] != "replay" ||
+    if (!cmdtbl::split_line(line, words) || words.size() < 2 || words[0] != "replay" ||
         words[1].starts_with('/') || words[1].starts_with('-'))
         return std::string(line);
     words[1] = std::string(cwd) + "/" + words[1];

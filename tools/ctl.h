@@ -16,16 +16,9 @@ namespace fedctl {
 
 // ---- command text ----
 
-// Returns w as one CLI word: wrapped in double quotes, with '"' and '\' escaped
-// by a backslash, when it is empty or holds a blank, tab, line end, quote or
-// backslash; as it is otherwise.
-std::string quote_word(std::string_view w);
-
-// Joins words with single blanks, quoting each as quote_word does.
+// Joins words with single blanks, each quoted as the command parser needs it
+// (cmdtbl::quote_word); cmdtbl::split_line gives them back.
 std::string join_words(std::span<const std::string> words);
-
-// Splits a line into words, undoing quote_word. Returns false on an unterminated quote.
-bool split_words(std::string_view line, std::vector<std::string>& out);
 
 // apsim resolves paths against its own directory: a "replay FILE ..." line gets
 // FILE made absolute against cwd. Other lines come back unchanged.

@@ -23,6 +23,7 @@
 #include <readline/history.h>
 #include <readline/readline.h>
 
+#include "mgt/cli/fed/cmd_text.h"
 #include "tools/ctl.h"
 
 namespace {
@@ -177,7 +178,7 @@ char** attempt_completion(const char* text, int /*start*/, int end) {
 int help_key(int /*count*/, int /*key*/) {
     std::string partial(rl_line_buffer, static_cast<std::size_t>(rl_point));
     std::vector<std::string> scratch;
-    if (!fedctl::split_words(partial, scratch)) return rl_insert_text("?");  // inside a quoted name
+    if (!cmdtbl::split_line(partial, scratch)) return rl_insert_text("?");  // inside a quoted name
     auto words = ask(partial);
     std::fputc('\n', rl_outstream);
     if (!words)
@@ -216,7 +217,7 @@ int shell(int fd, const std::string& cwd) {
         if (is_comment_or_blank(line)) continue;
         add_history(line.c_str());
         std::vector<std::string> words;
-        if (fedctl::split_words(line, words) && words.size() == 1 &&
+        if (cmdtbl::split_line(line, words) && words.size() == 1 &&
             (words[0] == "exit" || words[0] == "quit"))
             break;
         if (run_one(fd, line, cwd) == kExitTrouble || g_lost) {

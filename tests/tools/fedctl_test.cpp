@@ -16,6 +16,7 @@
 #include <optional>
 #include <thread>
 
+#include "mgt/cli/fed/cmd_text.h"
 #include "platform/wire.h"
 #include "tools/ctl.h"
 
@@ -41,19 +42,19 @@ TEST(FedctlText, JoinQuotesOnlyWhatNeedsItAndSplitUndoesIt) {
     for (const auto& c : cases) {
         EXPECT_EQ(fedctl::join_words(c.words), c.line);
         std::vector<std::string> back;
-        ASSERT_TRUE(fedctl::split_words(c.line, back)) << c.line;
+        ASSERT_TRUE(cmdtbl::split_line(c.line, back)) << c.line;
         EXPECT_EQ(back, c.words) << c.line;
     }
 }
 
 TEST(FedctlText, SplitHandlesBlanksAndRefusesOpenQuote) {
     std::vector<std::string> w;
-    ASSERT_TRUE(fedctl::split_words("  show\t\tip-policy  ", w));
+    ASSERT_TRUE(cmdtbl::split_line("  show\t\tip-policy  ", w));
     EXPECT_EQ(w, (std::vector<std::string>{"show", "ip-policy"}));
-    ASSERT_TRUE(fedctl::split_words(R"(a"b c"d)", w));
+    ASSERT_TRUE(cmdtbl::split_line(R"(a"b c"d)", w));
     EXPECT_EQ(w, (std::vector<std::string>{"ab cd"}));
-    EXPECT_FALSE(fedctl::split_words(R"(service "my svc)", w));
-    EXPECT_FALSE(fedctl::split_words(R"("ends in escape\")", w));
+    EXPECT_FALSE(cmdtbl::split_line(R"(service "my svc)", w));
+    EXPECT_FALSE(cmdtbl::split_line(R"("ends in escape\")", w));
 }
 
 TEST(FedctlText, ReplayFileBecomesAbsolute) {
