@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "alg/qz_alg_main.h"
+#include "fed/cli/qz_fed_cli_util.h"
 #include "fed/cli/qz_fed_service_cli.h"
 #include "fed/cli/qz_fed_service_svc.h"
 #include "fed/qz_fed_debug.h"
@@ -43,14 +44,7 @@ constexpr AlgKeyword kAlgKeywords[] = {
     {"ftp", 1}, {"tftp", 2}, {"sip", 3}, {"dns", 4}, {"tv", 6}, {"http", 6},
 };
 
-std::uint32_t word(qz_fed_svc_args_t a, std::size_t off) {
-    return off + 4 <= a.size() ? wire::load_h<std::uint32_t>(a.data() + off) : 0;
-}
-std::string text(qz_fed_svc_args_t a, std::size_t off, std::size_t width) {
-    if (off >= a.size()) return {};
-    const char* p = reinterpret_cast<const char*>(a.data() + off);
-    return std::string(p, strnlen(p, std::min(width, a.size() - off)));
-}
+using fedcli::word;
 
 // The ALG type of a name among `accepted` types; 0 when it is not one.
 std::uint16_t alg_type_of(const std::string& name, std::initializer_list<std::uint16_t> accepted) {
@@ -98,7 +92,7 @@ enum class Value { Qos, Inactive, MaxDuration };
 
 int set_value(void* ctx, qz_fed_svc_args_t args, Value v) {
     if (!type_ok(ctx)) return -1;
-    std::string name = text(args, arg::kAlgName, arg::kAlgNameWidth);
+    std::string name = fedcli::name(args, arg::kAlgName, arg::kAlgNameWidth);
     std::uint16_t t =
         v == Value::Qos ? alg_type_of(name, {1, 2, 3, 4}) : alg_type_of(name, {1, 2, 3});
     if (t == 0) return -1;
@@ -170,7 +164,8 @@ struct Rec {
 
 int qz_fed_alg_enable(void* ctx, qz_fed_svc_args_t args) {
     if (!type_ok(ctx)) return -1;
-    std::uint16_t t = alg_type_of(text(args, arg::kAlgName, arg::kAlgNameWidth), {1, 2, 3, 4, 6});
+    std::uint16_t t =
+        alg_type_of(fedcli::name(args, arg::kAlgName, arg::kAlgNameWidth), {1, 2, 3, 4, 6});
     if (t == 0) return -1;
     AlgMsg m(t, am::kFieldEnabled);
     if (QZ_CMD_TYPE(ctx) == QZ_CMD_TYPE_SET) {
@@ -203,10 +198,10 @@ int qz_fed_alg_max_duration(void* ctx, qz_fed_svc_args_t args) {
 
 int qz_fed_alg_bind_service(void* ctx, qz_fed_svc_args_t args) {
     if (!type_ok(ctx)) return -1;
-    std::string name = text(args, arg::kName, arg::kNameWidth);
+    std::string name = fedcli::name(args, arg::kName, arg::kNameWidth);
     std::uint16_t t = 0;
     if (QZ_CMD_TYPE(ctx) == QZ_CMD_TYPE_SET) {
-        t = alg_type_of(text(args, arg::kKeyword, arg::kKeywordWidth), {1, 2, 3, 4, 6});
+        t = alg_type_of(fedcli::name(args, arg::kKeyword, arg::kKeywordWidth), {1, 2, 3, 4, 6});
         if (t == 0) return -1;
     }
     SvcMsg m(name);
@@ -232,7 +227,7 @@ int qz_fed_alg_show(void* ctx, qz_fed_svc_args_t args) {
     bool one = (word(args, 0) & 1u) != 0;
     std::uint16_t t = 0;
     if (one) {
-        t = alg_type_of(text(args, arg::kAlgName, arg::kAlgNameWidth), {1, 2, 3, 4, 6});
+        t = alg_type_of(fedcli::name(args, arg::kAlgName, arg::kAlgNameWidth), {1, 2, 3, 4, 6});
         if (t == 0) return -1;
     }
     AlgMsg m(t);

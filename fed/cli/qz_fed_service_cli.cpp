@@ -11,6 +11,7 @@
 #include <numeric>
 
 #include "alg/qz_alg_main.h"
+#include "fed/cli/qz_fed_cli_util.h"
 #include "fed/cli/qz_fed_service_svc.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_default.h"
@@ -28,19 +29,10 @@ namespace {
 inline constexpr std::size_t kMaxName = 32;
 inline constexpr std::uint32_t kAppIdTimeout = 300;
 
-std::uint32_t word(qz_fed_svc_args_t a, std::size_t off) {
-    return off + 4 <= a.size() ? wire::load_h<std::uint32_t>(a.data() + off) : 0;
-}
-bool bit(qz_fed_svc_args_t a, unsigned b) {
-    return (word(a, 0) >> b) & 1u;
-}
-std::string text(qz_fed_svc_args_t a, std::size_t off, std::size_t width) {
-    if (off >= a.size()) return {};
-    const char* p = reinterpret_cast<const char*>(a.data() + off);
-    return std::string(p, strnlen(p, std::min(width, a.size() - off)));
-}
+using fedcli::bit;
+using fedcli::word;
 std::string svc_name(qz_fed_svc_args_t a) {
-    return text(a, arg::kName, arg::kNameWidth);
+    return fedcli::name(a, arg::kName, arg::kNameWidth);
 }
 
 // How each define command words its messages.
@@ -194,7 +186,7 @@ int define_keyword(void* ctx, qz_fed_svc_args_t args, const DefineKind& k, std::
                    std::size_t timeout_off) {
     std::string name = svc_name(args);
     if (QZ_CMD_TYPE(ctx) == QZ_CMD_TYPE_NO) return remove(ctx, k, name);
-    std::string kw = text(args, arg::kKeyword, arg::kKeywordWidth);
+    std::string kw = fedcli::name(args, arg::kKeyword, arg::kKeywordWidth);
     DefineIn in;
     if (strncasecmp(kw.c_str(), "tcp", 3) == 0)
         in.protocol = 6;
@@ -224,10 +216,10 @@ std::vector<std::size_t> by_name(const SvcMsg& m, std::size_t n) {
     return order;
 }
 
-// Gets one service (name given) or all into m; prints "Invalid service name\n"
-// for an unknown one. 0, or -1.
-int get_named_or_all(void* ctx, qz_fed_svc_args_t args, SvcMsg& m) {
-    if (qz_fed_send_to_kernel(qz_svc_msg::kGet, m.b.data()) < 0) {
+// Sends a request about one service (name given) or all; prints "Invalid
+// service name\n" for an unknown one. 0, or -1.
+int request_named(void* ctx, std::uint16_t code, SvcMsg& m) {
+    if (qz_fed_send_to_kernel(code, m.b.data()) < 0) {
         FED_DBG(cli, "CLI failed (rc = %d)\n", -1);
         return -1;
     }
@@ -239,7 +231,6 @@ int get_named_or_all(void* ctx, qz_fed_svc_args_t args, SvcMsg& m) {
         FED_DBG(cli, "API returns error(%d)\n", m.status());
         return -1;
     }
-    (void)args;
     return 0;
 }
 
@@ -311,7 +302,7 @@ int qz_fed_service_show(void* ctx, qz_fed_svc_args_t args) {
         return -1;
     }
     SvcMsg m(name);
-    if (get_named_or_all(ctx, args, m) < 0) return -1;
+    if (request_named(ctx, qz_svc_msg::kGet, m) < 0) return -1;
     std::size_t n = m.count();
     qz_cli_printf(ctx, "Service table \n");
     qz_cli_printf(ctx, "Total entries = %d\n", static_cast<int>(n));
@@ -349,7 +340,7 @@ int qz_fed_service_show(void* ctx, qz_fed_svc_args_t args) {
 
 int qz_fed_service_stats_show(void* ctx, qz_fed_svc_args_t args) {
     SvcMsg m(shown_name(args));
-    if (get_named_or_all(ctx, args, m) < 0) return -1;
+    if (request_named(ctx, qz_svc_msg::kGet, m) < 0) return -1;
     std::size_t n = m.count();
     qz_cli_printf(ctx, "Service statistics counters table \n");
     qz_cli_printf(ctx, "Total entries = %d\n", static_cast<int>(n));
@@ -367,19 +358,7 @@ int qz_fed_service_stats_show(void* ctx, qz_fed_svc_args_t args) {
 
 int qz_fed_service_stats_clear(void* ctx, qz_fed_svc_args_t args) {
     SvcMsg m(shown_name(args));
-    if (qz_fed_send_to_kernel(qz_svc_msg::kClearStats, m.b.data()) < 0) {
-        FED_DBG(cli, "CLI failed (rc = %d)\n", -1);
-        return -1;
-    }
-    if (m.status() == qz_svc_msg::kNoSuchService) {
-        qz_cli_printf(ctx, "Invalid service name\n");
-        return -1;
-    }
-    if (m.status() < 0) {
-        FED_DBG(cli, "API returns error(%d)\n", m.status());
-        return -1;
-    }
-    return 0;
+    return request_named(ctx, qz_svc_msg::kClearStats, m);
 }
 
 int qz_fed_service_qos_lookup(const char* name, std::uint8_t* action, std::uint8_t* qos_class) {
