@@ -571,28 +571,6 @@ qz_sip_parser_event qz_sip_method_event(qz_sip_method method) {
 }
 
 bool qz_sip_is_separator(char c) {
-    switch (c) {
-        case '\t':
-        case ' ':
-        case '"':
-        case '(':
-        case ')':
-        case ',':
-        case '/':
-        case ':':
-        case ';':
-        case '<':
-        case '>':
-        case '=':
-        case '?':
-        case '@':
-        case '[':
-        case ']':
-        case '\\':
-        case '{':
-        case '}':
-            return true;
-        default:
-            return false;
-    }
+    constexpr sv kSeparators = "\t \"(),/:;<>=?@[]\\{}";
+    return kSeparators.find(c) != sv::npos;
 }
