@@ -4,73 +4,25 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "fed/cli/qz_fed_service_cli.h"
-#include "fed/qz_fed_msg.h"
-#include "platform/backend.h"
-#include "platform/qz.h"
 #include "platform/svc_msg.h"
-#include "platform/wire.h"
+#include "tests/fed/cli/cli_support.h"
 #include "tests/support/local_ap.h"
 
 namespace svctest {
 
-using Handler = int (*)(void* ctx, qz_fed_svc_args_t args);
-inline constexpr std::uint32_t kPlain = QZ_CMD_TYPE_SET;
-inline constexpr std::uint32_t kNo = QZ_CMD_TYPE_NO;
-
-struct Rec {
-    std::vector<std::uint8_t> b;
-    explicit Rec(std::size_t size) : b(size, 0) {}
-    Rec& flags(std::uint32_t v) { return word(0, v); }
-    Rec& word(std::size_t off, std::uint32_t v) {
-        wire::store_h<std::uint32_t>(b.data() + off, v);
-        return *this;
-    }
-    Rec& text(std::size_t off, const std::string& s) {
-        std::memcpy(b.data() + off, s.data(), s.size());
-        return *this;
-    }
-};
-
-struct Ran {
-    int rc;
-    std::string out;
-    std::vector<plat::CliLocalRecord> records;
-};
-
-namespace detail {
-struct Call {
-    Handler h;
-    const std::vector<std::uint8_t>* rec;
-};
-inline int call(void* ctx, void* arg) {
-    auto* c = static_cast<Call*>(arg);
-    return c->h(ctx, *c->rec);
-}
-inline int emit(void* ctx, void* arg) {
-    reinterpret_cast<void (*)(void*)>(arg)(ctx);
-    return 0;
-}
-}  // namespace detail
-
-inline Ran run(Handler h, std::uint32_t cmd, std::uint32_t type, const Rec& rec) {
-    detail::Call c{h, &rec.b};
-    plat::CliLocalRun r = plat::cli_run_local(cmd, type, detail::call, &c);
-    return Ran{r.rc, r.text, r.records};
-}
-
-inline std::vector<plat::CliLocalRecord> emit(void (*emitter)(void* out)) {
-    plat::CliLocalRun r =
-        plat::cli_run_local(0, kPlain, detail::emit, reinterpret_cast<void*>(emitter));
-    return r.records;
-}
+using clitest::emit;
+using clitest::Handler;
+using clitest::kNo;
+using clitest::kPlain;
+using clitest::load32;
+using clitest::Ran;
+using clitest::Rec;
+using clitest::run;
 
 class SvcTest : public ::testing::Test {
    protected:
@@ -93,18 +45,9 @@ class SvcTest : public ::testing::Test {
         if (qz_dcd_get_service_table(name.c_str(), r.data()) < 0) return {};
         return r;
     }
-    std::string log_text() {
-        std::ifstream in(ap.dir() + "/messages");
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    std::string log_text() { return clitest::log_text(ap); }
     testap::LocalAp ap;
 };
-
-inline std::uint32_t load32(const std::vector<std::uint8_t>& b, std::size_t off) {
-    return wire::load_h<std::uint32_t>(b.data() + off);
-}
 
 // Define records.
 namespace arg = qz_fed_svc_arg;
