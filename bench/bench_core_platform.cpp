@@ -1,12 +1,15 @@
 // The daemon core against a real simulated access point:
 //  - start-up: from `platform restart fed` to "FED module initialized" in the log;
-//  - a kernel request round trip through the platform boundary (socket to apsim);
+//  - a kernel request round trip through the platform boundary (socket to apsim),
+//    next to the floor of any such boundary on the same machine: a bare
+//    ping-pong of one small message between two threads over a Unix socket;
 //  - fed's resident memory when idle.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -137,6 +140,31 @@ void BM_KernelRequestRoundTrip(benchmark::State& state) {
     plat::set_run_dir("");
 }
 BENCHMARK(BM_KernelRequestRoundTrip)->Unit(benchmark::kMicrosecond);
+
+void BM_UnixSocketPingPongFloor(benchmark::State& state) {
+    int sv[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, sv) != 0) {
+        state.SkipWithError("socketpair");
+        return;
+    }
+    std::thread echo([fd = sv[1]] {
+        char b[28];
+        while (::read(fd, b, sizeof b) == static_cast<ssize_t>(sizeof b))
+            if (::write(fd, b, sizeof b) != static_cast<ssize_t>(sizeof b)) break;
+    });
+    char b[28] = {};
+    for (auto _ : state) {
+        if (::write(sv[0], b, sizeof b) != static_cast<ssize_t>(sizeof b) ||
+            ::read(sv[0], b, sizeof b) != static_cast<ssize_t>(sizeof b)) {
+            state.SkipWithError("ping-pong broke");
+            break;
+        }
+    }
+    ::close(sv[0]);
+    echo.join();
+    ::close(sv[1]);
+}
+BENCHMARK(BM_UnixSocketPingPongFloor)->Unit(benchmark::kMicrosecond);
 
 void BM_IdleResidentMemory(benchmark::State& state) {
     AccessPoint& a = ap();
