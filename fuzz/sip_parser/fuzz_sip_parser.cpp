@@ -1,0 +1,42 @@
+// The SIP message parser alone. Input: one control byte (bits 0-1 the packet
+// type, bit 7: the record claims the length in the next two bytes, else the
+// payload's own size), two length bytes (big-endian), then the payload.
+#include <cstdint>
+
+#include "alg/sip/qz_sip_parser.h"
+#include "fuzz/alg_dispatch/alg_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    algfuzz::init();
+    if (size < 3) return 0;
+    qz_alg_pkt_t pkt{};
+    pkt.alg_type = QZ_ALG_TYPE_SIP;
+    pkt.pkt_type = static_cast<std::uint8_t>(data[0] & 0x3);
+    pkt.protocol = 17;
+    pkt.src_ip = qz_alg_net32(0xc0a8010a);
+    pkt.dst_ip = qz_alg_net32(0x0a000001);
+    pkt.src_port = qz_alg_net16(5060);
+    pkt.dst_port = qz_alg_net16(5060);
+    pkt.ctrl_id = 1;
+    pkt.ctrl_cookie = 2;
+    auto payload = algfuzz::exact({data + 3, size - 3});
+    pkt.pkt_length =
+        (data[0] & 0x80) ? wire::load_be16(data + 1) : static_cast<std::uint16_t>(payload.size());
+    pkt.data = payload;
+    qz_sip_parser_event event = qz_sip_parser_event::QZ_SIP_EV_OTHER;
+    qz_sip_parse_data_t parse{};
+    int rc = qz_sip_parse(&pkt, &event, &parse);
+    if (rc == 0) {
+        // What the transaction and call layers rely on.
+        if (static_cast<std::uint32_t>(event) >= QZ_ALG_SIP_PARSER_EVENT_MAX) __builtin_trap();
+        if (parse.media_num > QZ_SIP_MEDIA_MAX) __builtin_trap();
+        for (const qz_sip_media_t& m : parse.media_list()) {
+            if (m.port == 0 ? m.ip != 0 : (m.port < 1024 || m.port > 65535)) __builtin_trap();
+            if (m.port_num != 1 && m.port_num != 2) __builtin_trap();
+        }
+    }
+    qz_sip_parse_data_free(&parse);
+    if (!parse.callid.empty() || parse.media_num != 0) __builtin_trap();
+    algfuzz::finish();
+    return 0;
+}
