@@ -2,6 +2,7 @@
 // configuration arrives later as CLI commands and platform events.
 #include "alg/qz_alg_main.h"
 #include "fed/cli/qz_fed_service_cli.h"
+#include "fed/cli/qz_fed_vcon_cli.h"
 #include "fed/qz_fed_hooks.h"
 #include "fed/qz_fed_main.h"
 #include "mgt/cli/fed/qz_cli_agt_auto.h"
@@ -11,6 +12,7 @@ int main(int, char**) {
     qz_fed_hooks.alg_init = qz_alg_init;
     qz_fed_hooks.alg_timer_run = qz_alg_timer_run;
     qz_fed_hooks.service_startup = qz_fed_service_startup;
+    qz_fed_hooks.vc_if_change = qz_fed_vcon_if_change;
     qz_fed_hooks.reg_cmd_vectors = qz_cli_agt_reg_cmd_vectors;
     qz_fed_hooks.cfg_generator = qz_cli_agt_cfg_generator;
     return qz_fed_main();

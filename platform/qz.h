@@ -160,6 +160,11 @@ int qz_dcd_update_eth_allow_vlan(std::uint32_t ifindex, std::uint32_t flag);
 // Records whether fed's settings of `kind` on an interface differ from the defaults.
 int qz_dcd_set_fed_dual_profile_table(const char* ifname, std::uint32_t kind,
                                       std::uint32_t value);
+// Installs (or replaces, by name) a virtual connection rule in the FE, and
+// removes one by name or, with flag bit 0, all of them. msg is the 84-byte
+// qz_vcon_msg_t (platform/vcon_msg.h). 0 on success.
+int qz_dcd_fe_vcon_set_rule(const void* msg);
+int qz_dcd_fe_vcon_unset_rule(const void* msg);
 
 // Services (48-byte qz_service_entry_db_t records, platform/svc_msg.h).
 // is_service_in_use answers 0 when the service is in use.

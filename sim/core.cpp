@@ -325,6 +325,7 @@ void core_init(Core& c, std::string dir) {
     c.ppsk_server = 0;
     dcd_fe_init_locked(c);
     c.dcd_svc = DcdSvc{};
+    c.dcd_vcon = DcdVcon{};
     proc_net_dev_write_locked(c);
 }
 

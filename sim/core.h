@@ -120,6 +120,18 @@ struct DcdSvc {
     bool dns_alg_by_jss = false;  // the other platform service uses the DNS ALG
 };
 
+// The FE's virtual connection rules (84-byte qz_vcon_msg_t, keyed by name)
+// and the set and unset requests that reached it.
+struct VconRequest {
+    bool set;
+    std::array<std::uint8_t, 84> msg;
+};
+
+struct DcdVcon {
+    std::vector<std::array<std::uint8_t, 84>> rules;  // in the order first installed
+    plat::History<VconRequest, 1024> requests;
+};
+
 struct Core {
     std::mutex mu;
     std::condition_variable cv;  // signalled on every event-bus change
@@ -149,6 +161,7 @@ struct Core {
     std::uint32_t ppsk_server = 0;  // network order
     DcdFe dcd_fe;
     DcdSvc dcd_svc;
+    DcdVcon dcd_vcon;
 
     // The access point's up-time in ms (apsim's clock); unset: the FE's time
     // moves only with replayed captures.
@@ -209,6 +222,14 @@ int dcd_svc_call_locked(Core& c, std::string_view fn, std::span<const std::uint8
 // Answers the DNS ALG hand-over queries; kNoSuchCall for any other name.
 int tpa_svc_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_t> args,
                         std::vector<std::uint8_t>& out);
+
+// ---- virtual connection rules of the FE (dcd_vcon.cpp)
+
+// Answers the rule set and unset calls; kNoSuchCall for any other name.
+int dcd_vcon_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_t> args,
+                         std::vector<std::uint8_t>& out);
+// One line per installed rule, then the request counts.
+std::string vcon_table_text_locked(const Core& c);
 
 // ---- event bus (bus.cpp) ---------------------------------------------------
 

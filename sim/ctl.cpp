@@ -48,6 +48,7 @@ constexpr Verb kVerbs[] = {
      "FE rate limits, vwire, multicast list, filters"},
     {{"platform", "dcd"}, "", verb_dcd, "ICSA, bindings, default-route VLANs, dual-profile flags"},
     {{"platform", "subscriptions"}, "", verb_subscriptions, "events fed subscribed to"},
+    {{"platform", "vcon"}, "", verb_vcon, "virtual connection rules in the FE, requests"},
     {{"event", "sta-join"}, "MAC [ignored]", verb_sta_join, "a station joins"},
     {{"event", "sta-leave"}, "MAC", verb_sta_leave, "a station leaves"},
     {{"event", "ssid-bind"}, "SSID IF", verb_ssid_bind, "an SSID binds to an interface"},

@@ -90,6 +90,7 @@ int dcd_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_t> 
                     std::vector<std::uint8_t>& out) {
     int rc = dispatch(kDcdCalls, c, fn, args, out);
     if (rc == kNoSuchCall) rc = dcd_fe_call_locked(c, fn, args, out);
+    if (rc == kNoSuchCall) rc = dcd_vcon_call_locked(c, fn, args, out);
     return rc == kNoSuchCall ? dcd_svc_call_locked(c, fn, args, out) : rc;
 }
 

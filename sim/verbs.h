@@ -57,6 +57,9 @@ int verb_link_mode(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_dcd(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_fe_tables(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 
+// verbs_vcon.cpp
+int verb_vcon(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+
 // replay.cpp
 int verb_replay(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_alg(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);

@@ -6,6 +6,7 @@
 #include "mgt/cli/fed/rows_qos_class.h"
 #include "mgt/cli/fed/rows_rate_limit.h"
 #include "mgt/cli/fed/rows_service.h"
+#include "mgt/cli/fed/rows_vcon.h"
 
 namespace cmdtbl {
 
@@ -17,6 +18,7 @@ static_assert(first_bad_row(kRowsFeSessions) < 0);
 static_assert(first_bad_row(kRowsRateLimit) < 0);
 static_assert(first_bad_row(kRowsService) < 0);
 static_assert(first_bad_row(kRowsQosClass) < 0);
+static_assert(first_bad_row(kRowsVcon) < 0);
 
 constexpr CmdFamily kFamilies[] = {
     {"Forwarding-engine settings", kRowsFeSettings},
@@ -24,6 +26,7 @@ constexpr CmdFamily kFamilies[] = {
     {"Interface rate limiting", kRowsRateLimit},
     {"Services and ALGs", kRowsService},
     {"QoS classification", kRowsQosClass},
+    {"Virtual connection rules", kRowsVcon},
 };
 
 }  // namespace

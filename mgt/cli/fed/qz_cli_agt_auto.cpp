@@ -8,6 +8,7 @@
 #include "fed/cli/qz_fed_cli_session.h"
 #include "fed/cli/qz_fed_qos_cli.h"
 #include "fed/cli/qz_fed_service_cli.h"
+#include "fed/cli/qz_fed_vcon_cli.h"
 #include "fed/qz_assert.h"
 #include "fed/qz_fed_debug.h"
 #include "mgt/cli/fed/cmd_table.h"
@@ -91,8 +92,33 @@ constexpr qz_cli_vector_t kFeSessionVectors[] = {
     {763, qz_cli_unpack<qz_fed_cli_show_ip_gate>},
 };
 
+constexpr qz_cli_vector_t kVconVectors[] = {
+    {999, qz_cli_unpack<qz_fed_vcon_add_type<1>>},
+    {1000, qz_cli_unpack<qz_fed_vcon_add_type<2>>},
+    {1001, qz_cli_unpack<qz_fed_vcon_add_type<3>>},
+    {1002, qz_cli_unpack<qz_fed_vcon_add_type<4>>},
+    {1003, qz_cli_unpack<qz_fed_vcon_add_type<5>>},
+    {1004, qz_cli_unpack<qz_fed_vcon_add_type<6>>},
+    {1005, qz_cli_unpack<qz_fed_vcon_add_type<7>>},
+    {1006, qz_cli_unpack<qz_fed_vcon_add_type<8>>},
+    {1007, qz_cli_unpack<qz_fed_vcon_add_type<9>>},
+    {1008, qz_cli_unpack<qz_fed_vcon_add_type<10>>},
+    {1009, qz_cli_unpack<qz_fed_vcon_add_type<11>>},
+    {1010, qz_cli_unpack<qz_fed_vcon_add_type<12>>},
+    {1011, qz_cli_unpack<qz_fed_vcon_add_type<13>>},
+    {1012, qz_cli_unpack<qz_fed_vcon_add_type<14>>},
+    {1013, qz_cli_unpack<qz_fed_vcon_add_type<15>>},
+    {1014, qz_cli_unpack<qz_fed_vcon_add_type<16>>},
+    {1015, qz_cli_unpack<qz_fed_vcon_add_type<17>>},
+    {1016, qz_cli_unpack<qz_fed_vcon_add_type<18>>},
+    {1017, qz_cli_unpack<qz_fed_vcon_delete>},
+    {1018, qz_cli_unpack<qz_fed_vcon_show>},
+    {1019, qz_cli_unpack<qz_fed_vcon_debug_dump>},
+};
+
 constexpr std::span<const qz_cli_vector_t> kVectorFamilies[] = {
-    kFeSettingsVectors, kFeSessionVectors, kRateLimitVectors, kServiceVectors, kQosClassVectors,
+    kFeSettingsVectors, kFeSessionVectors, kRateLimitVectors,
+    kServiceVectors,    kQosClassVectors,  kVconVectors,
 };
 
 // ---- running-configuration steps, in the order the configuration is written
@@ -105,7 +131,7 @@ constexpr qz_cfg_step_t kCfgSteps[] = {
     {"default IP-policy actions", nullptr},
     {"MAC policies", nullptr},
     {"default MAC-policy actions", nullptr},
-    {"virtual connection rules", nullptr},
+    {"virtual connection rules", qz_fed_vcon_cfg},
     {"interface rate limits", qz_fed_rl_cli_cfg},
     {"ALG configuration", qz_fed_alg_cfg},
     {"forwarding-engine settings", qz_fed_cli_cfg_fe_settings},
