@@ -34,6 +34,9 @@ const char* const kConfig[] = {
     "no interface eth0 rate-limit broadcast\n"
     "interface eth0 rate-limit unicast\n"
     "interface eth1 rate-limit multicast 30000\n",
+    // virtual connection rules
+    "vcon-rule fwd in wifi0.1 src-oui 00:11:22 dst-mac 00:aa:bb:cc:dd:ee out wifi1.1\n"
+    "vcon-rule blk in eth1 src-any dst-mac 00:aa:bb:cc:dd:ef drop\n",
 };
 
 std::map<std::uint32_t, int> registrations(testap::Ap& ap) {
