@@ -335,8 +335,13 @@ TEST_F(VconTest, FeFailureLeavesTheListUnchanged) {
 }
 
 TEST_F(VconTest, ShowPrintsOneRowPerRule) {
+    // TX-MAC follows the incoming interface's kind, RX-MAC the outgoing one's.
     ASSERT_EQ(cmd(kAdds[1].line).rc, 0);
     ASSERT_EQ(cmd("vcon-rule e1 in eth1 src-oui 0a:1b:2c dst-mac 00:aa:bb:cc:dd:ee tx-mac "
+                  "02:00:00:00:00:01 out wifi1.1 rx-mac 02:00:00:00:00:02")
+                  .rc,
+              0);
+    ASSERT_EQ(cmd("vcon-rule a1 in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee tx-mac "
                   "02:00:00:00:00:01 out agg0 rx-mac 02:00:00:00:00:02")
                   .rc,
               0);
@@ -349,7 +354,9 @@ TEST_F(VconTest, ShowPrintsOneRowPerRule) {
               "t2           pass   wifi0.1 00:11:22:33:44:55  no        00:aa:bb:cc:dd:ee "
               "00:00:00:00:00:00  02:00:00:00:00:02  wifi1.1\n"
               "e1           pass   eth1   0A-1B-2C           OUI       00:aa:bb:cc:dd:ee "
-              "N/A                N/A                agg0  \n"
+              "N/A                02:00:00:00:00:02  wifi1.1\n"
+              "a1           pass   wifi0.1 N/A                Ignore    00:aa:bb:cc:dd:ee "
+              "02:00:00:00:00:01  N/A                agg0  \n"
               "t18          drop   wifi0.1 N/A                Ignore    00:aa:bb:cc:dd:ee "
               "02:00:00:00:00:01  N/A                N/A   \n");
 }
