@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "alg/dns/qz_dns_parser.h"
 #include "alg/ftp/qz_ftp_hash.h"
 #include "alg/qz_tftp_main.h"
 #include "fed/qz_assert.h"
@@ -150,8 +151,7 @@ int qz_alg_init() {
     //
     // SIP roaming receiver goes here: qz_hc_register({2, 4, 0, receiver, 0});
     // a negative result: FED_ERR("failed to init sip roaming thread"), return -1.
-    //
-    // DNS init goes here: the DNS tables, register type 4.
+    qz_dns_init();
     return 0;
 }
 

@@ -1,5 +1,6 @@
 // fed: the forwarding-engine daemon. No options, no configuration file: all
 // configuration arrives later as CLI commands and platform events.
+#include "alg/dns/qz_dns_parser.h"
 #include "alg/qz_alg_main.h"
 #include "fed/cli/qz_fed_service_cli.h"
 #include "fed/cli/qz_fed_vcon_cli.h"
@@ -11,6 +12,7 @@ int main(int, char**) {
     // Families linked into this daemon hand their entry points to the core here.
     qz_fed_hooks.alg_init = qz_alg_init;
     qz_fed_hooks.alg_timer_run = qz_alg_timer_run;
+    qz_fed_hooks.dns_forget_sta = qz_dns_sta_delete;
     qz_fed_hooks.service_startup = qz_fed_service_startup;
     qz_fed_hooks.vc_if_change = qz_fed_vcon_if_change;
     qz_fed_hooks.reg_cmd_vectors = qz_cli_agt_reg_cmd_vectors;

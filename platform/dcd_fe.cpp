@@ -5,6 +5,7 @@
 // Each travels as Op::Dcd {str fn, blob args} -> {i32 rc, blob out}. Records (host order):
 //   qz_if_nametoindex                  args: str name            -> out: u32 index
 //   qz_if_indextoname                  args: u32 index           -> out: str kernel name
+//   qz_dcd_get_macaddr                 args: u32 index           -> out: 6-byte MAC
 //   qz_dcd_get_ethx_binding            args: u32 index           -> out: u32 bound index
 //   qz_dcd_get_dev_type                args: u32 index           -> out: u32 type
 //   qz_dcd_get_icsa                    args: -                   -> out: 20-byte record
@@ -22,6 +23,7 @@
 namespace {
 
 inline constexpr std::size_t kIfNameSize = 17;
+inline constexpr std::size_t kMacSize = 6;
 
 int dcd(std::string_view fn, const wire::Writer& args, std::vector<std::uint8_t>* out = nullptr) {
     return plat::call_named(proto::Op::Dcd, fn, args.span(), out);
@@ -68,6 +70,18 @@ char* qz_if_indextoname(std::uint32_t ifindex, char* name) {
     std::memcpy(name, s.data(), n);
     name[n] = '\0';
     return name;
+}
+
+int qz_dcd_get_macaddr(std::uint32_t ifindex, std::uint8_t* mac) {
+    if (!mac) return -1;
+    wire::Writer args;
+    args.h32(ifindex);
+    std::vector<std::uint8_t> out;
+    int rc = dcd("qz_dcd_get_macaddr", args, &out);
+    if (rc != 0) return rc;
+    if (out.size() != kMacSize) return -1;
+    std::memcpy(mac, out.data(), kMacSize);
+    return 0;
 }
 
 int qz_dcd_get_ethx_binding(std::uint32_t ifindex, std::uint32_t* bound) {

@@ -66,6 +66,19 @@ int indextoname(Core& c, Args args, Out& out) {
     return 0;
 }
 
+// args: u32 index -> out: 6-byte MAC. The simulated interfaces carry a
+// locally administered address made of their index: 02:00:ii:ii:ii:ii.
+int get_macaddr(Core& c, Args args, Out& out) {
+    wire::Reader r(args);
+    std::uint32_t index = r.h32();
+    const Iface* i = r.ok() ? iface_by_index(c, index) : nullptr;
+    if (!i) return -1;
+    out.assign(6, 0);
+    out[0] = 0x02;
+    wire::store_be32(out.data() + 2, index);
+    return 0;
+}
+
 // args: u32 index -> out: u32 bound index
 int get_ethx_binding(Core& c, Args args, Out& out) {
     wire::Reader r(args);
@@ -181,6 +194,7 @@ struct Row {
 constexpr Row kCalls[] = {
     {"qz_if_nametoindex", nametoindex},
     {"qz_if_indextoname", indextoname},
+    {"qz_dcd_get_macaddr", get_macaddr},
     {"qz_dcd_get_ethx_binding", get_ethx_binding},
     {"qz_dcd_get_dev_type", get_dev_type},
     {"qz_dcd_get_icsa", get_icsa},

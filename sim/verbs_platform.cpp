@@ -195,14 +195,67 @@ int verb_log(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
     return kCtlOk;
 }
 
-int verb_events(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
+namespace {
+
+inline constexpr std::uint32_t kEvItkNotify = 172;
+inline constexpr std::uint32_t kEvWalledGarden = 352;
+inline constexpr std::size_t kDnsIssueSize = 41;
+inline constexpr std::size_t kWalledGardenSize = 108;
+
+std::string ipv4_text(const std::uint8_t* b) {
+    char t[16];
+    std::snprintf(t, sizeof t, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
+    return t;
+}
+
+std::string mac_text(const std::uint8_t* b) {
+    char t[18];
+    std::snprintf(t, sizeof t, "%02x:%02x:%02x:%02x:%02x:%02x", b[0], b[1], b[2], b[3], b[4], b[5]);
+    return t;
+}
+
+// The DNS ALG's events in words: the walled-garden name and addresses (host
+// order, addresses as wire bytes) and the DNS-issue report (big-endian).
+// Empty for every other event.
+std::string dns_event_text(const Event& ev) {
+    const std::vector<std::uint8_t>& p = ev.payload;
+    if (ev.kernel == 0 && ev.event == kEvWalledGarden && p.size() == kWalledGardenSize) {
+        const char* name = reinterpret_cast<const char*>(p.data() + 4);
+        std::string t = "ifindex " + std::to_string(wire::load_h<std::uint32_t>(p.data())) +
+                        " host " + std::string(name, strnlen(name, 68)) + " count " +
+                        std::to_string(wire::load_h<std::uint32_t>(p.data() + 104)) + " addresses";
+        bool any = false;
+        for (std::size_t i = 0; i < 8; ++i) {
+            const std::uint8_t* a = p.data() + 72 + 4 * i;
+            if (wire::load_h<std::uint32_t>(a) == 0) continue;
+            t += " " + ipv4_text(a);
+            any = true;
+        }
+        return any ? t : t + " -";
+    }
+    if (ev.kernel == 0 && ev.event == kEvItkNotify && p.size() == kDnsIssueSize &&
+        wire::load_be16(p.data()) == 3)
+        return "dns-issue ifindex " + std::to_string(wire::load_be32(p.data() + 5)) + " sta " +
+               mac_text(p.data() + 9) + " if-mac " + mac_text(p.data() + 19);
+    return {};
+}
+
+}  // namespace
+
+int verb_events(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
+    bool decoded = !a.empty() && a[0] == "decoded";
+    if (!a.empty() && !decoded) return ctl_fail(out, "Usage: platform events [decoded]");
     std::string text;
     std::lock_guard lock(s.core.mu);
     for (const LoggedEvent& e : s.core.events) {
         if (e.origin != Origin::Fed) continue;
-        text += std::to_string(e.ev.event) + " " + event_name(e.ev.kernel, e.ev.event) + " " +
-                std::to_string(e.ev.payload.size()) + " " +
-                (e.ev.payload.empty() ? std::string("-") : to_hex(e.ev.payload)) + "\n";
+        std::string words = decoded ? dns_event_text(e.ev) : std::string();
+        text += std::to_string(e.ev.event) + " " + event_name(e.ev.kernel, e.ev.event) + " ";
+        if (!words.empty())
+            text += words + "\n";
+        else
+            text += std::to_string(e.ev.payload.size()) + " " +
+                    (e.ev.payload.empty() ? std::string("-") : to_hex(e.ev.payload)) + "\n";
     }
     out(text);
     return kCtlOk;

@@ -77,6 +77,18 @@ void local_fn(proto::Op op, std::span<const std::uint8_t> req, wire::Writer& rep
                 reply.hi32(it->second).h32(1);
             return;
         }
+        case proto::Op::Dcd: {
+            if (!b.dcd) {
+                reply.hi32(0);
+                return;
+            }
+            std::string fn = r.str();
+            wire::Reader args(r.blob());
+            wire::Writer out;
+            int rc = b.dcd(fn, args, out);
+            reply.hi32(rc).blob(out.span());
+            return;
+        }
         default:
             reply.hi32(0);
             return;

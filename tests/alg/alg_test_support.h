@@ -9,6 +9,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "alg/qz_alg_main.h"
@@ -53,6 +54,9 @@ struct Backend {
     std::size_t ticks_seen = 0;     // of those, handed to the timer list
     std::string dir;
     std::size_t log_mark = 0;
+    // Answers named configuration-library calls (Op::Dcd) when set: returns
+    // the call's rc and fills its out blob. Unset, each answers 0 and nothing.
+    int (*dcd)(std::string_view fn, wire::Reader& args, wire::Writer& out) = nullptr;
 
     void clear();  // forget the records, the script and the log so far
 };
