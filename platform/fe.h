@@ -137,3 +137,121 @@ inline constexpr std::uint32_t FE_IP_GATE_MAX = 1024;  // gates the FE holds
 // Copies up to *count gates, from the index-th on, into buf; *count becomes
 // how many it copied. 0, or negative on failure.
 int fe_get_ip_gate_table(fe_ip_gate_t* buf, std::uint32_t* count, std::uint32_t index);
+
+// ---- MAC and IP sessions (counts: fe_get_int_value read numbers 3 and 41).
+inline constexpr std::uint32_t FE_SESSION_MAX = 8191;  // sessions of each kind the FE holds
+
+// MAC session as the FE delivers it (252 bytes): words host order, MACs as
+// they are on the wire; two flows (forward, reverse) follow the header.
+namespace fe_mac_sess {
+inline constexpr std::size_t kId = 0;
+inline constexpr std::size_t kAgeout = 4;  // ms left before it ages out
+inline constexpr std::size_t kUpSecs = 8;
+inline constexpr std::size_t kFlags = 12;
+inline constexpr std::size_t kUpid = 16;      // i32 user-profile id
+inline constexpr std::size_t kInPolNum = 20;  // i32, 0 = no inbound policy
+inline constexpr std::size_t kOutPolNum = 24;
+inline constexpr std::size_t kInPolName = 28;
+inline constexpr std::size_t kOutPolName = 52;
+inline constexpr std::size_t kPolNameSize = 24;  // NUL-padded
+inline constexpr std::size_t kCavc = 76;         // i32
+inline constexpr std::size_t kFlow0 = 80;
+inline constexpr std::size_t kFlowSize = 86;
+inline constexpr std::size_t kFlow1 = kFlow0 + kFlowSize;
+inline constexpr std::size_t kSize = 252;
+// Offsets inside a flow.
+inline constexpr std::size_t kFlFlags = 0;  // FE_FLOW_*
+inline constexpr std::size_t kFlVector = 4;
+inline constexpr std::size_t kFlTunnel = 8;
+inline constexpr std::size_t kFlOutIf = 12;  // i32 interface index, -1 = none
+inline constexpr std::size_t kFlZone = 16;   // 1 access, 2 backhaul
+inline constexpr std::size_t kFlMetric = 20;
+inline constexpr std::size_t kFlVlan = 24;
+inline constexpr std::size_t kFlPackets = 28;
+inline constexpr std::size_t kFlBytes = 32;
+inline constexpr std::size_t kFlMember = 36;    // aggregate member: 1 = eth1, else eth0
+inline constexpr std::size_t kFlCwpIf = 40;     // captive portal: station's interface index
+inline constexpr std::size_t kFlCwpState = 44;  // captive portal: 0-4
+inline constexpr std::size_t kFlSrcMac = 48;
+inline constexpr std::size_t kFlDstMac = 54;
+inline constexpr std::size_t kFlNhopMac = 60;
+inline constexpr std::size_t kFlCwpMac = 66;
+inline constexpr std::size_t kFlReserved = 72;  // up to the flow's end
+}  // namespace fe_mac_sess
+static_assert(fe_mac_sess::kInPolName + fe_mac_sess::kPolNameSize == fe_mac_sess::kOutPolName);
+static_assert(fe_mac_sess::kOutPolName + fe_mac_sess::kPolNameSize == fe_mac_sess::kCavc);
+static_assert(fe_mac_sess::kCavc + 4 == fe_mac_sess::kFlow0);
+static_assert(fe_mac_sess::kFlow1 + fe_mac_sess::kFlowSize == fe_mac_sess::kSize);
+static_assert(fe_mac_sess::kFlCwpMac + 6 == fe_mac_sess::kFlReserved &&
+              fe_mac_sess::kFlReserved < fe_mac_sess::kFlowSize);
+
+// Flow flags of both session kinds.
+inline constexpr std::uint32_t FE_FLOW_ENCAP = 0x1;
+inline constexpr std::uint32_t FE_FLOW_SELF = 0x2;
+inline constexpr std::uint32_t FE_FLOW_CWP = 0x4;
+inline constexpr std::uint32_t FE_FLOW_NOT_INSTALLED = 0x8;
+inline constexpr std::uint32_t FE_FLOW_ROUTE_INVALID = 0x10;
+inline constexpr std::uint32_t FE_FLOW_VLAN = 0x20;
+inline constexpr std::uint32_t FE_FLOW_STA = 0x40;
+
+// IP session as the FE delivers it (204 bytes): words host order, addresses
+// in network order; two flows (forward, reverse) follow the header.
+namespace fe_ip_sess {
+inline constexpr std::size_t kId = 0;
+inline constexpr std::size_t kAgeout = 4;  // ms left before it ages out
+inline constexpr std::size_t kFlags = 8;
+inline constexpr std::size_t kQos = 12;
+inline constexpr std::size_t kL7Id = 16;
+inline constexpr std::size_t kAlg = 20;  // 1 ftp .. 6 http, 0 none
+inline constexpr std::size_t kUpSecs = 24;
+inline constexpr std::size_t kParent = 28;  // parent IP session id, 0 = none
+inline constexpr std::size_t kGateCnt = 32;
+inline constexpr std::size_t kDataCnt = 36;
+inline constexpr std::size_t kInPolNum = 40;  // i32
+inline constexpr std::size_t kOutPolNum = 44;
+inline constexpr std::size_t kInPolName = 48;
+inline constexpr std::size_t kOutPolName = 72;
+inline constexpr std::size_t kPolNameSize = 24;
+inline constexpr std::size_t kFlow0 = 96;
+inline constexpr std::size_t kFlowSize = 54;
+inline constexpr std::size_t kFlow1 = kFlow0 + kFlowSize;
+inline constexpr std::size_t kSize = 204;
+// Offsets inside a flow.
+inline constexpr std::size_t kFlSrcIp = 0;
+inline constexpr std::size_t kFlDstIp = 4;
+inline constexpr std::size_t kFlSrcPort = 8;  // u16 port number
+inline constexpr std::size_t kFlDstPort = 10;
+inline constexpr std::size_t kFlProto = 12;  // u8
+inline constexpr std::size_t kFlFlags = 16;  // FE_FLOW_*
+inline constexpr std::size_t kFlPackets = 20;
+inline constexpr std::size_t kFlBytes = 24;
+inline constexpr std::size_t kFlMacSess = 28;   // i32 parent MAC session id
+inline constexpr std::size_t kFlReserved = 32;  // up to the flow's end
+}  // namespace fe_ip_sess
+static_assert(fe_ip_sess::kInPolName + fe_ip_sess::kPolNameSize == fe_ip_sess::kOutPolName);
+static_assert(fe_ip_sess::kOutPolName + fe_ip_sess::kPolNameSize == fe_ip_sess::kFlow0);
+static_assert(fe_ip_sess::kFlow1 + fe_ip_sess::kFlowSize == fe_ip_sess::kSize);
+static_assert(fe_ip_sess::kFlMacSess + 4 == fe_ip_sess::kFlReserved);
+
+// Reads up to *count sessions, from the index-th of those that pass the
+// filters, into buf (*count records of the kSize above); *count becomes how
+// many it read. A zero MAC, address, port or protocol, a filter of 0 (MAC:
+// VLAN) or -1 (IP: ALG type) matches any. 0, or negative on failure.
+int fe_get_mac_session_table(void* buf, std::uint32_t* count, std::uint32_t index,
+                             const std::uint8_t* src_mac, const std::uint8_t* dst_mac,
+                             std::uint16_t filter);
+int fe_get_ip_session_table(void* buf, std::uint32_t* count, std::uint32_t index,
+                            std::uint32_t src_ip, std::uint32_t dst_ip, std::uint16_t src_port,
+                            std::uint16_t dst_port, std::uint8_t protocol, std::int32_t filter);
+// One session by id into buf: 0, 1 when the FE has no session with that id,
+// negative on failure.
+int fe_get_one_mac_session(std::uint32_t id, void* buf);
+int fe_get_one_ip_session(std::uint32_t id, void* buf);
+// Removes sessions: 0, or negative when none matched (by id) or on failure;
+// the by-params calls return how many they removed. IP addresses in network
+// order; zero fields match any.
+int fe_clr_mac_session_by_id(std::uint32_t id);
+int fe_clr_mac_session_by_params(const std::uint8_t* src_mac, const std::uint8_t* dst_mac);
+int fe_clr_ip_session_by_id(std::uint32_t id);
+int fe_clr_ip_sess_by_params(std::uint32_t src_ip, std::uint16_t src_port, std::uint32_t dst_ip,
+                             std::uint16_t dst_port, std::uint8_t protocol);

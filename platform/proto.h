@@ -132,6 +132,25 @@ enum class FeFn : std::uint32_t {
     FfCount = 210,         // args: - (rc = count)
     // IP gate table: u32 index, u32 max -> out: u32 n, n x 32-byte fe_ip_gate_t entry
     IpGateTable = 301,
+    // Sessions (records: fe_mac_sess, fe_ip_sess in platform/fe.h). Table reads
+    // answer out: u32 n, n records; one-session reads out: the record (rc 1: no
+    // such session); by-params clears answer rc = how many they removed.
+    // args: u32 index, u32 max, 6-byte src MAC, 6-byte dst MAC, u16 filter
+    MacSessTable = 302,
+    // args: u32 id
+    MacSessOne = 303,
+    // args: u32 index, u32 max, u32 src ip, u32 dst ip, u16 sport, u16 dport, u8 proto, i32 filter
+    IpSessTable = 304,
+    // args: u32 id
+    IpSessOne = 305,
+    // args: u32 id
+    MacSessClrId = 306,
+    // args: 6-byte src MAC, 6-byte dst MAC
+    MacSessClrParam = 307,
+    // args: u32 id
+    IpSessClrId = 308,
+    // args: u32 src ip, u16 sport, u32 dst ip, u16 dport, u8 proto
+    IpSessClrParam = 309,
 };
 
 }  // namespace proto

@@ -1,7 +1,12 @@
 #include "fed/cli/qz_fed_cli_session.h"
 
+#include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
+#include <string>
+#include <string_view>
 
 #include "platform/fe.h"
 #include "platform/qz.h"
@@ -11,6 +16,67 @@ namespace {
 
 inline constexpr std::uint32_t kGateCountId = 55;
 inline constexpr std::uint32_t kGateBatch = 32;
+inline constexpr std::uint32_t kMacCountId = 3;
+inline constexpr std::uint32_t kIpCountId = 41;
+inline constexpr std::uint32_t kSyncVlanId = 158;
+inline constexpr std::uint32_t kSessionBatch = 16;
+inline constexpr std::uint32_t kNoIf = 0xFFFFFFFFu;  // flow without an outgoing interface
+inline constexpr std::uint32_t kZoneAccess = 1;
+inline constexpr std::uint32_t kZoneBackhaul = 2;
+
+// The argument record as the handler reads it: words and fields at their offsets.
+struct Args {
+    std::span<const std::uint8_t> b;
+    bool bit(unsigned n) const { return (u32(0) >> n) & 1u; }
+    std::uint32_t u32(std::size_t off) const {
+        return off + 4 <= b.size() ? wire::load_h<std::uint32_t>(b.data() + off) : 0;
+    }
+    const std::uint8_t* mac(std::size_t off) const {
+        static constexpr std::uint8_t kZero[6] = {};
+        return off + 6 <= b.size() ? b.data() + off : kZero;
+    }
+};
+
+// A record's fields: host-order words, MACs and names at their offsets.
+struct Rec {
+    const std::uint8_t* p;
+    std::uint32_t u32(std::size_t off) const { return wire::load_h<std::uint32_t>(p + off); }
+    int i32(std::size_t off) const { return wire::load_h<std::int32_t>(p + off); }
+    unsigned u16(std::size_t off) const { return wire::load_h<std::uint16_t>(p + off); }
+    const std::uint8_t* mac(std::size_t off) const { return p + off; }
+    Rec at(std::size_t off) const { return Rec{p + off}; }
+    // A NUL-padded name of `size` bytes, NUL-terminated into `out`.
+    const char* name(std::size_t off, std::size_t size, char (&out)[32]) const {
+        std::size_t n = std::min(size, sizeof out - 1);
+        std::memcpy(out, p + off, n);
+        out[n] = '\0';
+        return out;
+    }
+};
+
+// The interface's name, or "n/a" for none or an unknown index.
+const char* if_name(std::uint32_t ifindex, char (&buf)[32]) {
+    if (ifindex == kNoIf || !qz_if_indextoname(ifindex, buf)) return "n/a";
+    return buf;
+}
+
+// " InPol: NAME/N;" and " OutPol: NAME/N;" for each policy the session has.
+void print_policies(void* ctx, qz_fed_print_fn print, Rec r, std::size_t in_num,
+                    std::size_t out_num, std::size_t in_name, std::size_t out_name,
+                    std::size_t size, const char* in_fmt, const char* out_fmt) {
+    char name[32];
+    if (r.i32(in_num) != 0) print(ctx, in_fmt, r.name(in_name, size, name), r.i32(in_num));
+    if (r.i32(out_num) != 0) print(ctx, out_fmt, r.name(out_name, size, name), r.i32(out_num));
+}
+
+const char* alg_name(std::uint32_t alg) {
+    static constexpr const char* kNames[] = {"n/a", "ftp", "tftp", "sip", "dns", "dhcp", "http"};
+    return alg < std::size(kNames) ? kNames[alg] : "n/a";
+}
+
+char flag_letter(std::uint32_t flags, std::uint32_t bit, char letter) {
+    return (flags & bit) ? letter : ' ';
+}
 
 // A port as the FE keeps it (network order) to the number it is.
 unsigned port_number(std::uint16_t net) {
@@ -55,6 +121,322 @@ int qz_fed_show_ip_gate_table(void* ctx, qz_fed_print_fn print) {
     return 0;
 }
 
+// ---- MAC sessions ----------------------------------------------------------
+
+namespace {
+
+namespace ms = fe_mac_sess;
+
+void print_mac_entry(void* ctx, qz_fed_print_fn print, Rec r) {
+    std::uint32_t up = r.u32(ms::kUpSecs);
+    print(ctx, "Id:%u; Ageout:%u; Up:%u min %u sec; Flag: 0x%x; UPID: %d", r.u32(ms::kId),
+          r.u32(ms::kAgeout), up / 60, up % 60, r.u32(ms::kFlags), r.i32(ms::kUpid));
+    print_policies(ctx, print, r, ms::kInPolNum, ms::kOutPolNum, ms::kInPolName, ms::kOutPolName,
+                   ms::kPolNameSize, " InPol: %s/%d;", " OutPol: %s/%d;");
+    print(ctx, "\n");
+    for (int d = 0; d < 2; ++d) {
+        Rec f = r.at(d == 0 ? ms::kFlow0 : ms::kFlow1);
+        std::uint32_t fl = f.u32(ms::kFlFlags);
+        if (fl & FE_FLOW_NOT_INSTALLED) continue;
+        char ifname[32];
+        print(ctx, "    %m->%m,%s; Tun:%u; Flg:%c%c%c%c (0x%x);", f.mac(ms::kFlSrcMac),
+              f.mac(ms::kFlDstMac), if_name(f.u32(ms::kFlOutIf), ifname), f.u32(ms::kFlTunnel),
+              flag_letter(fl, FE_FLOW_ENCAP, 'E'), flag_letter(fl, FE_FLOW_SELF, 'S'),
+              flag_letter(fl, FE_FLOW_CWP, 'C'), flag_letter(fl, FE_FLOW_ROUTE_INVALID, 'R'), fl);
+        if (fl & FE_FLOW_VLAN) print(ctx, " Vlan:%u;", f.u32(ms::kFlVlan));
+        print(ctx, d == 0 ? " Paks:%u; Bytes: %u;" : " Paks:%u; Bytes:%u;", f.u32(ms::kFlPackets),
+              f.u32(ms::kFlBytes));
+        print(ctx, " Zone:%c; CAVC:%d\n", f.u32(ms::kFlZone) == kZoneAccess ? 'A' : 'B',
+              r.i32(ms::kCavc));
+    }
+}
+
+const char* zone_name(std::uint32_t zone) {
+    return zone == kZoneAccess ? "access" : zone == kZoneBackhaul ? "backhaul" : "unknown";
+}
+
+void print_mac_flow_detail(void* ctx, qz_fed_print_fn print, Rec r, Rec f) {
+    static constexpr const char* kCwpStates[] = {"zero", "Authorized", "Rregistered", "three",
+                                                 "Pending"};
+    std::uint32_t fl = f.u32(ms::kFlFlags);
+    char ifname[32];
+    const char* out_if = if_name(f.u32(ms::kFlOutIf), ifname);
+    print(ctx,
+          "Vector index=0x%x; Tunnel ID=%u;\nSrc MAC=%m; Dst MAC=%m; Next Hop=%m\n"
+          "Interface=%s; Zone=%s; Nhop-Metric=%u;",
+          f.u32(ms::kFlVector), f.u32(ms::kFlTunnel), f.mac(ms::kFlSrcMac), f.mac(ms::kFlDstMac),
+          f.mac(ms::kFlNhopMac), out_if, zone_name(f.u32(ms::kFlZone)), f.u32(ms::kFlMetric));
+    if (fl & FE_FLOW_VLAN) print(ctx, " Vlan:%u;", f.u32(ms::kFlVlan));
+    print(ctx, " Packets=%u; Bytes: %u\n", f.u32(ms::kFlPackets), f.u32(ms::kFlBytes));
+    std::string flags;
+    if (fl & FE_FLOW_ENCAP) flags += "Encapsulated; ";
+    if (fl & FE_FLOW_SELF) flags += "Self; ";
+    if (fl & FE_FLOW_CWP)
+        flags += "Captive web portal; ";
+    else if (fl & FE_FLOW_STA)
+        flags += "Sta; ";
+    if (flags.empty()) flags = "; ";
+    print(ctx, "Flags=%sFlow_flags=0x%x; UPID=%u; ", flags.c_str(), fl, r.u32(ms::kUpid));
+    if (f.u32(ms::kFlOutIf) == kNoIf)
+        print(ctx, "OutIf=n/a;");
+    else
+        print(ctx, "OutIf=%d;", f.i32(ms::kFlOutIf));
+    print(ctx, " CAVC:%d;\n", r.i32(ms::kCavc));
+    if (std::string_view(out_if) == "agg0")
+        print(ctx, "AggMemIf: %s\n", f.u32(ms::kFlMember) == 1 ? "eth1" : "eth0");
+    if (fl & FE_FLOW_CWP) {
+        std::uint32_t state = f.u32(ms::kFlCwpState);
+        char cwp_if[32];
+        print(ctx, "Captive web portal info:\n");
+        print(ctx, "Station MAC=%m; Interface=%s; Flag=%s\n", f.mac(ms::kFlCwpMac),
+              if_name(f.u32(ms::kFlCwpIf), cwp_if),
+              state < std::size(kCwpStates) ? kCwpStates[state] : "n/a");
+    }
+}
+
+int show_one_mac_session(void* ctx, qz_fed_print_fn print, std::uint32_t id) {
+    std::uint8_t buf[ms::kSize] = {};
+    int rc = fe_get_one_mac_session(id, buf);
+    if (rc < 0) {
+        print(ctx,
+              "ERROR: error in get specified mac session or specified mac session not exist!\n");
+        return -1;
+    }
+    if (rc > 0) {
+        print(ctx, "ERROR: specified flow not exist!\n");
+        return 0;
+    }
+    Rec r{buf};
+    std::uint32_t up = r.u32(ms::kUpSecs);
+    print(ctx, "ID=%u; Ageout-Time=%u; Flag=0x%x; UPID=%u; Up:%u min %u sec;", r.u32(ms::kId),
+          r.u32(ms::kAgeout), r.u32(ms::kFlags), r.u32(ms::kUpid), up / 60, up % 60);
+    print_policies(ctx, print, r, ms::kInPolNum, ms::kOutPolNum, ms::kInPolName, ms::kOutPolName,
+                   ms::kPolNameSize, " InPol: %s/%d;", " OutPol: %s/%d;");
+    print(ctx, "\n");
+    print_mac_flow_detail(ctx, print, r, r.at(ms::kFlow0));
+    Rec rev = r.at(ms::kFlow1);
+    if (rev.u32(ms::kFlFlags) & FE_FLOW_NOT_INSTALLED)
+        print(ctx, "Reverse flow not installed: Flags=0x%x; Nhop-Metric=%u;\n",
+              rev.u32(ms::kFlFlags), rev.u32(ms::kFlMetric));
+    else
+        print_mac_flow_detail(ctx, print, r, rev);
+    return 0;
+}
+
+int show_mac_table(void* ctx, qz_fed_print_fn print, const std::uint8_t* src,
+                   const std::uint8_t* dst, std::uint16_t filter) {
+    std::uint32_t count = 0;
+    int rc = fe_get_int_value(&count, kMacCountId, "get MAC session count");
+    if (rc != 0) {
+        print(ctx, "ERROR: Cannot get mac session cnt\n");
+        return rc;
+    }
+    if (count == 0) return 0;
+    std::unique_ptr<std::uint8_t[]> buf(new (std::nothrow) std::uint8_t[kSessionBatch * ms::kSize]);
+    if (!buf) {
+        print(ctx, "ERROR: Cannot alloc memory for mac session list\n");
+        return -1;
+    }
+    std::uint32_t sync = 0;
+    if (fe_get_boolean_value(&sync, kSyncVlanId, "get FE sess sync vlan status") == 0)
+        print(ctx, "MAC session sync VLAN: %s\n", sync ? "Enabled" : "Disabled");
+    print(ctx, "MAC session table:\n");
+    print(ctx, "Flags: E=Encapsulate; S=Self; C=Captive web portal\n");
+    print(ctx, "       R=SMAC Route invalid;\n");
+    print(ctx, "Zone: A=Access; B=Backhaul; Ageout: Ageout time (in ms)\n");
+    print(ctx, "Total entries: %u/%u\n\n", count, FE_SESSION_MAX);
+    std::uint32_t got = kSessionBatch;
+    for (std::uint32_t index = 0; index < count && got == kSessionBatch; index += got) {
+        got = kSessionBatch;
+        rc = fe_get_mac_session_table(buf.get(), &got, index, src, dst, filter);
+        if (rc != 0) {
+            print(ctx, "ERROR: error code in reading mac sessions..\n");
+            return rc;
+        }
+        for (std::uint32_t i = 0; i < got; ++i)
+            print_mac_entry(ctx, print, Rec{&buf[i * ms::kSize]});
+    }
+    return 0;
+}
+
+// ---- IP sessions -----------------------------------------------------------
+
+namespace is = fe_ip_sess;
+
+void print_ip_entry(void* ctx, qz_fed_print_fn print, Rec r) {
+    std::uint32_t up = r.u32(is::kUpSecs);
+    print(ctx, "Id:%u; Ageout:%u; Flags:0x%x; QOS:%u; L7 ID:%u; ALG=%s; Up: %u min %u sec;",
+          r.u32(is::kId), r.u32(is::kAgeout), r.u32(is::kFlags), r.u32(is::kQos), r.u32(is::kL7Id),
+          alg_name(r.u32(is::kAlg)), up / 60, up % 60);
+    if (r.u32(is::kParent) != 0) print(ctx, " Parent-IP-Sess:%u;", r.u32(is::kParent));
+    print_policies(ctx, print, r, is::kInPolNum, is::kOutPolNum, is::kInPolName, is::kOutPolName,
+                   is::kPolNameSize, " InPol:%s/%d;", " OutPol:%s/%d;");
+    print(ctx, "\n");
+    for (int d = 0; d < 2; ++d) {
+        Rec f = r.at(d == 0 ? is::kFlow0 : is::kFlow1);
+        std::uint32_t fl = f.u32(is::kFlFlags);
+        if (fl & FE_FLOW_NOT_INSTALLED) continue;
+        print(ctx,
+              d == 0
+                  ? "    %i/%d -> %i/%d; Proto %d; Flg:0x%x; Pkts:%u Bytes:%u Parent-MAC-Sess: %d\n"
+                  : "    %i/%d -> %i/%d; Proto %d; Flg:0x%x; Pkts:%u Bytes:%u\n",
+              f.u32(is::kFlSrcIp), f.u16(is::kFlSrcPort), f.u32(is::kFlDstIp),
+              f.u16(is::kFlDstPort), f.p[is::kFlProto], fl, f.u32(is::kFlPackets),
+              f.u32(is::kFlBytes), f.i32(is::kFlMacSess));
+    }
+}
+
+int show_one_ip_session(void* ctx, qz_fed_print_fn print, std::uint32_t id) {
+    std::uint8_t buf[is::kSize] = {};
+    int rc = fe_get_one_ip_session(id, buf);
+    if (rc < 0) {
+        print(ctx, "ERROR: error in get specified ip session or specified ip session not exist!\n");
+        return -1;
+    }
+    if (rc > 0) {
+        print(ctx, "ERROR: specified IP session does not exist!\n");
+        return 0;
+    }
+    Rec r{buf};
+    std::uint32_t up = r.u32(is::kUpSecs);
+    print(ctx,
+          "ID=%u; Ageout-Time=%u; Flags=0x%x; Gate-Cnt=%u; Data-Session-Cnt=%u L7 ID=%u; ALG=%s; "
+          "Up: %u min %u sec\n",
+          r.u32(is::kId), r.u32(is::kAgeout), r.u32(is::kFlags), r.u32(is::kGateCnt),
+          r.u32(is::kDataCnt), r.u32(is::kL7Id), alg_name(r.u32(is::kAlg)), up / 60, up % 60);
+    for (std::size_t at : {is::kFlow0, is::kFlow1}) {
+        Rec f = r.at(at);
+        std::uint32_t fl = f.u32(is::kFlFlags);
+        if (fl & FE_FLOW_NOT_INSTALLED) continue;
+        print(ctx,
+              "Src-IP=%i; Dst-IP=%i;\n Src-Port=%u; Dst-Port=%u; Proto=%u, Flag=0x%x; "
+              "Flow_flag=0x%x Paks=%u Bytes: %u\n",
+              f.u32(is::kFlSrcIp), f.u32(is::kFlDstIp), f.u16(is::kFlSrcPort),
+              f.u16(is::kFlDstPort), unsigned{f.p[is::kFlProto]}, r.u32(is::kFlags), fl,
+              f.u32(is::kFlPackets), f.u32(is::kFlBytes));
+    }
+    return 0;
+}
+
+struct IpFilter {
+    std::uint32_t src_ip = 0, dst_ip = 0;
+    std::uint16_t src_port = 0, dst_port = 0;
+    std::uint8_t protocol = 0;
+    std::int32_t value = -1;
+};
+
+// The filter fields of 767 and 781, where they lie in the record.
+IpFilter ip_filter(const Args& a) {
+    IpFilter f;
+    f.src_ip = a.u32(16);
+    f.dst_ip = a.u32(24);
+    f.src_port = static_cast<std::uint16_t>(a.u32(32));
+    f.dst_port = static_cast<std::uint16_t>(a.u32(40));
+    f.protocol = static_cast<std::uint8_t>(a.u32(48));
+    if (a.bit(5)) f.value = static_cast<std::uint8_t>(a.u32(56));
+    return f;
+}
+
+int show_ip_table(void* ctx, qz_fed_print_fn print, const IpFilter& flt) {
+    std::uint32_t count = 0;
+    int rc = fe_get_int_value(&count, kIpCountId, "get IP session count");
+    if (rc != 0) {
+        print(ctx, "ERROR: Cannot get ip session cnt\n");
+        return rc;
+    }
+    if (count == 0) return 0;
+    std::unique_ptr<std::uint8_t[]> buf(new (std::nothrow) std::uint8_t[kSessionBatch * is::kSize]);
+    if (!buf) {
+        print(ctx, "ERROR: Cannot alloc memory for ip session list\n");
+        return -1;
+    }
+    print(ctx, "IP session table:\n");
+    print(ctx, "Ageout time (in ms)\n");
+    print(ctx, "Total entries: %u/%u\n\n", count, FE_SESSION_MAX);
+    std::uint32_t got = kSessionBatch;
+    for (std::uint32_t index = 0; index < count && got == kSessionBatch; index += got) {
+        got = kSessionBatch;
+        rc = fe_get_ip_session_table(buf.get(), &got, index, flt.src_ip, flt.dst_ip,
+                                         flt.src_port, flt.dst_port, flt.protocol, flt.value);
+        if (rc != 0) {
+            print(ctx, "ERROR: error code in reading ip sessions..\n");
+            return rc;
+        }
+        for (std::uint32_t i = 0; i < got; ++i)
+            print_ip_entry(ctx, print, Rec{&buf[i * is::kSize]});
+    }
+    return 0;
+}
+
+}  // namespace
+
+int qz_fed_show_mac_sessions(void* ctx, qz_fed_print_fn print, std::span<const std::uint8_t> args) {
+    Args a{args};
+    if (a.bit(0)) return show_one_mac_session(ctx, print, a.u32(12));
+    return show_mac_table(ctx, print, nullptr, nullptr, 0);
+}
+
+int qz_fed_show_mac_sessions_filtered(void* ctx, qz_fed_print_fn print,
+                                      std::span<const std::uint8_t> args) {
+    Args a{args};
+    return show_mac_table(ctx, print, a.bit(0) ? a.mac(16) : nullptr,
+                          a.bit(1) ? a.mac(28) : nullptr,
+                          a.bit(2) ? static_cast<std::uint16_t>(a.u32(40)) : 0);
+}
+
+int qz_fed_show_ip_sessions(void* ctx, qz_fed_print_fn print, std::span<const std::uint8_t> args) {
+    Args a{args};
+    if (a.bit(0)) return show_one_ip_session(ctx, print, a.u32(12));
+    return show_ip_table(ctx, print, IpFilter{});
+}
+
+int qz_fed_show_ip_sessions_filtered(void* ctx, qz_fed_print_fn print,
+                                     std::span<const std::uint8_t> args) {
+    return show_ip_table(ctx, print, ip_filter(Args{args}));
+}
+
 int qz_fed_cli_show_ip_gate(void* ctx, std::span<const std::uint8_t>) {
     return qz_fed_show_ip_gate_table(ctx, qz_cli_printf);
+}
+
+int qz_fed_cli_show_mac_session(void* ctx, std::span<const std::uint8_t> args) {
+    return qz_fed_show_mac_sessions(ctx, qz_cli_printf, args);
+}
+
+int qz_fed_cli_filter_mac_session(void* ctx, std::span<const std::uint8_t> args) {
+    return qz_fed_show_mac_sessions_filtered(ctx, qz_cli_printf, args);
+}
+
+int qz_fed_cli_show_ip_session(void* ctx, std::span<const std::uint8_t> args) {
+    return qz_fed_show_ip_sessions(ctx, qz_cli_printf, args);
+}
+
+int qz_fed_cli_filter_ip_session(void* ctx, std::span<const std::uint8_t> args) {
+    return qz_fed_show_ip_sessions_filtered(ctx, qz_cli_printf, args);
+}
+
+int qz_fed_cli_clear_mac_session_id(void*, std::span<const std::uint8_t> args) {
+    fe_clr_mac_session_by_id(Args{args}.u32(12));
+    return 0;
+}
+
+int qz_fed_cli_clear_mac_session_params(void*, std::span<const std::uint8_t> args) {
+    Args a{args};
+    fe_clr_mac_session_by_params(a.mac(16), a.mac(28));
+    return 0;
+}
+
+int qz_fed_cli_clear_ip_session_id(void*, std::span<const std::uint8_t> args) {
+    Args a{args};
+    if (a.bit(0))
+        fe_clr_ip_session_by_id(a.u32(12));
+    else
+        fe_clr_ip_sess_by_params(0, 0, 0, 0, 0);  // every session
+    return 0;
+}
+
+int qz_fed_cli_clear_ip_session_params(void*, std::span<const std::uint8_t> args) {
+    IpFilter f = ip_filter(Args{args});
+    fe_clr_ip_sess_by_params(f.src_ip, f.src_port, f.dst_ip, f.dst_port, f.protocol);
+    return 0;
 }

@@ -13,5 +13,25 @@ using qz_fed_print_fn = int (*)(void* ctx, const char* fmt, ...);
 // the FE's failure code, or -1 when the list cannot be allocated.
 int qz_fed_show_ip_gate_table(void* ctx, qz_fed_print_fn print);
 
-// Command 763 as the CLI agent calls it (no arguments).
-int qz_fed_cli_show_ip_gate(void* ctx, std::span<const std::uint8_t> args);
+// Each display below takes the command's argument record (flag word at 0)
+// and prints through `print`: 0, or the failing call's result, or -1.
+int qz_fed_show_mac_sessions(void* ctx, qz_fed_print_fn print,
+                             std::span<const std::uint8_t> args);  // 764
+int qz_fed_show_mac_sessions_filtered(void* ctx, qz_fed_print_fn print,
+                                      std::span<const std::uint8_t> args);  // 765
+int qz_fed_show_ip_sessions(void* ctx, qz_fed_print_fn print,
+                            std::span<const std::uint8_t> args);  // 766
+int qz_fed_show_ip_sessions_filtered(void* ctx, qz_fed_print_fn print,
+                                     std::span<const std::uint8_t> args);  // 767
+
+// Command handlers as the CLI agent calls them.
+int qz_fed_cli_show_ip_gate(void* ctx, std::span<const std::uint8_t> args);        // 763
+int qz_fed_cli_show_mac_session(void* ctx, std::span<const std::uint8_t> args);    // 764
+int qz_fed_cli_filter_mac_session(void* ctx, std::span<const std::uint8_t> args);  // 765
+int qz_fed_cli_show_ip_session(void* ctx, std::span<const std::uint8_t> args);     // 766
+int qz_fed_cli_filter_ip_session(void* ctx, std::span<const std::uint8_t> args);   // 767
+// Clearing sessions: the FE's answer is not the operator's concern, 0 always.
+int qz_fed_cli_clear_mac_session_id(void* ctx, std::span<const std::uint8_t> args);      // 778
+int qz_fed_cli_clear_mac_session_params(void* ctx, std::span<const std::uint8_t> args);  // 779
+int qz_fed_cli_clear_ip_session_id(void* ctx, std::span<const std::uint8_t> args);       // 780
+int qz_fed_cli_clear_ip_session_params(void* ctx, std::span<const std::uint8_t> args);   // 781

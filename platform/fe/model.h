@@ -14,6 +14,7 @@
 
 #include "platform/fe/alg.h"
 #include "platform/fe/faults.h"
+#include "platform/fe/sessions.h"
 #include "platform/history.h"
 #include "platform/proto.h"
 
@@ -152,6 +153,7 @@ struct Model {
     plat::History<IoctlRequest, kCallLogMax> ioctls;
 
     AlgState alg;  // services, ALG settings, gates, control sessions (alg.h)
+    SessionTables sess;  // MAC and IP sessions (sessions.h)
 };
 
 // Puts the model in its booted state and forgets the call logs.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/fe/model.h"
+#include "platform/fe/sessions.h"
 #include "platform/wire.h"
 
 namespace fem {
@@ -168,7 +169,9 @@ void replay_end_all(Model& m, const ReplayIfaces& ifs,
     a.flows.clear();
 }
 
-void replay_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs, PacketStep& out) {
+namespace {
+
+void replay_step(Model& m, const FramePacket& p, const ReplayIfaces& ifs, PacketStep& out) {
     AlgState& a = m.alg;
     out.kind = PacketKind::Flow;
     out.alg_type = 0;
@@ -202,6 +205,23 @@ void replay_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs, Pack
     out.kind = f.admitted ? PacketKind::FlowAdmitted : PacketKind::FlowUnadmitted;
     if (a.flows.size() % kFlowSweepEvery == kFlowSweepEvery - 1) sweep_flows(a);
     a.flows.emplace(key, f);
+}
+
+}  // namespace
+
+void replay_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs, PacketStep& out) {
+    replay_step(m, p, ifs, out);
+    const AlgState& a = m.alg;
+    FlowKey key = flow_key(p.tuple);
+    std::uint16_t alg = 0;
+    std::uint32_t timeout = kAnyTimeout;
+    if (auto it = a.sessions.find(key); it != a.sessions.end()) {
+        alg = it->second.alg_type;
+        timeout = it->second.timeout_s;
+    } else if (auto fit = a.flows.find(key); fit != a.flows.end()) {
+        timeout = fit->second.timeout_s;
+    }
+    sessions_packet(m, p, ifs, alg, timeout);
 }
 
 }  // namespace fem

@@ -49,6 +49,7 @@ void model_init(Model& m) {
     m.ioctls.clear();
     tables_init(m);
     alg_boot(m.alg);
+    sessions_init(m);
 }
 
 const char* fe_fn_name(proto::FeFn fn) {

@@ -90,6 +90,14 @@ constexpr qz_cli_vector_t kQosClassVectors[] = {
 
 constexpr qz_cli_vector_t kFeSessionVectors[] = {
     {763, qz_cli_unpack<qz_fed_cli_show_ip_gate>},
+    {764, qz_cli_unpack<qz_fed_cli_show_mac_session>},
+    {765, qz_cli_unpack<qz_fed_cli_filter_mac_session>},
+    {766, qz_cli_unpack<qz_fed_cli_show_ip_session>},
+    {767, qz_cli_unpack<qz_fed_cli_filter_ip_session>},
+    {778, qz_cli_unpack<qz_fed_cli_clear_mac_session_id>},
+    {779, qz_cli_unpack<qz_fed_cli_clear_mac_session_params>},
+    {780, qz_cli_unpack<qz_fed_cli_clear_ip_session_id>},
+    {781, qz_cli_unpack<qz_fed_cli_clear_ip_session_params>},
 };
 
 constexpr qz_cli_vector_t kVconVectors[] = {

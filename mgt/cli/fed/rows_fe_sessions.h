@@ -7,6 +7,33 @@ namespace cmdtbl {
 
 inline constexpr CmdRow kRowsFeSessions[] = {
     {763, "show forwarding-engine ip-gate", 12, NoForm::None, "the FE's IP gate table"},
+    {764, "show forwarding-engine mac-session [id <ID:u32@12> #0]", 16, NoForm::None,
+     "the FE's MAC sessions, or one by id"},
+    {765,
+     "show forwarding-engine mac-session filter [src-mac <MAC:mac@16> #0] "
+     "[dst-mac <MAC:mac@28> #1] [vlan <VLAN:u32@40 0-65535> #2]",
+     44, NoForm::None, "the MAC sessions between these stations"},
+    {766, "show forwarding-engine ip-session [id <ID:u32@12> #0]", 16, NoForm::None,
+     "the FE's IP sessions, or one by id"},
+    {767,
+     "show forwarding-engine ip-session filter [src-ip <A.B.C.D:ip@16> #0] "
+     "[dst-ip <A.B.C.D:ip@24> #1] [src-port <PORT:u32@32 0-65535> #2] "
+     "[dst-port <PORT:u32@40 0-65535> #3] [protocol <PROTO:u32@48 0-255> #4] "
+     "[alg <TYPE:u32@56 0-255> #5]",
+     60, NoForm::None, "the IP sessions of these flows"},
+    {778, "clear forwarding-engine mac-session id <ID:u32@12>", 16, NoForm::None,
+     "remove one MAC session"},
+    {779,
+     "clear forwarding-engine mac-session filter [src-mac <MAC:mac@16> #0] "
+     "[dst-mac <MAC:mac@28> #1]",
+     36, NoForm::None, "remove the MAC sessions between these stations"},
+    {780, "clear forwarding-engine ip-session [id <ID:u32@12> #0]", 16, NoForm::None,
+     "remove one IP session, or all of them"},
+    {781,
+     "clear forwarding-engine ip-session filter [src-ip <A.B.C.D:ip@16> #0] "
+     "[dst-ip <A.B.C.D:ip@24> #1] [src-port <PORT:u32@32 0-65535> #2] "
+     "[dst-port <PORT:u32@40 0-65535> #3] [protocol <PROTO:u32@48 0-255> #4]",
+     52, NoForm::None, "remove the IP sessions of these flows"},
 };
 
 }  // namespace cmdtbl
