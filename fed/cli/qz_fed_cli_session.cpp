@@ -356,8 +356,8 @@ int show_ip_table(void* ctx, qz_fed_print_fn print, const IpFilter& flt) {
     std::uint32_t got = kSessionBatch;
     for (std::uint32_t index = 0; index < count && got == kSessionBatch; index += got) {
         got = kSessionBatch;
-        rc = fe_get_ip_session_table(buf.get(), &got, index, flt.src_ip, flt.dst_ip,
-                                         flt.src_port, flt.dst_port, flt.protocol, flt.value);
+        rc = fe_get_ip_session_table(buf.get(), &got, index, flt.src_ip, flt.dst_ip, flt.src_port,
+                                     flt.dst_port, flt.protocol, flt.value);
         if (rc != 0) {
             print(ctx, "ERROR: error code in reading ip sessions..\n");
             return rc;
