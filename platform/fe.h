@@ -255,3 +255,78 @@ int fe_clr_mac_session_by_params(const std::uint8_t* src_mac, const std::uint8_t
 int fe_clr_ip_session_by_id(std::uint32_t id);
 int fe_clr_ip_sess_by_params(std::uint32_t src_ip, std::uint16_t src_port, std::uint32_t dst_ip,
                              std::uint16_t dst_port, std::uint8_t protocol);
+
+// ---- policies (count: fe_get_int_value read number 5).
+// Entry as the FE delivers it (24 bytes): words host order.
+namespace fe_policy {
+inline constexpr std::size_t kMac = 0;
+inline constexpr std::size_t kDirection = 6;  // u8: 1 inbound, else outbound
+inline constexpr std::size_t kTunnel = 8;     // i32 tunnel id
+inline constexpr std::size_t kPackets = 12;
+inline constexpr std::size_t kCavc = 16;
+inline constexpr std::size_t kSize = 24;  // 4 reserved bytes at 20
+}  // namespace fe_policy
+static_assert(fe_policy::kCavc + 4 + 4 == fe_policy::kSize);
+// Reads up to *count policies into buf; *count becomes how many. 0, or negative.
+int fe_get_policy_table(void* buf, std::uint32_t* count);
+
+// ---- IP fragments: age-out time and the fragment control blocks (FCBs).
+// The age-out time in seconds, or negative.
+int fe_get_ip_frag_ageout_time();
+int fe_set_ip_frag_ageout_time(std::uint32_t seconds);
+// FCB as the FE delivers it (276 bytes): words host order, addresses network
+// order, then up to kMaxFrags fragments (u32 start, u32 end offsets).
+namespace fe_fcb {
+inline constexpr std::size_t kSrcIp = 0;
+inline constexpr std::size_t kDstIp = 4;
+inline constexpr std::size_t kIpId = 8;    // u16
+inline constexpr std::size_t kProto = 10;  // u8
+inline constexpr std::size_t kFragCnt = 12;
+inline constexpr std::size_t kHoleCnt = 16;
+inline constexpr std::size_t kFrags = 20;
+inline constexpr std::size_t kFragSize = 8;
+inline constexpr std::size_t kFragStart = 0;
+inline constexpr std::size_t kFragEnd = 4;
+inline constexpr std::size_t kMaxFrags = 32;
+inline constexpr std::size_t kSize = 276;
+}  // namespace fe_fcb
+static_assert(fe_fcb::kFrags + fe_fcb::kMaxFrags * fe_fcb::kFragSize == fe_fcb::kSize);
+// 0 with the number of FCBs and of the fragments they hold, or negative.
+int fe_get_ip_fcb_cnt(std::uint32_t* fcbs, std::uint32_t* frags);
+// Reads up to *count FCBs, from the index-th on; *count becomes how many. 0, or negative.
+int fe_get_ip_fcb_list(void* buf, std::uint32_t* count, std::uint32_t index);
+
+// ---- unroam monitoring of a station: 0 with the state (a station the FE does
+// not monitor has *monitored 0), or negative.
+int fe_get_station_unroam_threshold(const std::uint8_t* mac, std::uint32_t* monitored,
+                                    std::uint32_t* reached, std::uint32_t* duration,
+                                    std::uint32_t* threshold, std::uint32_t* current);
+
+// ---- the aggregate member interface that carries traffic from a source MAC:
+// 0 with *ifindex (QZ_NO_MEMBER when none carries it), or negative.
+inline constexpr std::uint32_t QZ_NO_MEMBER = 0xFFFFFFFFu;
+int qz_get_member_ifindex_from_src_mac(const std::uint8_t* mac, std::uint32_t* ifindex);
+
+// ---- tunnels (count: fe_get_int_value read number 6).
+// Entry as the FE delivers it (44 bytes): words host order, addresses network order.
+namespace fe_tunnel {
+inline constexpr std::size_t kId = 0;      // u16
+inline constexpr std::size_t kType = 2;    // u8: 0 GRE, else other
+inline constexpr std::size_t kZone = 3;    // u8: 1 access, else backhaul
+inline constexpr std::size_t kFlags = 4;   // FE_TUNNEL_*
+inline constexpr std::size_t kPolicies = 8;
+inline constexpr std::size_t kIdleMs = 12;  // i32, -1 = never received
+inline constexpr std::size_t kSrcIp = 16;
+inline constexpr std::size_t kDstIp = 20;
+inline constexpr std::size_t kTxPkts = 24;
+inline constexpr std::size_t kTxErr = 28;
+inline constexpr std::size_t kRxPkts = 32;
+inline constexpr std::size_t kRxErr = 36;
+inline constexpr std::size_t kSize = 44;  // 4 reserved bytes at 40
+}  // namespace fe_tunnel
+static_assert(fe_tunnel::kRxErr + 4 + 4 == fe_tunnel::kSize);
+inline constexpr std::uint32_t FE_TUNNEL_CLIENT = 0x1000;  // set up by this side
+// Reads up to *count tunnels into buf; *count becomes how many. 0, or negative.
+int fe_get_tunnel_table(void* buf, std::uint32_t* count);
+// Zeroes every tunnel's packet and error counters. 0, or negative.
+int fe_clear_tunnel_counters();

@@ -151,6 +151,25 @@ enum class FeFn : std::uint32_t {
     IpSessClrId = 308,
     // args: u32 src ip, u16 sport, u32 dst ip, u16 dport, u8 proto
     IpSessClrParam = 309,
+    // FE operations tables (records: fe_policy, fe_fcb, fe_tunnel in platform/fe.h).
+    // args: u32 max -> out: u32 n, n records
+    PolicyTable = 310,
+    // args: - (rc = seconds)
+    FragAgeoutGet = 311,
+    // args: u32 seconds
+    FragAgeoutSet = 312,
+    // args: - -> out: u32 fcbs, u32 fragments
+    FcbCount = 313,
+    // args: u32 index, u32 max -> out: u32 n, n records
+    FcbList = 314,
+    // args: 6-byte MAC -> out: u32 monitored, reached, duration, threshold, current
+    Unroam = 315,
+    // args: 6-byte MAC -> out: u32 ifindex
+    MemberIf = 316,
+    // args: u32 max -> out: u32 n, n records
+    TunnelTable = 317,
+    // args: -
+    TunnelClear = 318,
 };
 
 }  // namespace proto

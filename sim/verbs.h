@@ -57,6 +57,13 @@ int verb_link_mode(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_dcd(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_fe_tables(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 
+// verbs_fe_ops.cpp
+int verb_fe_policy(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_fe_fragment(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_fe_unroam(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_fe_member(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_fe_tunnel(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+
 // verbs_vcon.cpp
 int verb_vcon(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 

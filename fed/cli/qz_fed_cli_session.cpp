@@ -440,3 +440,230 @@ int qz_fed_cli_clear_ip_session_params(void*, std::span<const std::uint8_t> args
     fe_clr_ip_sess_by_params(f.src_ip, f.src_port, f.dst_ip, f.dst_port, f.protocol);
     return 0;
 }
+
+// ---- policies, fragments, unroam, members, tunnels ---------------------------
+
+namespace {
+
+inline constexpr std::uint32_t kPolicyCountId = 5;
+inline constexpr std::uint32_t kTunnelCountId = 6;
+inline constexpr std::uint32_t kFcbBatch = 16;
+inline constexpr std::size_t kAddrColumn = 16;  // a tunnel address and its blanks
+
+// The tunnel row's format: each address padded to its column, whatever its length.
+std::string tunnel_row_format(std::uint32_t src, std::uint32_t dst) {
+    std::string f = "%-4u %c %c %c %-3u %-8d ";
+    for (std::uint32_t addr : {src, dst}) {
+        std::string text = qz_format("%i", addr);
+        f += "%i";
+        f.append(kAddrColumn - std::min(text.size(), kAddrColumn - 1), ' ');
+    }
+    return f + "%-8u %-4u %-8u %-4u\n";
+}
+
+}  // namespace
+
+int qz_fed_show_policy_table(void* ctx, qz_fed_print_fn print) {
+    namespace o = fe_policy;
+    std::uint32_t count = 0;
+    int rc = fe_get_int_value(&count, kPolicyCountId, "get policy count");
+    if (rc != 0) {
+        print(ctx, "ERROR: error in get policy cnt\n");
+        return rc;
+    }
+    if (count == 0) return 0;
+    std::unique_ptr<std::uint8_t[]> buf(new (std::nothrow) std::uint8_t[count * o::kSize]);
+    if (!buf) {
+        print(ctx, "ERROR: can't allocate mem to policy list\n");
+        return -1;
+    }
+    std::uint32_t got = count;
+    rc = fe_get_policy_table(buf.get(), &got);
+    if (rc != 0) {
+        print(ctx, "ERROR: error in get policy list\n");
+        return rc;
+    }
+    print(ctx, "Policy table:\n");
+    print(ctx, "TID=tunnel id;\n");
+    print(ctx, "Total entries: %u\n\n", got);
+    print(ctx, "No.  MAC             Direction TID      Packets      CAVC\n");
+    print(ctx, "---- --------------- --------- -------- ------------------\n");
+    for (std::uint32_t i = 0; i < got; ++i) {
+        Rec r{&buf[i * o::kSize]};
+        print(ctx, "%-4u %m %-9s  %-8d   %-8u   %-8u\n", i + 1, r.mac(o::kMac),
+              r.p[o::kDirection] == 1 ? "in" : "out", r.i32(o::kTunnel), r.u32(o::kPackets),
+              r.u32(o::kCavc));
+    }
+    return 0;
+}
+
+int qz_fed_show_frag_ageout(void* ctx, qz_fed_print_fn print) {
+    int rc = fe_get_ip_frag_ageout_time();
+    if (rc < 0) {
+        print(ctx, "error in getting IP Frag ageout time, return: %d\n", rc);
+        return rc;
+    }
+    print(ctx, "IP Frag ageout time: %u sec\n", static_cast<unsigned>(rc));
+    return 0;
+}
+
+int qz_fed_show_fcb_list(void* ctx, qz_fed_print_fn print) {
+    namespace o = fe_fcb;
+    std::uint32_t fcbs = 0, frags = 0;
+    int rc = fe_get_ip_fcb_cnt(&fcbs, &frags);
+    if (rc != 0) {
+        print(ctx, "ERROR: error in get FCB cnt\n");
+        return rc;
+    }
+    if (fcbs == 0) return 0;
+    std::unique_ptr<std::uint8_t[]> buf(new (std::nothrow) std::uint8_t[kFcbBatch * o::kSize]);
+    if (!buf) {
+        print(ctx, "ERROR: can't allocate mem to fcb list\n");
+        return -1;
+    }
+    print(ctx, "FCB List:\n");
+    print(ctx, "Total FCBs: %u, Total Frags: %u\n\n", fcbs, frags);
+    print(ctx, "No.  Src-IP            Dst-IP        IP-ID Proto\n");
+    print(ctx, "---- --------------- --------------- ----- -----\n");
+    std::uint32_t got = kFcbBatch;
+    for (std::uint32_t index = 0; index < fcbs && got == kFcbBatch; index += got) {
+        std::memset(buf.get(), 0, kFcbBatch * o::kSize);
+        got = kFcbBatch;
+        if (fe_get_ip_fcb_list(buf.get(), &got, index) != 0) {
+            print(ctx, "ERROR: error in get fcb list\n");
+            return -1;
+        }
+        for (std::uint32_t i = 0; i < got; ++i) {
+            Rec r{&buf[i * o::kSize]};
+            print(ctx, "%-4u %-15i %-15i %-5u %-5u\n", index + i + 1, r.u32(o::kSrcIp),
+                  r.u32(o::kDstIp), r.u16(o::kIpId), unsigned{r.p[o::kProto]});
+            std::uint32_t n = std::min<std::uint32_t>(r.u32(o::kFragCnt), o::kMaxFrags);
+            for (std::uint32_t k = 0; k < n; ++k) {
+                Rec g = r.at(o::kFrags + k * o::kFragSize);
+                print(ctx, "\tFrag:%u; Start:%u; End:%u\n", k + 1, g.u32(o::kFragStart),
+                      g.u32(o::kFragEnd));
+            }
+            print(ctx, "\tTotal Frags: %u; Total Holes: %u\n\n", r.u32(o::kFragCnt),
+                  r.u32(o::kHoleCnt));
+        }
+    }
+    return 0;
+}
+
+int qz_fed_show_unroam(void* ctx, qz_fed_print_fn print, const std::uint8_t* mac) {
+    std::uint32_t monitored = 0, reached = 0, duration = 0, threshold = 0, current = 0;
+    if (fe_get_station_unroam_threshold(mac, &monitored, &reached, &duration, &threshold,
+                                        &current) < 0) {
+        print(ctx, "Error in getting unroam station threshold\n");
+        return -1;
+    }
+    if (!monitored)
+        print(ctx, "%m: not monitored for unroaming\n", mac);
+    else if (!reached)
+        print(ctx, "%m: not reached monitor duration %u sec\n", mac, duration);
+    else
+        print(ctx,
+              "%m: config-duration %u sec; config-threshold %u pkts; current-threshsold %u pkts\n",
+              mac, duration, threshold, current);
+    return 0;
+}
+
+int qz_fed_show_member_if(void* ctx, qz_fed_print_fn print, const std::uint8_t* mac) {
+    std::uint32_t ifindex = 0;
+    int rc = qz_get_member_ifindex_from_src_mac(mac, &ifindex);
+    if (rc < 0) {
+        print(ctx, "error in getting member interface from MAC address\n");
+        return rc;
+    }
+    if (ifindex == QZ_NO_MEMBER) {
+        print(ctx, "no member interface found\n");
+        return 0;
+    }
+    char name[32];
+    print(ctx, "%s\n", if_name(ifindex, name));
+    return 0;
+}
+
+int qz_fed_show_tunnel_table(void* ctx, qz_fed_print_fn print) {
+    namespace o = fe_tunnel;
+    std::uint32_t count = 0;
+    int rc = fe_get_int_value(&count, kTunnelCountId, "get tunnel count");
+    if (rc != 0) {
+        print(ctx, "ERROR: error in get tunnel cnt\n");
+        return rc;
+    }
+    if (count == 0) return 0;
+    std::unique_ptr<std::uint8_t[]> buf(new (std::nothrow) std::uint8_t[count * o::kSize]);
+    if (!buf) {
+        print(ctx, "ERROR: can't allocate mem to tunnel list\n");
+        return -1;
+    }
+    std::uint32_t got = count;
+    rc = fe_get_tunnel_table(buf.get(), &got);
+    if (rc != 0) {
+        print(ctx, "ERROR: error in get tunnel list\n");
+        return rc;
+    }
+    print(ctx, "Tunnel table:\n");
+    print(ctx, "T=Type; Z=Zone; F=Flag; PN=policy numbers;\n");
+    print(ctx, "Age Out=idle time of the tunnel since last receive packet\n");
+    print(ctx, "TXs=TX packets; TXE=TX errors; RXs=RX packets; RXE=RX errors;\n");
+    print(ctx, "Type: G=General route encapsulation; O=Other tunnel;\n");
+    print(ctx, "Zone: A=Access; B=Backhaul;\n");
+    print(ctx, "Total entries: %u\n\n", got);
+    print(ctx,
+          "ID   T Z F PN  Age Out  Src IP          Dst IP          TXs      TXE  RXs      RXE \n");
+    print(ctx,
+          "---- - - - --- -------- --------------- --------------- -------- ---- -------- ----\n");
+    for (std::uint32_t i = 0; i < got; ++i) {
+        Rec r{&buf[i * o::kSize]};
+        int idle = r.i32(o::kIdleMs);
+        std::string fmt = tunnel_row_format(r.u32(o::kSrcIp), r.u32(o::kDstIp));
+        print(ctx, fmt.c_str(), r.u16(o::kId), r.p[o::kType] == 0 ? 'G' : 'O',
+              r.p[o::kZone] == kZoneAccess ? 'A' : 'B',
+              (r.u32(o::kFlags) & FE_TUNNEL_CLIENT) ? 'C' : 'P', r.u32(o::kPolicies),
+              idle == -1 ? -1 : idle / 1000, r.u32(o::kSrcIp), r.u32(o::kDstIp), r.u32(o::kTxPkts),
+              r.u32(o::kTxErr), r.u32(o::kRxPkts), r.u32(o::kRxErr));
+    }
+    return 0;
+}
+
+int qz_fed_cli_show_policy(void* ctx, std::span<const std::uint8_t>) {
+    return qz_fed_show_policy_table(ctx, qz_cli_printf);
+}
+
+int qz_fed_cli_show_frag_ageout(void* ctx, std::span<const std::uint8_t>) {
+    return qz_fed_show_frag_ageout(ctx, qz_cli_printf);
+}
+
+int qz_fed_cli_show_fcb(void* ctx, std::span<const std::uint8_t>) {
+    return qz_fed_show_fcb_list(ctx, qz_cli_printf);
+}
+
+int qz_fed_cli_show_unroam(void* ctx, std::span<const std::uint8_t> args) {
+    return qz_fed_show_unroam(ctx, qz_cli_printf, Args{args}.mac(12));
+}
+
+int qz_fed_cli_set_frag_ageout(void* ctx, std::span<const std::uint8_t> args) {
+    Args a{args};
+    if (!a.bit(0)) return 0;
+    int rc = fe_set_ip_frag_ageout_time(a.u32(12));
+    if (rc < 0) {
+        qz_cli_printf(ctx, "error in configuring IP Frag ageout time, return: %d\n", rc);
+        return rc;
+    }
+    return 0;
+}
+
+int qz_fed_cli_show_member_if(void* ctx, std::span<const std::uint8_t> args) {
+    return qz_fed_show_member_if(ctx, qz_cli_printf, Args{args}.mac(12));
+}
+
+int qz_fed_cli_show_tunnel(void* ctx, std::span<const std::uint8_t>) {
+    return qz_fed_show_tunnel_table(ctx, qz_cli_printf);
+}
+
+int qz_fed_cli_clear_tunnel_counters(void* ctx, std::span<const std::uint8_t>) {
+    if (fe_clear_tunnel_counters() < 0) qz_cli_printf(ctx, "error in cleaning tunnel counters\n");
+    return 0;
+}

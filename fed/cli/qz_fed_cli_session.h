@@ -35,3 +35,20 @@ int qz_fed_cli_clear_mac_session_id(void* ctx, std::span<const std::uint8_t> arg
 int qz_fed_cli_clear_mac_session_params(void* ctx, std::span<const std::uint8_t> args);  // 779
 int qz_fed_cli_clear_ip_session_id(void* ctx, std::span<const std::uint8_t> args);       // 780
 int qz_fed_cli_clear_ip_session_params(void* ctx, std::span<const std::uint8_t> args);   // 781
+
+// FE operations tables, each printed through `print` like the displays above.
+int qz_fed_show_policy_table(void* ctx, qz_fed_print_fn print);                        // 769
+int qz_fed_show_frag_ageout(void* ctx, qz_fed_print_fn print);                         // 770
+int qz_fed_show_fcb_list(void* ctx, qz_fed_print_fn print);                            // 771
+int qz_fed_show_tunnel_table(void* ctx, qz_fed_print_fn print);                        // 775, 776
+int qz_fed_show_unroam(void* ctx, qz_fed_print_fn print, const std::uint8_t* mac);     // 772
+int qz_fed_show_member_if(void* ctx, qz_fed_print_fn print, const std::uint8_t* mac);  // 774
+
+int qz_fed_cli_show_policy(void* ctx, std::span<const std::uint8_t> args);            // 769
+int qz_fed_cli_show_frag_ageout(void* ctx, std::span<const std::uint8_t> args);       // 770
+int qz_fed_cli_show_fcb(void* ctx, std::span<const std::uint8_t> args);               // 771
+int qz_fed_cli_show_unroam(void* ctx, std::span<const std::uint8_t> args);            // 772
+int qz_fed_cli_set_frag_ageout(void* ctx, std::span<const std::uint8_t> args);        // 773
+int qz_fed_cli_show_member_if(void* ctx, std::span<const std::uint8_t> args);         // 774
+int qz_fed_cli_show_tunnel(void* ctx, std::span<const std::uint8_t> args);            // 775, 776
+int qz_fed_cli_clear_tunnel_counters(void* ctx, std::span<const std::uint8_t> args);  // 962

@@ -14,6 +14,7 @@
 
 #include "platform/fe/alg.h"
 #include "platform/fe/faults.h"
+#include "platform/fe/ops.h"
 #include "platform/fe/sessions.h"
 #include "platform/history.h"
 #include "platform/proto.h"
@@ -152,8 +153,9 @@ struct Model {
     std::size_t reply_violations = 0;  // requests whose reply area was not all zero
     plat::History<IoctlRequest, kCallLogMax> ioctls;
 
-    AlgState alg;  // services, ALG settings, gates, control sessions (alg.h)
+    AlgState alg;        // services, ALG settings, gates, control sessions (alg.h)
     SessionTables sess;  // MAC and IP sessions (sessions.h)
+    OpsTables ops;       // policies, fragments, unroam, members, tunnels (ops.h)
 };
 
 // Puts the model in its booted state and forgets the call logs.

@@ -50,6 +50,7 @@ void model_init(Model& m) {
     tables_init(m);
     alg_boot(m.alg);
     sessions_init(m);
+    ops_init(m);
 }
 
 const char* fe_fn_name(proto::FeFn fn) {

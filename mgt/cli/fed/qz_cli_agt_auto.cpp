@@ -98,6 +98,15 @@ constexpr qz_cli_vector_t kFeSessionVectors[] = {
     {779, qz_cli_unpack<qz_fed_cli_clear_mac_session_params>},
     {780, qz_cli_unpack<qz_fed_cli_clear_ip_session_id>},
     {781, qz_cli_unpack<qz_fed_cli_clear_ip_session_params>},
+    {769, qz_cli_unpack<qz_fed_cli_show_policy>},
+    {770, qz_cli_unpack<qz_fed_cli_show_frag_ageout>},
+    {771, qz_cli_unpack<qz_fed_cli_show_fcb>},
+    {772, qz_cli_unpack<qz_fed_cli_show_unroam>},
+    {773, qz_cli_unpack<qz_fed_cli_set_frag_ageout>},
+    {774, qz_cli_unpack<qz_fed_cli_show_member_if>},
+    {775, qz_cli_unpack<qz_fed_cli_show_tunnel>},
+    {776, qz_cli_unpack<qz_fed_cli_show_tunnel>},
+    {962, qz_cli_unpack<qz_fed_cli_clear_tunnel_counters>},
 };
 
 constexpr qz_cli_vector_t kVconVectors[] = {

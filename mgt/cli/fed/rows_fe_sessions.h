@@ -34,6 +34,21 @@ inline constexpr CmdRow kRowsFeSessions[] = {
      "[dst-ip <A.B.C.D:ip@24> #1] [src-port <PORT:u32@32 0-65535> #2] "
      "[dst-port <PORT:u32@40 0-65535> #3] [protocol <PROTO:u32@48 0-255> #4]",
      52, NoForm::None, "remove the IP sessions of these flows"},
+    {769, "show forwarding-engine policy", 12, NoForm::None, "the FE's policy table"},
+    {770, "show forwarding-engine ip-fragment ageout-time", 12, NoForm::None,
+     "how long the FE keeps an incomplete datagram"},
+    {773, "#0 forwarding-engine ip-fragment ageout-time <SECONDS:u32@12 1-65535>", 16, NoForm::None,
+     "how long the FE keeps an incomplete datagram"},
+    {771, "show forwarding-engine ip-fragment", 12, NoForm::None,
+     "the datagrams the FE is reassembling"},
+    {772, "show forwarding-engine unroam station <MAC:mac@12>", 20, NoForm::None,
+     "the unroam monitoring state of a station"},
+    {774, "show forwarding-engine member-interface src-mac <MAC:mac@12>", 20, NoForm::None,
+     "the aggregate member interface that carries a source MAC"},
+    {775, "show forwarding-engine tunnel", 12, NoForm::None, "the FE's tunnel table"},
+    {776, "show forwarding-engine tunnel all", 12, NoForm::None, "the FE's tunnel table"},
+    {962, "clear forwarding-engine tunnel counters", 12, NoForm::None,
+     "zero the tunnels' packet and error counters"},
 };
 
 }  // namespace cmdtbl
