@@ -667,3 +667,50 @@ int qz_fed_cli_clear_tunnel_counters(void* ctx, std::span<const std::uint8_t>) {
     if (fe_clear_tunnel_counters() < 0) qz_cli_printf(ctx, "error in cleaning tunnel counters\n");
     return 0;
 }
+
+// ---- GRE tunnel clearing -----------------------------------------------------
+
+namespace {
+
+enum class GreTarget { Id, Station, All };
+
+int clear_gre(void* ctx, std::span<const std::uint8_t> args, std::uint32_t kind, GreTarget target) {
+    namespace o = qz_gre_clear;
+    Args a{args};
+    std::uint8_t rec[o::kSize] = {};
+    wire::store_h<std::uint32_t>(rec + o::kKind, kind);
+    wire::store_h<std::uint32_t>(rec + o::kAll, target == GreTarget::All ? 1 : 0);
+    if (target == GreTarget::Id) wire::store_h<std::uint32_t>(rec + o::kTunnelId, a.u32(12));
+    if (target == GreTarget::Station) std::memcpy(rec + o::kStaMac, a.mac(12), 6);
+    if (qz_event_send(o::kEvent, o::kSize, rec) != 0)
+        qz_cli_printf(ctx, target == GreTarget::Station
+                               ? "Clear gre-tunnel station error:send event  fail!\n"
+                               : "Clear gre-tunnel error:send event  fail!\n");
+    return 0;
+}
+
+}  // namespace
+
+int qz_fed_cli_clear_gre_station(void* ctx, std::span<const std::uint8_t> args) {
+    return clear_gre(ctx, args, qz_gre_clear::kServer, GreTarget::Station);
+}
+
+int qz_fed_cli_clear_gre_id(void* ctx, std::span<const std::uint8_t> args) {
+    return clear_gre(ctx, args, qz_gre_clear::kServer, GreTarget::Id);
+}
+
+int qz_fed_cli_clear_gre_all(void* ctx, std::span<const std::uint8_t> args) {
+    return clear_gre(ctx, args, qz_gre_clear::kServer, GreTarget::All);
+}
+
+int qz_fed_cli_clear_gre_client_station(void* ctx, std::span<const std::uint8_t> args) {
+    return clear_gre(ctx, args, qz_gre_clear::kClient, GreTarget::Station);
+}
+
+int qz_fed_cli_clear_gre_client_id(void* ctx, std::span<const std::uint8_t> args) {
+    return clear_gre(ctx, args, qz_gre_clear::kClient, GreTarget::Id);
+}
+
+int qz_fed_cli_clear_gre_client_all(void* ctx, std::span<const std::uint8_t> args) {
+    return clear_gre(ctx, args, qz_gre_clear::kClient, GreTarget::All);
+}

@@ -2,6 +2,7 @@
 // the FE's tables through the fe_ calls and print them on the CLI session.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -52,3 +53,24 @@ int qz_fed_cli_set_frag_ageout(void* ctx, std::span<const std::uint8_t> args);  
 int qz_fed_cli_show_member_if(void* ctx, std::span<const std::uint8_t> args);         // 774
 int qz_fed_cli_show_tunnel(void* ctx, std::span<const std::uint8_t> args);            // 775, 776
 int qz_fed_cli_clear_tunnel_counters(void* ctx, std::span<const std::uint8_t> args);  // 962
+
+// Clearing GRE tunnels: platform event 113 with this 20-byte record (host
+// order words, the station MAC as on the wire, 2 zero bytes).
+namespace qz_gre_clear {
+inline constexpr std::uint32_t kEvent = 113;
+inline constexpr std::size_t kKind = 0;  // 1 client tunnels, 2 server tunnels
+inline constexpr std::size_t kAll = 4;
+inline constexpr std::size_t kTunnelId = 8;
+inline constexpr std::size_t kStaMac = 12;
+inline constexpr std::size_t kSize = 20;
+inline constexpr std::uint32_t kClient = 1;
+inline constexpr std::uint32_t kServer = 2;
+}  // namespace qz_gre_clear
+static_assert(qz_gre_clear::kStaMac + 6 + 2 == qz_gre_clear::kSize);
+
+int qz_fed_cli_clear_gre_station(void* ctx, std::span<const std::uint8_t> args);         // 952
+int qz_fed_cli_clear_gre_id(void* ctx, std::span<const std::uint8_t> args);              // 953
+int qz_fed_cli_clear_gre_all(void* ctx, std::span<const std::uint8_t> args);             // 954
+int qz_fed_cli_clear_gre_client_station(void* ctx, std::span<const std::uint8_t> args);  // 955
+int qz_fed_cli_clear_gre_client_id(void* ctx, std::span<const std::uint8_t> args);       // 956
+int qz_fed_cli_clear_gre_client_all(void* ctx, std::span<const std::uint8_t> args);      // 957

@@ -227,4 +227,49 @@ TEST_F(OpsDisplay, ReadFailures) {
     }
 }
 
+TEST_F(OpsDisplay, GreTunnelClearingPostsEvent113) {
+    struct Case {
+        std::uint32_t cmd;
+        clitest::Handler h;
+        std::uint32_t kind, all, id;
+        bool station;
+    };
+    const Case cases[] = {
+        {953, qz_fed_cli_clear_gre_id, 2, 0, 77, false},
+        {952, qz_fed_cli_clear_gre_station, 2, 0, 0, true},
+        {954, qz_fed_cli_clear_gre_all, 2, 1, 0, false},
+        {956, qz_fed_cli_clear_gre_client_id, 1, 0, 77, false},
+        {955, qz_fed_cli_clear_gre_client_station, 1, 0, 0, true},
+        {957, qz_fed_cli_clear_gre_client_all, 1, 1, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cmd);
+        ap.clear_logs();
+        Rec rec(20);
+        if (c.station)
+            rec.mac(12, {0, 1, 2, 3, 4, 5});
+        else
+            rec.word(12, 77);
+        auto r = run(c.h, c.cmd, clitest::kPlain, rec);
+        EXPECT_EQ(r.rc, 0);
+        EXPECT_EQ(r.out, "");
+        auto ev = ap.events_sent();
+        ASSERT_EQ(ev.size(), 1u);
+        EXPECT_EQ(ev[0].event, 113u);
+        std::vector<std::uint8_t> want(20, 0);
+        wire::store_h<std::uint32_t>(&want[0], c.kind);
+        wire::store_h<std::uint32_t>(&want[4], c.all);
+        wire::store_h<std::uint32_t>(&want[8], c.id);
+        if (c.station)
+            for (std::uint8_t i = 0; i < 6; ++i) want[12 + i] = i;
+        EXPECT_EQ(ev[0].payload, want);
+
+        ap.fault("qz_event_send", -1, 1);
+        r = run(c.h, c.cmd, clitest::kPlain, rec);
+        EXPECT_EQ(r.rc, 0);
+        EXPECT_EQ(r.out, c.station ? "Clear gre-tunnel station error:send event  fail!\n"
+                                   : "Clear gre-tunnel error:send event  fail!\n");
+    }
+}
+
 }  // namespace

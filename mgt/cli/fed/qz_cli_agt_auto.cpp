@@ -107,6 +107,12 @@ constexpr qz_cli_vector_t kFeSessionVectors[] = {
     {775, qz_cli_unpack<qz_fed_cli_show_tunnel>},
     {776, qz_cli_unpack<qz_fed_cli_show_tunnel>},
     {962, qz_cli_unpack<qz_fed_cli_clear_tunnel_counters>},
+    {952, qz_cli_unpack<qz_fed_cli_clear_gre_station>},
+    {953, qz_cli_unpack<qz_fed_cli_clear_gre_id>},
+    {954, qz_cli_unpack<qz_fed_cli_clear_gre_all>},
+    {955, qz_cli_unpack<qz_fed_cli_clear_gre_client_station>},
+    {956, qz_cli_unpack<qz_fed_cli_clear_gre_client_id>},
+    {957, qz_cli_unpack<qz_fed_cli_clear_gre_client_all>},
 };
 
 constexpr qz_cli_vector_t kVconVectors[] = {

@@ -49,6 +49,18 @@ inline constexpr CmdRow kRowsFeSessions[] = {
     {776, "show forwarding-engine tunnel all", 12, NoForm::None, "the FE's tunnel table"},
     {962, "clear forwarding-engine tunnel counters", 12, NoForm::None,
      "zero the tunnels' packet and error counters"},
+    {953, "clear gre-tunnel server id <ID:u32@12>", 16, NoForm::None,
+     "tear down one server-side GRE tunnel"},
+    {952, "clear gre-tunnel server station <MAC:mac@12>", 20, NoForm::None,
+     "tear down the server-side GRE tunnels of a station"},
+    {954, "clear gre-tunnel server all", 12, NoForm::None,
+     "tear down every server-side GRE tunnel"},
+    {956, "clear gre-tunnel client id <ID:u32@12>", 16, NoForm::None,
+     "tear down one client-side GRE tunnel"},
+    {955, "clear gre-tunnel client station <MAC:mac@12>", 20, NoForm::None,
+     "tear down the client-side GRE tunnels of a station"},
+    {957, "clear gre-tunnel client all", 12, NoForm::None,
+     "tear down every client-side GRE tunnel"},
 };
 
 }  // namespace cmdtbl
