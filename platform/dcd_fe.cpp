@@ -14,6 +14,7 @@
 //   qz_dcd_set_default_route_vlan      args: u32 index, u32 empty, 512-byte map
 //   qz_dcd_update_eth_allow_vlan       args: u32 index, u32 flag
 //   qz_dcd_set_fed_dual_profile_table  args: str ifname, u32 kind, u32 value
+//   qz_dcd_set_up_redir                args: str user profile, str setting (empty: cleared)
 #include <array>
 #include <cstring>
 
@@ -145,4 +146,11 @@ int qz_dcd_set_fed_dual_profile_table(const char* ifname, std::uint32_t kind, st
     wire::Writer args;
     args.str(std::string_view(ifname, strnlen(ifname, 64))).h32(kind).h32(value);
     return dcd("qz_dcd_set_fed_dual_profile_table", args);
+}
+
+int qz_dcd_set_up_redir(const char* up_name, const char* redir) {
+    if (!up_name) return -1;
+    wire::Writer args;
+    args.str(up_name).str(redir ? redir : "");
+    return dcd("qz_dcd_set_up_redir", args);
 }

@@ -159,6 +159,8 @@ int qz_dcd_set_default_route_vlan(std::uint32_t ifindex, std::uint32_t empty,
                                   const std::uint8_t* map);
 // Has the configuration daemon recompute the allowed VLANs of an Ethernet interface.
 int qz_dcd_update_eth_allow_vlan(std::uint32_t ifindex, std::uint32_t flag);
+// Sets a user profile's redirect setting to `redir`; an empty one clears it.
+int qz_dcd_set_up_redir(const char* up_name, const char* redir);
 // Records whether fed's settings of `kind` on an interface differ from the defaults.
 int qz_dcd_set_fed_dual_profile_table(const char* ifname, std::uint32_t kind,
                                       std::uint32_t value);

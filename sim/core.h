@@ -109,6 +109,7 @@ struct DcdFe {
     std::vector<RouteVlan> vlans;
     std::vector<DualProfile> dual;
     std::vector<std::array<std::uint32_t, 2>> allow_vlan_updates;  // (ifindex, flag), in order
+    std::vector<std::array<std::string, 2>> up_redir;  // (user profile, setting), in order set
 };
 
 // The configuration library's service table and the DNS ALG hand-over state.

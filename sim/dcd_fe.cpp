@@ -184,6 +184,27 @@ int set_dual_profile(Core& c, Args args, Out&) {
     return 0;
 }
 
+// args: str user profile, str setting (empty: cleared)
+int set_up_redir(Core& c, Args args, Out&) {
+    wire::Reader r(args);
+    std::string up = r.str();
+    std::string redir = r.str();
+    if (!r.ok() || up.empty() || up.size() > 32 || redir.size() > 32) return -1;
+    auto& list = c.dcd_fe.up_redir;
+    auto it = std::find_if(list.begin(), list.end(), [&](const auto& e) { return e[0] == up; });
+    if (redir.empty()) {
+        if (it != list.end()) list.erase(it);
+        return 0;
+    }
+    if (it != list.end()) {
+        (*it)[1] = redir;
+        return 0;
+    }
+    if (list.size() >= 1000) return -1;
+    list.push_back({up, redir});
+    return 0;
+}
+
 using Fn = int (*)(Core& c, Args args, Out& out);
 
 struct Row {
@@ -203,6 +224,7 @@ constexpr Row kCalls[] = {
     {"qz_dcd_set_default_route_vlan", set_route_vlan},
     {"qz_dcd_update_eth_allow_vlan", update_allow_vlan},
     {"qz_dcd_set_fed_dual_profile_table", set_dual_profile},
+    {"qz_dcd_set_up_redir", set_up_redir},
 };
 
 }  // namespace

@@ -121,6 +121,8 @@ int verb_dcd(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
         addf(text, "allow-vlan update %s %u\n", index_name(s.core, u[0]).c_str(), u[1]);
     for (const DualProfile& p : d.dual)
         addf(text, "dual-profile %s %u %u\n", p.ifname.c_str(), p.kind, p.value);
+    for (const auto& u : d.up_redir)
+        addf(text, "user-profile %s redirect %s\n", u[0].c_str(), u[1].c_str());
     out(text);
     return kCtlOk;
 }

@@ -714,3 +714,27 @@ int qz_fed_cli_clear_gre_client_id(void* ctx, std::span<const std::uint8_t> args
 int qz_fed_cli_clear_gre_client_all(void* ctx, std::span<const std::uint8_t> args) {
     return clear_gre(ctx, args, qz_gre_clear::kClient, GreTarget::All);
 }
+
+// ---- user-profile setting ------------------------------------------------------
+
+namespace {
+
+inline constexpr std::size_t kUpName = 12;
+inline constexpr std::size_t kUpRedir = 45;
+inline constexpr std::size_t kUpNameSize = 33;
+
+// A NUL-terminated name of at most kUpNameSize - 1 characters from the record.
+std::string record_name(std::span<const std::uint8_t> b, std::size_t off) {
+    std::string s;
+    for (std::size_t i = off; i < b.size() && i < off + kUpNameSize - 1 && b[i]; ++i)
+        s += static_cast<char>(b[i]);
+    return s;
+}
+
+}  // namespace
+
+int qz_fed_cli_up_redir(void* ctx, std::span<const std::uint8_t> args) {
+    std::string up = record_name(args, kUpName);
+    std::string redir = QZ_CMD_TYPE(ctx) == QZ_CMD_TYPE_NO ? "" : record_name(args, kUpRedir);
+    return qz_dcd_set_up_redir(up.c_str(), redir.c_str());
+}

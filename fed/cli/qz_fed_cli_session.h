@@ -74,3 +74,7 @@ int qz_fed_cli_clear_gre_all(void* ctx, std::span<const std::uint8_t> args);    
 int qz_fed_cli_clear_gre_client_station(void* ctx, std::span<const std::uint8_t> args);  // 955
 int qz_fed_cli_clear_gre_client_id(void* ctx, std::span<const std::uint8_t> args);       // 956
 int qz_fed_cli_clear_gre_client_all(void* ctx, std::span<const std::uint8_t> args);      // 957
+
+// A user profile's redirect setting in the configuration library: the plain
+// form sets the name at 45, "no" clears it. The library's result.
+int qz_fed_cli_up_redir(void* ctx, std::span<const std::uint8_t> args);  // 994

@@ -272,4 +272,27 @@ TEST_F(OpsDisplay, GreTunnelClearingPostsEvent113) {
     }
 }
 
+TEST_F(OpsDisplay, UserProfileRedirectLivesInTheLibrary) {
+    auto settings = [&] {
+        std::lock_guard lock(ap.core().mu);
+        return ap.core().dcd_fe.up_redir;
+    };
+    Rec rec(80);
+    rec.text(12, "guest").text(45, "portal-1");
+    EXPECT_EQ(run(qz_fed_cli_up_redir, 994, clitest::kPlain, rec).rc, 0);
+    rec.text(45, "portal-2");
+    EXPECT_EQ(run(qz_fed_cli_up_redir, 994, clitest::kPlain, rec).rc, 0);
+    auto s = settings();
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s[0][0], "guest");
+    EXPECT_EQ(s[0][1], "portal-2");
+
+    ap.fault("qz_dcd_set_up_redir", -9, 1);
+    EXPECT_EQ(run(qz_fed_cli_up_redir, 994, clitest::kNo, rec).rc, -9);
+    EXPECT_EQ(settings().size(), 1u);
+    EXPECT_EQ(run(qz_fed_cli_up_redir, 994, clitest::kNo, rec).rc, 0)
+        << "no clears whatever is at 45";
+    EXPECT_TRUE(settings().empty());
+}
+
 }  // namespace

@@ -113,6 +113,7 @@ constexpr qz_cli_vector_t kFeSessionVectors[] = {
     {955, qz_cli_unpack<qz_fed_cli_clear_gre_client_station>},
     {956, qz_cli_unpack<qz_fed_cli_clear_gre_client_id>},
     {957, qz_cli_unpack<qz_fed_cli_clear_gre_client_all>},
+    {994, qz_cli_unpack<qz_fed_cli_up_redir>},
 };
 
 constexpr qz_cli_vector_t kVconVectors[] = {

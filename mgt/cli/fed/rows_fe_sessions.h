@@ -61,6 +61,10 @@ inline constexpr CmdRow kRowsFeSessions[] = {
      "tear down the client-side GRE tunnels of a station"},
     {957, "clear gre-tunnel client all", 12, NoForm::None,
      "tear down every client-side GRE tunnel"},
+    {994, "user-profile <UP:str/33@12> redirect <NAME:str/33@45>", 80, NoForm::None,
+     "the user profile's redirect setting in the configuration library"},
+    {994, "user-profile <UP:str/33@12> redirect", 80, NoForm::Only,
+     "clear the user profile's redirect setting"},
 };
 
 }  // namespace cmdtbl
