@@ -8,7 +8,7 @@
 #include "alg/dns/qz_dns_parser.h"
 #include "alg/ftp/qz_ftp_hash.h"
 #include "alg/qz_tftp_main.h"
-#include "fed/qz_assert.h"
+#include "platform/qz_assert.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_event.h"
 

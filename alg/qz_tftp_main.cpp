@@ -5,7 +5,7 @@
 #include <new>
 #include <string_view>
 
-#include "fed/qz_assert.h"
+#include "platform/qz_assert.h"
 #include "fed/qz_fed_debug.h"
 
 namespace {

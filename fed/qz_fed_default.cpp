@@ -6,7 +6,7 @@
 #include <iterator>
 #include <string>
 
-#include "fed/qz_assert.h"
+#include "platform/qz_assert.h"
 #include "platform/svc_msg.h"
 #include "platform/wire.h"
 

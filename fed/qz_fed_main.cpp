@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "fed/qz_assert.h"
+#include "platform/qz_assert.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_event.h"
 #include "fed/qz_fed_hooks.h"

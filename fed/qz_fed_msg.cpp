@@ -5,7 +5,7 @@
 #include <cstring>
 #include <span>
 
-#include "fed/qz_assert.h"
+#include "platform/qz_assert.h"
 #include "fed/qz_fed_debug.h"
 #include "platform/kcodes.h"
 #include "platform/qz.h"

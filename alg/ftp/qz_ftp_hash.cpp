@@ -3,7 +3,7 @@
 #include <array>
 #include <new>
 
-#include "fed/qz_assert.h"
+#include "platform/qz_assert.h"
 #include "fed/qz_fed_debug.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "fed/cli/qz_fed_cli_util.h"
 #include "fed/cli/qz_fed_fe.h"
-#include "fed/qz_assert.h"
+#include "platform/qz_assert.h"
 #include "fed/qz_fed_msg.h"
 #include "platform/fe.h"
 #include "platform/qz.h"

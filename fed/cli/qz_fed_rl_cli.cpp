@@ -5,7 +5,7 @@
 
 #include "fed/cli/qz_fed_cli.h"
 #include "fed/cli/qz_fed_cli_util.h"
-#include "fed/qz_assert.h"
+#include "platform/qz_assert.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_msg.h"
 #include "platform/qz.h"

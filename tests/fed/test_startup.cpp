@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "fed/qz_assert.h"
+#include "platform/qz_assert.h"
 #include "fed/qz_fed_hooks.h"
 #include "fed/qz_fed_main.h"
 #include "tests/fed/backend.h"

@@ -9,7 +9,7 @@
 #include "fed/cli/qz_fed_qos_cli.h"
 #include "fed/cli/qz_fed_service_cli.h"
 #include "fed/cli/qz_fed_vcon_cli.h"
-#include "fed/qz_assert.h"
+#include "platform/qz_assert.h"
 #include "fed/qz_fed_debug.h"
 #include "mgt/cli/fed/cmd_table.h"
 #include "platform/wire.h"

@@ -1,4 +1,4 @@
-#include "fed/qz_assert.h"
+#include "platform/qz_assert.h"
 
 #include <cstdlib>
 
