@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <utility>
 
 #include "fed/cli/qz_fed_cli.h"
 #include "mgt/cli/fed/cmd_lookup.h"
@@ -52,8 +51,10 @@ void vcon_rule_row_does_not_fit_its_layout();
 
 // The offset of the argument after `keyword`, or kAbsent when the rule type has none.
 consteval std::uint16_t field(std::uint32_t id, std::string_view keyword) {
-    if (cmdtbl::arg_find(kVc, id, keyword).found == cmdtbl::Found::Missing) return kAbsent;
-    return static_cast<std::uint16_t>(cmdtbl::arg_off(kVc, id, keyword));
+    cmdtbl::ArgPlace p = cmdtbl::arg_find(kVc, id, keyword);
+    if (p.found == cmdtbl::Found::Missing) return kAbsent;
+    cmdtbl::lookup_detail::require(p);
+    return static_cast<std::uint16_t>(p.off);
 }
 
 consteval Layout layout_of(std::uint32_t type) {
@@ -77,16 +78,17 @@ consteval Layout layout_of(std::uint32_t type) {
         vcon_rule_row_does_not_fit_its_layout();
     return l;
 }
-
-template <std::size_t... I>
-consteval std::array<Layout, kTypes> layouts(std::index_sequence<I...>) {
-    return {layout_of(I + 1)...};
-}
 }  // namespace detail
 
-// Indexed by rule type - 1.
-inline constexpr std::array<Layout, kTypes> kLayouts =
-    detail::layouts(std::make_index_sequence<kTypes>());
+// Indexed by rule type - 1. One lookup per type keeps each compile-time
+// evaluation small.
+inline constexpr std::array<Layout, kTypes> kLayouts = {
+    detail::layout_of(1),  detail::layout_of(2),  detail::layout_of(3),  detail::layout_of(4),
+    detail::layout_of(5),  detail::layout_of(6),  detail::layout_of(7),  detail::layout_of(8),
+    detail::layout_of(9),  detail::layout_of(10), detail::layout_of(11), detail::layout_of(12),
+    detail::layout_of(13), detail::layout_of(14), detail::layout_of(15), detail::layout_of(16),
+    detail::layout_of(17), detail::layout_of(18),
+};
 
 // Every field of a layout lies inside its record, after the rule name.
 constexpr bool layout_fits(const Layout& l) {
