@@ -2,11 +2,11 @@
 // configuration arrives later as CLI commands and platform events.
 #include "alg/dns/qz_dns_parser.h"
 #include "alg/qz_alg_main.h"
+#include "fed/cli/qz_fed_cli_vectors.h"
 #include "fed/cli/qz_fed_service_cli.h"
 #include "fed/cli/qz_fed_vcon_cli.h"
 #include "fed/qz_fed_hooks.h"
 #include "fed/qz_fed_main.h"
-#include "mgt/cli/fed/qz_cli_agt_auto.h"
 
 int main(int, char**) {
     // Families linked into this daemon hand their entry points to the core here.
@@ -15,7 +15,7 @@ int main(int, char**) {
     qz_fed_hooks.dns_forget_sta = qz_dns_sta_delete;
     qz_fed_hooks.service_startup = qz_fed_service_startup;
     qz_fed_hooks.vc_if_change = qz_fed_vcon_if_change;
-    qz_fed_hooks.reg_cmd_vectors = qz_cli_agt_reg_cmd_vectors;
-    qz_fed_hooks.cfg_generator = qz_cli_agt_cfg_generator;
+    qz_fed_hooks.reg_cmd_vectors = qz_fed_cli_reg_cmd_vectors;
+    qz_fed_hooks.cfg_generator = qz_fed_cli_cfg_generator;
     return qz_fed_main();
 }

@@ -224,7 +224,7 @@ int qz_fed_alg_bind_service(void* ctx, qz_fed_svc_args_t args) {
 }
 
 int qz_fed_alg_show(void* ctx, qz_fed_svc_args_t args) {
-    bool one = (word(args, 0) & 1u) != 0;
+    bool one = ((word(args, 0) >> arg::kAlgShowBit) & 1u) != 0;
     std::uint16_t t = 0;
     if (one) {
         t = alg_type_of(fedcli::name(args, arg::kAlgName, arg::kAlgNameWidth), {1, 2, 3, 4, 6});

@@ -9,10 +9,10 @@
 
 #include "fed/cli/qz_fed_cli_util.h"
 #include "fed/cli/qz_fed_fe.h"
-#include "platform/qz_assert.h"
 #include "fed/qz_fed_msg.h"
 #include "platform/fe.h"
 #include "platform/qz.h"
+#include "platform/qz_assert.h"
 
 using namespace fedcli;
 namespace arg = qz_fed_arg;
@@ -196,7 +196,7 @@ int qz_fed_cli_inter_ssid_flood_show(void* ctx, qz_fed_args_t) {
 }
 
 int qz_fed_cli_vwire(void* ctx, qz_fed_args_t args) {
-    if (!bit(args, 0) || !bit(args, 1)) return 0;
+    if (!bit(args, arg::kVwireBitIf1) || !bit(args, arg::kVwireBitIf2)) return 0;
     std::string if1 = name(args, arg::kVwireIf1, arg::kVwireIfWidth);
     std::string if2 = name(args, arg::kVwireIf2, arg::kVwireIfWidth);
     std::uint32_t index1 = qz_if_nametoindex(if1.c_str());
@@ -206,7 +206,7 @@ int qz_fed_cli_vwire(void* ctx, qz_fed_args_t args) {
         return -1;
     }
     std::uint8_t m[6] = {};
-    if (bit(args, 2)) mac(args, arg::kVwireMac, m);
+    if (bit(args, arg::kVwireBitMac)) mac(args, arg::kVwireMac, m);
     if (fe_set_vwire_interfaces(index1, index2, m) < 0) {
         qz_cli_printf(ctx, "error in configuring vwire interfaces\n");
         return -1;

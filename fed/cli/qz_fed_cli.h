@@ -3,118 +3,160 @@
 //
 // A handler gets the command context (QZ_CMD_TYPE: 0 plain, 2 "no") and the
 // argument record, which starts with the flag word (bit N = optional argument
-// N given). Fields are read at the offsets below, never by a struct cast.
+// N given). Fields are read at the offsets below, never by a struct cast;
+// each offset, width and bit comes from the command's row, so the two cannot differ.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
-// ---- argument records (byte offsets from the flag word) ------------------------
+#include "mgt/cli/fed/cmd_lookup.h"
+#include "mgt/cli/fed/rows_fe_settings.h"
+#include "mgt/cli/fed/rows_rate_limit.h"
+
+// ---- argument records: places taken from the command rows ---------------------
 namespace qz_fed_arg {
+using cmdtbl::arg_flag_bit;
+using cmdtbl::arg_off;
+using cmdtbl::arg_width;
+using cmdtbl::cmd_size;
+using cmdtbl::const_off;
+inline constexpr auto& kFe = cmdtbl::kRowsFeSettings;
+inline constexpr auto& kRl = cmdtbl::kRowsRateLimit;
+
 inline constexpr std::size_t kFlags = 0;
-inline constexpr std::uint32_t kNoFlag = 0x80000000u;  // records fed writes in the "no" form
-inline constexpr std::size_t kSwitchSize = 12;         // commands without arguments
+inline constexpr std::uint32_t kNoFlag = cmdtbl::kNoFormBit;  // records fed writes in the "no" form
+inline constexpr std::size_t kSwitchSize = cmd_size(kFe, 788);  // commands without arguments
+static_assert(cmd_size(kFe, 789) == kSwitchSize && cmd_size(kFe, 790) == kSwitchSize &&
+              cmd_size(kFe, 791) == kSwitchSize && cmd_size(kFe, 792) == kSwitchSize &&
+              cmd_size(kFe, 797) == kSwitchSize && cmd_size(kFe, 985) == kSwitchSize &&
+              cmd_size(kFe, 989) == kSwitchSize && cmd_size(kFe, 997) == kSwitchSize);
 
 // 963, 964, 979, 990: one word
-inline constexpr std::size_t kValue = 12;
-inline constexpr std::size_t kValueSize = 16;
+inline constexpr std::size_t kValue = arg_off(kFe, 963, "N");
+inline constexpr std::size_t kValueSize = cmd_size(kFe, 963);
+static_assert(arg_off(kFe, 964, "N") == kValue && arg_off(kFe, 979, "SECONDS") == kValue &&
+              arg_off(kFe, 990, "SIZE") == kValue);
+static_assert(cmd_size(kFe, 964) == kValueSize && cmd_size(kFe, 979) == kValueSize &&
+              cmd_size(kFe, 990) == kValueSize);
 
-// 794, 795: keyword at 12 (bit 0)
-inline constexpr std::size_t kIcsaKeyword = 12;
-inline constexpr std::size_t kIcsaKeywordWidth = 36;
-inline constexpr std::size_t kIcsaSize = 48;
+// 794, 795: the logging or dropping keyword
+inline constexpr std::size_t kIcsaKeyword = arg_off(kFe, 794, "log");
+inline constexpr std::size_t kIcsaKeywordWidth = arg_width(kFe, 794, "log");
+inline constexpr std::size_t kIcsaSize = cmd_size(kFe, 794);
+inline constexpr unsigned kIcsaBit = arg_flag_bit(kFe, 794, "log");
+static_assert(arg_off(kFe, 795, "drop") == kIcsaKeyword &&
+              arg_width(kFe, 795, "drop") == kIcsaKeywordWidth && cmd_size(kFe, 795) == kIcsaSize &&
+              arg_flag_bit(kFe, 795, "drop") == kIcsaBit);
 
-// 798: two interface names (bits 0, 1) and a MAC (bit 2)
-inline constexpr std::size_t kVwireIf1 = 16;
-inline constexpr std::size_t kVwireIf2 = 56;
-inline constexpr std::size_t kVwireIfWidth = 40;
-inline constexpr std::size_t kVwireMac = 96;
-inline constexpr std::size_t kVwireSize = 104;
+// 798: two interface names and a MAC
+inline constexpr std::size_t kVwireIf1 = arg_off(kFe, 798, "IF#1");
+inline constexpr std::size_t kVwireIf2 = arg_off(kFe, 798, "IF#2");
+inline constexpr std::size_t kVwireIfWidth = arg_width(kFe, 798, "IF#1");
+inline constexpr std::size_t kVwireMac = arg_off(kFe, 798, "mac");
+inline constexpr std::size_t kVwireSize = cmd_size(kFe, 798);
+inline constexpr unsigned kVwireBitIf1 = arg_flag_bit(kFe, 798, "IF#1");
+inline constexpr unsigned kVwireBitIf2 = arg_flag_bit(kFe, 798, "IF#2");
+inline constexpr unsigned kVwireBitMac = arg_flag_bit(kFe, 798, "mac");
+static_assert(arg_width(kFe, 798, "IF#2") == kVwireIfWidth);
 
-// 983: "unicast" or another keyword at 12, seconds at 48
-inline constexpr std::size_t kRefreshKeyword = 12;
-inline constexpr std::size_t kRefreshKeywordWidth = 36;
-inline constexpr std::size_t kRefreshValue = 48;
-inline constexpr std::size_t kRefreshSize = 52;
+// 983: "unicast" or another keyword, then seconds
+inline constexpr std::size_t kRefreshKeyword = arg_off(kFe, 983, "mac-session-refresh-time");
+inline constexpr std::size_t kRefreshKeywordWidth = arg_width(kFe, 983, "mac-session-refresh-time");
+inline constexpr std::size_t kRefreshValue = arg_off(kFe, 983, "SECONDS");
+inline constexpr std::size_t kRefreshSize = cmd_size(kFe, 983);
 
-// 986, 987: address form at 12, address at 16, mask at 20 (bit 0)
-inline constexpr std::size_t kMcastForm = 12;
-inline constexpr std::size_t kMcastAddr = 16;
-inline constexpr std::size_t kMcastMask = 20;
-inline constexpr std::size_t kMcastSize = 24;
+// 986, 987: address form (a constant of the alternative taken), address, mask
 inline constexpr std::uint32_t kMcastFormSingle = 6;   // one address
 inline constexpr std::uint32_t kMcastFormMasked = 23;  // address and mask
+inline constexpr std::size_t kMcastForm = const_off(kFe, 986, kMcastFormSingle);
+inline constexpr std::size_t kMcastAddr = arg_off(kFe, 986, "A.B.C.D");
+inline constexpr std::size_t kMcastMask = arg_off(kFe, 986, "MASK");
+inline constexpr std::size_t kMcastSize = cmd_size(kFe, 986);
+inline constexpr unsigned kMcastBit = arg_flag_bit(kFe, 986, "A.B.C.D");
+static_assert(const_off(kFe, 986, kMcastFormMasked) == kMcastForm &&
+              const_off(kFe, 987, kMcastFormSingle) == kMcastForm &&
+              const_off(kFe, 987, kMcastFormMasked) == kMcastForm &&
+              arg_off(kFe, 987, "A.B.C.D") == kMcastAddr &&
+              arg_off(kFe, 987, "MASK") == kMcastMask && cmd_size(kFe, 987) == kMcastSize &&
+              arg_flag_bit(kFe, 987, "A.B.C.D") == kMcastBit);
 
-// 995, 996: interface at 12 (bit 0), start VLAN at 48 (bit 1), end VLAN at 56 (bit 2)
-inline constexpr std::size_t kVlanIf = 12;
-inline constexpr std::size_t kVlanIfWidth = 36;
-inline constexpr std::size_t kVlanStart = 48;
-inline constexpr std::size_t kVlanEnd = 56;
-inline constexpr std::size_t kVlanSize = 60;
-inline constexpr std::size_t kVlanShowSize = 48;
+// 995, 996: interface, start VLAN, end VLAN
+inline constexpr std::size_t kVlanIf = arg_off(kFe, 995, "IF");
+inline constexpr std::size_t kVlanIfWidth = arg_width(kFe, 995, "IF");
+inline constexpr std::size_t kVlanStart = arg_off(kFe, 995, "vlan");
+inline constexpr std::size_t kVlanEnd = arg_off(kFe, 995, "to");
+inline constexpr std::size_t kVlanSize = cmd_size(kFe, 995);
+inline constexpr std::size_t kVlanShowSize = cmd_size(kFe, 996);
+inline constexpr unsigned kVlanBitIf = arg_flag_bit(kFe, 995, "IF");
+inline constexpr unsigned kVlanBitStart = arg_flag_bit(kFe, 995, "vlan");
+inline constexpr unsigned kVlanBitEnd = arg_flag_bit(kFe, 995, "to");
+static_assert(arg_off(kFe, 996, "IF") == kVlanIf && arg_width(kFe, 996, "IF") == kVlanIfWidth);
 
 // 1020: FE filter fields; the bit of each is its kFfBit*
-inline constexpr std::size_t kFfId = 16;
-inline constexpr std::size_t kFfSrcMac = 24;
-inline constexpr std::size_t kFfDstMac = 36;
-inline constexpr std::size_t kFfEthertype = 48;
-inline constexpr std::size_t kFfDirection = 52;  // "incoming-interface" or "outgoing-interface"
-inline constexpr std::size_t kFfDirectionWidth = 40;
-inline constexpr std::size_t kFfIf = 92;
-inline constexpr std::size_t kFfIfWidth = 40;
-inline constexpr std::size_t kFfSrcIp = 132;
-inline constexpr std::size_t kFfDstIp = 140;
-inline constexpr std::size_t kFfProtocol = 148;
-inline constexpr std::size_t kFfSrcPort = 156;
-inline constexpr std::size_t kFfDstPort = 164;
-inline constexpr std::size_t kFfBidir = 168;  // non-zero word: both directions
-inline constexpr std::size_t kFfSize = 172;
-inline constexpr unsigned kFfBitId = 0;
-inline constexpr unsigned kFfBitSrcMac = 1;
-inline constexpr unsigned kFfBitDstMac = 2;
-inline constexpr unsigned kFfBitEthertype = 3;
-inline constexpr unsigned kFfBitIf = 4;
-inline constexpr unsigned kFfBitSrcIp = 6;
-inline constexpr unsigned kFfBitDstIp = 7;
-inline constexpr unsigned kFfBitProtocol = 8;
-inline constexpr unsigned kFfBitSrcPort = 9;
-inline constexpr unsigned kFfBitDstPort = 10;
-// 1021: id at 12 (bit 0)
-inline constexpr std::size_t kFfDelId = 12;
-inline constexpr std::size_t kFfDelSize = 16;
-// 1022: id at 16 (bit 0), client MAC at 20 (bit 1)
-inline constexpr std::size_t kFfDhcpId = 16;
-inline constexpr std::size_t kFfDhcpMac = 20;
-inline constexpr std::size_t kFfDhcpSize = 28;
+inline constexpr std::size_t kFfId = arg_off(kFe, 1020, "ID");
+inline constexpr std::size_t kFfSrcMac = arg_off(kFe, 1020, "src-mac");
+inline constexpr std::size_t kFfDstMac = arg_off(kFe, 1020, "dst-mac");
+inline constexpr std::size_t kFfEthertype = arg_off(kFe, 1020, "etype");
+// "incoming-interface" or "outgoing-interface"
+inline constexpr std::size_t kFfDirection = arg_off(kFe, 1020, "DIRECTION");
+inline constexpr std::size_t kFfDirectionWidth = arg_width(kFe, 1020, "DIRECTION");
+inline constexpr std::size_t kFfIf = arg_off(kFe, 1020, "IF");
+inline constexpr std::size_t kFfIfWidth = arg_width(kFe, 1020, "IF");
+inline constexpr std::size_t kFfSrcIp = arg_off(kFe, 1020, "src-ip");
+inline constexpr std::size_t kFfDstIp = arg_off(kFe, 1020, "dst-ip");
+inline constexpr std::size_t kFfProtocol = arg_off(kFe, 1020, "protocol");
+inline constexpr std::size_t kFfSrcPort = arg_off(kFe, 1020, "src-port");
+inline constexpr std::size_t kFfDstPort = arg_off(kFe, 1020, "dst-port");
+inline constexpr std::size_t kFfBidir = arg_off(kFe, 1020, "bidirectional");  // non-zero: both ways
+inline constexpr std::size_t kFfSize = cmd_size(kFe, 1020);
+inline constexpr unsigned kFfBitId = arg_flag_bit(kFe, 1020, "ID");
+inline constexpr unsigned kFfBitSrcMac = arg_flag_bit(kFe, 1020, "src-mac");
+inline constexpr unsigned kFfBitDstMac = arg_flag_bit(kFe, 1020, "dst-mac");
+inline constexpr unsigned kFfBitEthertype = arg_flag_bit(kFe, 1020, "etype");
+inline constexpr unsigned kFfBitIf = arg_flag_bit(kFe, 1020, "IF");
+inline constexpr unsigned kFfBitSrcIp = arg_flag_bit(kFe, 1020, "src-ip");
+inline constexpr unsigned kFfBitDstIp = arg_flag_bit(kFe, 1020, "dst-ip");
+inline constexpr unsigned kFfBitProtocol = arg_flag_bit(kFe, 1020, "protocol");
+inline constexpr unsigned kFfBitSrcPort = arg_flag_bit(kFe, 1020, "src-port");
+inline constexpr unsigned kFfBitDstPort = arg_flag_bit(kFe, 1020, "dst-port");
+static_assert(arg_flag_bit(kFe, 1020, "DIRECTION") == kFfBitIf);
+// 1021: id
+inline constexpr std::size_t kFfDelId = arg_off(kFe, 1021, "ID");
+inline constexpr std::size_t kFfDelSize = cmd_size(kFe, 1021);
+inline constexpr unsigned kFfDelBitId = arg_flag_bit(kFe, 1021, "ID");
+// 1022: id, client MAC
+inline constexpr std::size_t kFfDhcpId = arg_off(kFe, 1022, "ID");
+inline constexpr std::size_t kFfDhcpMac = arg_off(kFe, 1022, "dhcp-client");
+inline constexpr std::size_t kFfDhcpSize = cmd_size(kFe, 1022);
+inline constexpr unsigned kFfDhcpBitId = arg_flag_bit(kFe, 1022, "ID");
+inline constexpr unsigned kFfDhcpBitMac = arg_flag_bit(kFe, 1022, "dhcp-client");
 
-// 947-951: interface at 16 (bit 0); 947: traffic keyword at 52 (bit 1); 948-950: rate at 52 (bit 1)
-inline constexpr std::size_t kRlIfKind = 12;  // 17: the argument is an interface
-inline constexpr std::uint32_t kRlIfKindValue = 17;
-inline constexpr std::size_t kRlIf = 16;
-inline constexpr std::size_t kRlIfWidth = 36;
-inline constexpr std::size_t kRlArg = 52;
-inline constexpr std::size_t kRlTypeWidth = 36;
-inline constexpr std::size_t kRlSwitchSize = 88;
-inline constexpr std::size_t kRlRateSize = 56;
-inline constexpr std::size_t kRlShowSize = 52;
+// 947-951: interface; 947: traffic keyword; 948-950: rate (the same place)
+inline constexpr std::uint32_t kRlIfKindValue = 17;  // the argument is an interface
+inline constexpr std::size_t kRlIfKind = const_off(kRl, 947, kRlIfKindValue);
+inline constexpr std::size_t kRlIf = arg_off(kRl, 947, "IF");
+inline constexpr std::size_t kRlIfWidth = arg_width(kRl, 947, "IF");
+inline constexpr std::size_t kRlArg = arg_off(kRl, 947, "rate-limit");
+inline constexpr std::size_t kRlTypeWidth = arg_width(kRl, 947, "rate-limit");
+inline constexpr std::size_t kRlSwitchSize = cmd_size(kRl, 947);
+inline constexpr std::size_t kRlRateSize = cmd_size(kRl, 948);
+inline constexpr std::size_t kRlShowSize = cmd_size(kRl, 951);
+inline constexpr std::uint32_t kRlFlags =
+    1u << arg_flag_bit(kRl, 947, "IF") | 1u << arg_flag_bit(kRl, 947, "rate-limit");
+static_assert(arg_off(kRl, 948, "KBPS") == kRlArg && arg_off(kRl, 949, "KBPS") == kRlArg &&
+              arg_off(kRl, 950, "KBPS") == kRlArg);
+static_assert(cmd_size(kRl, 949) == kRlRateSize && cmd_size(kRl, 950) == kRlRateSize);
+static_assert(const_off(kRl, 948, kRlIfKindValue) == kRlIfKind &&
+              const_off(kRl, 949, kRlIfKindValue) == kRlIfKind &&
+              const_off(kRl, 950, kRlIfKindValue) == kRlIfKind &&
+              const_off(kRl, 951, kRlIfKindValue) == kRlIfKind);
+static_assert(arg_off(kRl, 948, "IF") == kRlIf && arg_off(kRl, 949, "IF") == kRlIf &&
+              arg_off(kRl, 950, "IF") == kRlIf && arg_off(kRl, 951, "IF") == kRlIf);
+static_assert(kRlFlags ==
+              (1u << arg_flag_bit(kRl, 948, "IF") | 1u << arg_flag_bit(kRl, 948, "KBPS")));
 }  // namespace qz_fed_arg
-static_assert(qz_fed_arg::kIcsaKeyword + qz_fed_arg::kIcsaKeywordWidth == qz_fed_arg::kIcsaSize);
-static_assert(qz_fed_arg::kVwireIf1 + qz_fed_arg::kVwireIfWidth == qz_fed_arg::kVwireIf2);
-static_assert(qz_fed_arg::kVwireIf2 + qz_fed_arg::kVwireIfWidth == qz_fed_arg::kVwireMac);
-static_assert(qz_fed_arg::kVwireMac + 6 <= qz_fed_arg::kVwireSize);
-static_assert(qz_fed_arg::kRefreshKeyword + qz_fed_arg::kRefreshKeywordWidth ==
-              qz_fed_arg::kRefreshValue);
-static_assert(qz_fed_arg::kMcastMask + 4 == qz_fed_arg::kMcastSize);
-static_assert(qz_fed_arg::kVlanIf + qz_fed_arg::kVlanIfWidth == qz_fed_arg::kVlanStart);
-static_assert(qz_fed_arg::kVlanEnd + 4 == qz_fed_arg::kVlanSize);
-static_assert(qz_fed_arg::kFfDirection + qz_fed_arg::kFfDirectionWidth == qz_fed_arg::kFfIf);
-static_assert(qz_fed_arg::kFfIf + qz_fed_arg::kFfIfWidth == qz_fed_arg::kFfSrcIp);
-static_assert(qz_fed_arg::kFfBidir + 4 == qz_fed_arg::kFfSize);
-static_assert(qz_fed_arg::kFfDhcpMac + 6 <= qz_fed_arg::kFfDhcpSize);
-static_assert(qz_fed_arg::kRlIf + qz_fed_arg::kRlIfWidth == qz_fed_arg::kRlArg);
-static_assert(qz_fed_arg::kRlArg + qz_fed_arg::kRlTypeWidth == qz_fed_arg::kRlSwitchSize);
-static_assert(qz_fed_arg::kRlArg + 4 == qz_fed_arg::kRlRateSize);
 
 // ---- CLI result codes ----------------------------------------------------------
 inline constexpr int QZ_FED_RC_VLAN_RANGE = 0x30008;

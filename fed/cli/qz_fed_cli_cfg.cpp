@@ -68,7 +68,9 @@ void emit_icsa(void* out) {
     for (const IcsaRecord& i : kIcsa) {
         if (wire::load_h<std::uint32_t>(rec + 4 * i.word) != 1) continue;
         CfgRecord<arg::kIcsaSize> r;
-        r.flags(0x1).text(arg::kIcsaKeyword, arg::kIcsaKeywordWidth, i.keyword).add(out, i.cmd);
+        r.flags(1u << arg::kIcsaBit)
+            .text(arg::kIcsaKeyword, arg::kIcsaKeywordWidth, i.keyword)
+            .add(out, i.cmd);
     }
 }
 
@@ -93,7 +95,7 @@ void emit_mcast(void* out) {
         const std::uint8_t* e = buf.data() + static_cast<std::size_t>(i) * fe_mcast::kSize;
         std::uint32_t mask = wire::load_h<std::uint32_t>(e + fe_mcast::kMask);
         CfgRecord<arg::kMcastSize> r;
-        r.flags(0x1)
+        r.flags(1u << arg::kMcastBit)
             .put(arg::kMcastForm,
                  mask == 0xFFFFFFFFu ? arg::kMcastFormSingle : arg::kMcastFormMasked)
             .put(arg::kMcastAddr, wire::load_h<std::uint32_t>(e + fe_mcast::kAddr))

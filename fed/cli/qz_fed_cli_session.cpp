@@ -12,6 +12,8 @@
 #include "platform/qz.h"
 #include "platform/wire.h"
 
+namespace sa = qz_fed_sess_arg;
+
 namespace {
 
 inline constexpr std::uint32_t kGateCountId = 55;
@@ -328,12 +330,12 @@ struct IpFilter {
 // The filter fields of 767 and 781, where they lie in the record.
 IpFilter ip_filter(const Args& a) {
     IpFilter f;
-    f.src_ip = a.u32(16);
-    f.dst_ip = a.u32(24);
-    f.src_port = static_cast<std::uint16_t>(a.u32(32));
-    f.dst_port = static_cast<std::uint16_t>(a.u32(40));
-    f.protocol = static_cast<std::uint8_t>(a.u32(48));
-    if (a.bit(5)) f.value = static_cast<std::uint8_t>(a.u32(56));
+    f.src_ip = a.u32(sa::kSrcIp);
+    f.dst_ip = a.u32(sa::kDstIp);
+    f.src_port = static_cast<std::uint16_t>(a.u32(sa::kSrcPort));
+    f.dst_port = static_cast<std::uint16_t>(a.u32(sa::kDstPort));
+    f.protocol = static_cast<std::uint8_t>(a.u32(sa::kProtocol));
+    if (a.bit(sa::kAlgBit)) f.value = static_cast<std::uint8_t>(a.u32(sa::kAlg));
     return f;
 }
 
@@ -372,21 +374,21 @@ int show_ip_table(void* ctx, qz_fed_print_fn print, const IpFilter& flt) {
 
 int qz_fed_show_mac_sessions(void* ctx, qz_fed_print_fn print, std::span<const std::uint8_t> args) {
     Args a{args};
-    if (a.bit(0)) return show_one_mac_session(ctx, print, a.u32(12));
+    if (a.bit(sa::kIdBit)) return show_one_mac_session(ctx, print, a.u32(sa::kId));
     return show_mac_table(ctx, print, nullptr, nullptr, 0);
 }
 
 int qz_fed_show_mac_sessions_filtered(void* ctx, qz_fed_print_fn print,
                                       std::span<const std::uint8_t> args) {
     Args a{args};
-    return show_mac_table(ctx, print, a.bit(0) ? a.mac(16) : nullptr,
-                          a.bit(1) ? a.mac(28) : nullptr,
-                          a.bit(2) ? static_cast<std::uint16_t>(a.u32(40)) : 0);
+    return show_mac_table(ctx, print, a.bit(sa::kSrcMacBit) ? a.mac(sa::kSrcMac) : nullptr,
+                          a.bit(sa::kDstMacBit) ? a.mac(sa::kDstMac) : nullptr,
+                          a.bit(sa::kVlanBit) ? static_cast<std::uint16_t>(a.u32(sa::kVlan)) : 0);
 }
 
 int qz_fed_show_ip_sessions(void* ctx, qz_fed_print_fn print, std::span<const std::uint8_t> args) {
     Args a{args};
-    if (a.bit(0)) return show_one_ip_session(ctx, print, a.u32(12));
+    if (a.bit(sa::kIdBit)) return show_one_ip_session(ctx, print, a.u32(sa::kId));
     return show_ip_table(ctx, print, IpFilter{});
 }
 
@@ -416,20 +418,20 @@ int qz_fed_cli_filter_ip_session(void* ctx, std::span<const std::uint8_t> args) 
 }
 
 int qz_fed_cli_clear_mac_session_id(void*, std::span<const std::uint8_t> args) {
-    fe_clr_mac_session_by_id(Args{args}.u32(12));
+    fe_clr_mac_session_by_id(Args{args}.u32(sa::kId));
     return 0;
 }
 
 int qz_fed_cli_clear_mac_session_params(void*, std::span<const std::uint8_t> args) {
     Args a{args};
-    fe_clr_mac_session_by_params(a.mac(16), a.mac(28));
+    fe_clr_mac_session_by_params(a.mac(sa::kSrcMac), a.mac(sa::kDstMac));
     return 0;
 }
 
 int qz_fed_cli_clear_ip_session_id(void*, std::span<const std::uint8_t> args) {
     Args a{args};
-    if (a.bit(0))
-        fe_clr_ip_session_by_id(a.u32(12));
+    if (a.bit(sa::kIdBit))
+        fe_clr_ip_session_by_id(a.u32(sa::kId));
     else
         fe_clr_ip_sess_by_params(0, 0, 0, 0, 0);  // every session
     return 0;
@@ -641,13 +643,13 @@ int qz_fed_cli_show_fcb(void* ctx, std::span<const std::uint8_t>) {
 }
 
 int qz_fed_cli_show_unroam(void* ctx, std::span<const std::uint8_t> args) {
-    return qz_fed_show_unroam(ctx, qz_cli_printf, Args{args}.mac(12));
+    return qz_fed_show_unroam(ctx, qz_cli_printf, Args{args}.mac(sa::kStation));
 }
 
 int qz_fed_cli_set_frag_ageout(void* ctx, std::span<const std::uint8_t> args) {
     Args a{args};
-    if (!a.bit(0)) return 0;
-    int rc = fe_set_ip_frag_ageout_time(a.u32(12));
+    if (!a.bit(sa::kAgeoutBit)) return 0;
+    int rc = fe_set_ip_frag_ageout_time(a.u32(sa::kAgeout));
     if (rc < 0) {
         qz_cli_printf(ctx, "error in configuring IP Frag ageout time, return: %d\n", rc);
         return rc;
@@ -656,7 +658,7 @@ int qz_fed_cli_set_frag_ageout(void* ctx, std::span<const std::uint8_t> args) {
 }
 
 int qz_fed_cli_show_member_if(void* ctx, std::span<const std::uint8_t> args) {
-    return qz_fed_show_member_if(ctx, qz_cli_printf, Args{args}.mac(12));
+    return qz_fed_show_member_if(ctx, qz_cli_printf, Args{args}.mac(sa::kStation));
 }
 
 int qz_fed_cli_show_tunnel(void* ctx, std::span<const std::uint8_t>) {
@@ -680,8 +682,8 @@ int clear_gre(void* ctx, std::span<const std::uint8_t> args, std::uint32_t kind,
     std::uint8_t rec[o::kSize] = {};
     wire::store_h<std::uint32_t>(rec + o::kKind, kind);
     wire::store_h<std::uint32_t>(rec + o::kAll, target == GreTarget::All ? 1 : 0);
-    if (target == GreTarget::Id) wire::store_h<std::uint32_t>(rec + o::kTunnelId, a.u32(12));
-    if (target == GreTarget::Station) std::memcpy(rec + o::kStaMac, a.mac(12), 6);
+    if (target == GreTarget::Id) wire::store_h<std::uint32_t>(rec + o::kTunnelId, a.u32(sa::kId));
+    if (target == GreTarget::Station) std::memcpy(rec + o::kStaMac, a.mac(sa::kStation), 6);
     if (qz_event_send(o::kEvent, o::kSize, rec) != 0)
         qz_cli_printf(ctx, target == GreTarget::Station
                                ? "Clear gre-tunnel station error:send event  fail!\n"
@@ -719,9 +721,9 @@ int qz_fed_cli_clear_gre_client_all(void* ctx, std::span<const std::uint8_t> arg
 
 namespace {
 
-inline constexpr std::size_t kUpName = 12;
-inline constexpr std::size_t kUpRedir = 45;
-inline constexpr std::size_t kUpNameSize = 33;
+using qz_fed_sess_arg::kUpName;
+using qz_fed_sess_arg::kUpNameSize;
+using qz_fed_sess_arg::kUpRedir;
 
 // A NUL-terminated name of at most kUpNameSize - 1 characters from the record.
 std::string record_name(std::span<const std::uint8_t> b, std::size_t off) {

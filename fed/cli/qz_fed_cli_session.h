@@ -6,6 +6,58 @@
 #include <cstdint>
 #include <span>
 
+#include "mgt/cli/fed/cmd_lookup.h"
+#include "mgt/cli/fed/rows_fe_sessions.h"
+
+// Argument records of the session, gate and tunnel commands: places taken
+// from the command rows.
+namespace qz_fed_sess_arg {
+using cmdtbl::arg_flag_bit;
+using cmdtbl::arg_off;
+using cmdtbl::arg_width;
+inline constexpr auto& kSe = cmdtbl::kRowsFeSessions;
+
+// 764, 766, 778, 780, 953, 956: a session or tunnel id (optional in 764, 766, 780)
+inline constexpr std::size_t kId = arg_off(kSe, 764, "ID");
+inline constexpr unsigned kIdBit = arg_flag_bit(kSe, 764, "ID");
+static_assert(arg_off(kSe, 766, "ID") == kId && arg_off(kSe, 778, "ID") == kId &&
+              arg_off(kSe, 780, "ID") == kId && arg_off(kSe, 953, "ID") == kId &&
+              arg_off(kSe, 956, "ID") == kId);
+static_assert(arg_flag_bit(kSe, 766, "ID") == kIdBit && arg_flag_bit(kSe, 780, "ID") == kIdBit);
+// 765, 779: MAC session filter
+inline constexpr std::size_t kSrcMac = arg_off(kSe, 765, "src-mac");
+inline constexpr std::size_t kDstMac = arg_off(kSe, 765, "dst-mac");
+inline constexpr std::size_t kVlan = arg_off(kSe, 765, "vlan");
+inline constexpr unsigned kSrcMacBit = arg_flag_bit(kSe, 765, "src-mac");
+inline constexpr unsigned kDstMacBit = arg_flag_bit(kSe, 765, "dst-mac");
+inline constexpr unsigned kVlanBit = arg_flag_bit(kSe, 765, "vlan");
+static_assert(arg_off(kSe, 779, "src-mac") == kSrcMac && arg_off(kSe, 779, "dst-mac") == kDstMac);
+// 767, 781: IP session filter (the ALG type only in 767)
+inline constexpr std::size_t kSrcIp = arg_off(kSe, 767, "src-ip");
+inline constexpr std::size_t kDstIp = arg_off(kSe, 767, "dst-ip");
+inline constexpr std::size_t kSrcPort = arg_off(kSe, 767, "src-port");
+inline constexpr std::size_t kDstPort = arg_off(kSe, 767, "dst-port");
+inline constexpr std::size_t kProtocol = arg_off(kSe, 767, "protocol");
+inline constexpr std::size_t kAlg = arg_off(kSe, 767, "alg");
+inline constexpr unsigned kAlgBit = arg_flag_bit(kSe, 767, "alg");
+static_assert(arg_off(kSe, 781, "src-ip") == kSrcIp && arg_off(kSe, 781, "dst-ip") == kDstIp &&
+              arg_off(kSe, 781, "src-port") == kSrcPort &&
+              arg_off(kSe, 781, "dst-port") == kDstPort &&
+              arg_off(kSe, 781, "protocol") == kProtocol);
+// 772, 774, 952, 955: a station's MAC
+inline constexpr std::size_t kStation = arg_off(kSe, 772, "station");
+static_assert(arg_off(kSe, 774, "src-mac") == kStation &&
+              arg_off(kSe, 952, "station") == kStation && arg_off(kSe, 955, "station") == kStation);
+// 773: fragment ageout seconds
+inline constexpr std::size_t kAgeout = arg_off(kSe, 773, "SECONDS");
+inline constexpr unsigned kAgeoutBit = arg_flag_bit(kSe, 773, "SECONDS");
+// 994: user profile and redirect name
+inline constexpr std::size_t kUpName = arg_off(kSe, 994, "UP");
+inline constexpr std::size_t kUpRedir = arg_off(kSe, 994, "redirect");
+inline constexpr std::size_t kUpNameSize = arg_width(kSe, 994, "UP");
+static_assert(arg_width(kSe, 994, "redirect") == kUpNameSize);
+}  // namespace qz_fed_sess_arg
+
 // Where a display prints: qz_cli_printf on the command context in fed, a
 // capturing printer in tests.
 using qz_fed_print_fn = int (*)(void* ctx, const char* fmt, ...);

@@ -191,7 +191,7 @@ int qz_fed_cli_ff_set(void* ctx, qz_fed_args_t args) {
 }
 
 int qz_fed_cli_ff_delete(void* ctx, qz_fed_args_t args) {
-    if (!bit(args, 0)) {
+    if (!bit(args, arg::kFfDelBitId)) {
         qz_cli_printf(ctx, "ERROR: No FE filter ID input!\n");
         return -1;
     }
@@ -207,7 +207,7 @@ int qz_fed_cli_ff_dhcp(void* ctx, qz_fed_args_t args) {
     if (is_no(ctx)) return 0;
     FfRecord r;
     std::uint32_t id = 0;
-    if (bit(args, 0)) {
+    if (bit(args, arg::kFfDhcpBitId)) {
         id = word(args, arg::kFfDhcpId);
         if (!id_in_range(ctx, id)) return -1;
         FfRecord old;
@@ -219,7 +219,7 @@ int qz_fed_cli_ff_dhcp(void* ctx, qz_fed_args_t args) {
         r.u32(ff::kId, id);
         r.flag(ff::kFlagId);
     }
-    if (bit(args, 1)) {
+    if (bit(args, arg::kFfDhcpBitMac)) {
         mac(args, arg::kFfDhcpMac, r.b + ff::kDhcpMac);
         r.flag(ff::kFlagDhcpClient);
     }

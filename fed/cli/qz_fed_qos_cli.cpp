@@ -90,7 +90,8 @@ void mirror(const std::string& name, std::uint8_t qos_class, std::uint8_t action
 
 int set_class(void* ctx, qz_fed_qos_args_t a, const std::string& name) {
     ClsMsg m(name);
-    bool has_class = fedcli::bit(a, 1), has_action = fedcli::bit(a, 2);
+    bool has_class = fedcli::bit(a, arg::kSvcBitClass),
+         has_action = fedcli::bit(a, arg::kSvcBitAction);
     std::uint8_t fields = 0;
     if (!has_class && !has_action) {
         m.qos_class() = 2;

@@ -7,17 +7,23 @@
 #include <cstdint>
 #include <span>
 
+#include "mgt/cli/fed/cmd_lookup.h"
+#include "mgt/cli/fed/rows_qos_class.h"
+
 using qz_fed_qos_args_t = std::span<const std::uint8_t>;
 
-// Argument records (byte offsets from the flag word).
+// Argument records: places taken from the command rows.
 namespace qz_fed_qos_arg {
-// 835: name (bit 0), class (bit 1), action text (bit 2)
-inline constexpr std::size_t kSvcName = 12;
-inline constexpr std::size_t kSvcNameWidth = 40;
-inline constexpr std::size_t kSvcClass = 52;
-inline constexpr std::size_t kSvcAction = 60;
-inline constexpr std::size_t kSvcActionWidth = 36;
-inline constexpr std::size_t kSvcSize = 96;
+inline constexpr auto& kQos = cmdtbl::kRowsQosClass;
+// 835: name, class, action text
+inline constexpr std::size_t kSvcName = cmdtbl::arg_off(kQos, 835, "NAME");
+inline constexpr std::size_t kSvcNameWidth = cmdtbl::arg_width(kQos, 835, "NAME");
+inline constexpr std::size_t kSvcClass = cmdtbl::arg_off(kQos, 835, "CLASS");
+inline constexpr std::size_t kSvcAction = cmdtbl::arg_off(kQos, 835, "action");
+inline constexpr std::size_t kSvcActionWidth = cmdtbl::arg_width(kQos, 835, "action");
+inline constexpr std::size_t kSvcSize = cmdtbl::cmd_size(kQos, 835);
+inline constexpr unsigned kSvcBitClass = cmdtbl::arg_flag_bit(kQos, 835, "CLASS");
+inline constexpr unsigned kSvcBitAction = cmdtbl::arg_flag_bit(kQos, 835, "action");
 }  // namespace qz_fed_qos_arg
 
 int qz_fed_qos_service_class(void* ctx, qz_fed_qos_args_t args);       // 835

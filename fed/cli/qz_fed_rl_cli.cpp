@@ -5,10 +5,10 @@
 
 #include "fed/cli/qz_fed_cli.h"
 #include "fed/cli/qz_fed_cli_util.h"
-#include "platform/qz_assert.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_msg.h"
 #include "platform/qz.h"
+#include "platform/qz_assert.h"
 #include "platform/rl_msg.h"
 
 using namespace fedcli;
@@ -174,7 +174,7 @@ void qz_fed_rl_cli_cfg(void* out) {
             bool on = r.b[s.on_off] == 1;
             if (on == s.def) continue;
             CfgRecord<arg::kRlSwitchSize> c;
-            c.flags(0x3 | (on ? 0 : arg::kNoFlag))
+            c.flags(arg::kRlFlags | (on ? 0 : arg::kNoFlag))
                 .put(arg::kRlIfKind, arg::kRlIfKindValue)
                 .text(arg::kRlIf, arg::kRlIfWidth, ifname)
                 .text(arg::kRlArg, arg::kRlTypeWidth, s.keyword)
@@ -184,7 +184,7 @@ void qz_fed_rl_cli_cfg(void* out) {
             std::uint32_t rate = r.u32(k.rate_off);
             if (rate == k.def) continue;
             CfgRecord<arg::kRlRateSize> c;
-            c.flags(0x3)
+            c.flags(arg::kRlFlags)
                 .put(arg::kRlIfKind, arg::kRlIfKindValue)
                 .text(arg::kRlIf, arg::kRlIfWidth, ifname)
                 .put(arg::kRlArg, rate)

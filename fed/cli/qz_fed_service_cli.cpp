@@ -196,9 +196,9 @@ int define_keyword(void* ctx, qz_fed_svc_args_t args, const DefineKind& k, std::
         in.protocol = 119;
     else
         return -1;
-    in.has_port = bit(args, 2);
+    in.has_port = bit(args, arg::kBitPort);
     in.port = word(args, port_off);
-    in.has_timeout = bit(args, 3);
+    in.has_timeout = bit(args, arg::kBitTimeout);
     in.timeout = word(args, timeout_off);
     return define(ctx, k, name, in);
 }
@@ -235,7 +235,7 @@ int request_named(void* ctx, std::uint16_t code, SvcMsg& m) {
 }
 
 std::string shown_name(qz_fed_svc_args_t args) {
-    return bit(args, 0) ? svc_name(args) : std::string();
+    return bit(args, arg::kNameBit) ? svc_name(args) : std::string();
 }
 
 }  // namespace
@@ -258,9 +258,9 @@ int qz_fed_service_define_number(void* ctx, qz_fed_svc_args_t args) {
     if (QZ_CMD_TYPE(ctx) == QZ_CMD_TYPE_NO) return remove(ctx, k833, name);
     DefineIn in;
     in.protocol = static_cast<std::uint8_t>(word(args, arg::k833Protocol));
-    in.has_port = bit(args, 2);
+    in.has_port = bit(args, arg::k833BitPort);
     in.port = word(args, arg::k833Port);
-    in.has_timeout = bit(args, 3);
+    in.has_timeout = bit(args, arg::k833BitTimeout);
     in.timeout = word(args, arg::k833Timeout);
     if (in.protocol == 132 && in.has_port && in.port != 0) {
         qz_cli_printf(ctx, "Failed: port number is not supported for protocol SCTP(132)\n");
@@ -274,7 +274,7 @@ int qz_fed_service_define_svp(void* ctx, qz_fed_svc_args_t args) {
     if (QZ_CMD_TYPE(ctx) == QZ_CMD_TYPE_NO) return remove(ctx, k873, name);
     DefineIn in;
     in.protocol = 119;
-    in.has_timeout = bit(args, 1);
+    in.has_timeout = bit(args, arg::k873BitTimeout);
     in.timeout = word(args, arg::k873Timeout);
     return define(ctx, k873, name, in);
 }
@@ -289,7 +289,7 @@ int qz_fed_service_define_app_id(void* ctx, qz_fed_svc_args_t args) {
     DefineIn in;
     in.protocol = 0;
     in.app_id = static_cast<std::uint16_t>(id);
-    in.has_timeout = bit(args, 2);
+    in.has_timeout = bit(args, arg::k834BitTimeout);
     in.timeout = word(args, arg::k834Timeout);
     return define(ctx, k834, name, in);
 }
@@ -460,11 +460,11 @@ void qz_fed_service_cfg(void* out) {
             const char* kw = p == 6 ? "tcp" : p == 17 ? "udp" : "svp";
             std::memcpy(b + arg::kKeyword, kw, 3);
             if (port != 0) {
-                flags |= 1u << 2;
+                flags |= 1u << arg::kBitPort;
                 put32(b, arg::k832Port, port);
             }
             if (!def_timeout) {
-                flags |= 1u << 3;
+                flags |= 1u << arg::kBitTimeout;
                 put32(b, arg::k832Timeout, timeout);
             }
             put32(b, 0, flags);
@@ -479,7 +479,7 @@ void qz_fed_service_cfg(void* out) {
                 put_name(b);
                 put32(b, arg::k833Protocol, p);
                 if (!def_timeout) {
-                    flags |= 1u << 3;
+                    flags |= 1u << arg::k833BitTimeout;
                     put32(b, arg::k833Timeout, timeout);
                 }
                 put32(b, 0, flags);
@@ -491,7 +491,7 @@ void qz_fed_service_cfg(void* out) {
             put_name(b);
             put32(b, arg::k834AppId, app);
             if (timeout != kAppIdTimeout) {
-                flags |= 1u << 2;
+                flags |= 1u << arg::k834BitTimeout;
                 put32(b, arg::k834Timeout, timeout);
             }
             put32(b, 0, flags);

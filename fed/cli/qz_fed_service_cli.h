@@ -6,48 +6,100 @@
 #include <cstdint>
 #include <span>
 
+#include "mgt/cli/fed/cmd_lookup.h"
+#include "mgt/cli/fed/rows_qos_class.h"
+#include "mgt/cli/fed/rows_service.h"
+
 using qz_fed_svc_args_t = std::span<const std::uint8_t>;
 
-// Argument records (byte offsets from the flag word).
+// Argument records: places taken from the command rows.
 namespace qz_fed_svc_arg {
-inline constexpr std::size_t kName = 12;  // service name, 33 bytes
-inline constexpr std::size_t kNameWidth = 33;
-inline constexpr std::size_t kKeyword = 45;  // 832, 872: "tcp", "udp", "svp"; 1799: ALG keyword
-inline constexpr std::size_t kKeywordWidth = 35;
+using cmdtbl::arg_flag_bit;
+using cmdtbl::arg_off;
+using cmdtbl::arg_width;
+using cmdtbl::cmd_size;
+inline constexpr auto& kSv = cmdtbl::kRowsService;
+inline constexpr auto& kQos = cmdtbl::kRowsQosClass;
+
+// The service name, first in every service command
+inline constexpr std::size_t kName = arg_off(kSv, 832, "NAME");
+inline constexpr std::size_t kNameWidth = arg_width(kSv, 832, "NAME");
+inline constexpr unsigned kNameBit = arg_flag_bit(kSv, 875, "NAME");  // 875, 897, 898
+static_assert(arg_off(kSv, 833, "NAME") == kName && arg_off(kSv, 834, "NAME") == kName &&
+              arg_off(kSv, 872, "NAME") == kName && arg_off(kSv, 873, "NAME") == kName &&
+              arg_off(kSv, 875, "NAME") == kName && arg_off(kSv, 897, "NAME") == kName &&
+              arg_off(kSv, 898, "NAME") == kName && arg_off(kSv, 1799, "NAME") == kName &&
+              arg_off(kQos, 835, "NAME") == kName);
+static_assert(arg_width(kSv, 833, "NAME") == kNameWidth &&
+              arg_width(kSv, 834, "NAME") == kNameWidth &&
+              arg_width(kSv, 872, "NAME") == kNameWidth &&
+              arg_width(kSv, 873, "NAME") == kNameWidth &&
+              arg_width(kSv, 875, "NAME") == kNameWidth &&
+              arg_width(kSv, 1799, "NAME") == kNameWidth);
+static_assert(arg_flag_bit(kSv, 897, "NAME") == kNameBit &&
+              arg_flag_bit(kSv, 898, "NAME") == kNameBit);
+// 832, 872: "tcp", "udp", "svp"; 1799: ALG keyword
+inline constexpr std::size_t kKeyword = arg_off(kSv, 832, "protocol");
+inline constexpr std::size_t kKeywordWidth = arg_width(kSv, 832, "protocol");
+static_assert(arg_off(kSv, 872, "ip-protocol") == kKeyword &&
+              arg_width(kSv, 872, "ip-protocol") == kKeywordWidth &&
+              arg_off(kSv, 1799, "alg") == kKeyword &&
+              arg_width(kSv, 1799, "alg") == kKeywordWidth);
+// 832 and 872 give their port and timeout the same flag bits
+inline constexpr unsigned kBitPort = arg_flag_bit(kSv, 832, "port");
+inline constexpr unsigned kBitTimeout = arg_flag_bit(kSv, 832, "timeout");
+static_assert(arg_flag_bit(kSv, 872, "port") == kBitPort &&
+              arg_flag_bit(kSv, 872, "timeout") == kBitTimeout);
 // 832
-inline constexpr std::size_t k832Port = 84;
-inline constexpr std::size_t k832Timeout = 92;
-inline constexpr std::size_t k832Size = 96;
+inline constexpr std::size_t k832Port = arg_off(kSv, 832, "port");
+inline constexpr std::size_t k832Timeout = arg_off(kSv, 832, "timeout");
+inline constexpr std::size_t k832Size = cmd_size(kSv, 832);
 // 872
-inline constexpr std::size_t k872Port = 80;
-inline constexpr std::size_t k872Timeout = 88;
-inline constexpr std::size_t k872Size = 92;
+inline constexpr std::size_t k872Port = arg_off(kSv, 872, "port");
+inline constexpr std::size_t k872Timeout = arg_off(kSv, 872, "timeout");
+inline constexpr std::size_t k872Size = cmd_size(kSv, 872);
 // 833
-inline constexpr std::size_t k833Protocol = 48;
-inline constexpr std::size_t k833Port = 56;
-inline constexpr std::size_t k833Timeout = 64;
-inline constexpr std::size_t k833Size = 68;
+inline constexpr std::size_t k833Protocol = arg_off(kSv, 833, "PROTOCOL");
+inline constexpr std::size_t k833Port = arg_off(kSv, 833, "port");
+inline constexpr std::size_t k833Timeout = arg_off(kSv, 833, "timeout");
+inline constexpr std::size_t k833Size = cmd_size(kSv, 833);
+inline constexpr unsigned k833BitPort = arg_flag_bit(kSv, 833, "port");
+inline constexpr unsigned k833BitTimeout = arg_flag_bit(kSv, 833, "timeout");
 // 873
-inline constexpr std::size_t k873Timeout = 52;
-inline constexpr std::size_t k873Size = 56;
+inline constexpr std::size_t k873Timeout = arg_off(kSv, 873, "timeout");
+inline constexpr std::size_t k873Size = cmd_size(kSv, 873);
+inline constexpr unsigned k873BitTimeout = arg_flag_bit(kSv, 873, "timeout");
 // 834
-inline constexpr std::size_t k834AppId = 48;
-inline constexpr std::size_t k834Timeout = 56;
-inline constexpr std::size_t k834Size = 60;
+inline constexpr std::size_t k834AppId = arg_off(kSv, 834, "app-id");
+inline constexpr std::size_t k834Timeout = arg_off(kSv, 834, "timeout");
+inline constexpr std::size_t k834Size = cmd_size(kSv, 834);
+inline constexpr unsigned k834BitTimeout = arg_flag_bit(kSv, 834, "timeout");
 // 875, 897, 898
-inline constexpr std::size_t kShowSize = 48;
+inline constexpr std::size_t kShowSize = cmd_size(kSv, 875);
+static_assert(cmd_size(kSv, 897) == kShowSize && cmd_size(kSv, 898) == kShowSize);
 // 835 (QoS option of a service)
-inline constexpr std::size_t k835Class = 52;
-inline constexpr std::size_t k835Action = 60;
-inline constexpr std::size_t k835ActionWidth = 36;
-inline constexpr std::size_t k835Size = 96;
-// ALG commands: ALG name at 12, value at 48
-inline constexpr std::size_t kAlgName = 12;
-inline constexpr std::size_t kAlgNameWidth = 36;
-inline constexpr std::size_t kAlgValue = 48;
-inline constexpr std::size_t kAlgSize = 48;
-inline constexpr std::size_t kAlgValueSize = 52;
-inline constexpr std::size_t k1799Size = 80;
+inline constexpr std::size_t k835Class = arg_off(kQos, 835, "CLASS");
+inline constexpr std::size_t k835Action = arg_off(kQos, 835, "action");
+inline constexpr std::size_t k835ActionWidth = arg_width(kQos, 835, "action");
+inline constexpr std::size_t k835Size = cmd_size(kQos, 835);
+// ALG commands: ALG name, then the value of 1800-1802
+inline constexpr std::size_t kAlgName = arg_off(kSv, 804, "alg");
+inline constexpr std::size_t kAlgNameWidth = arg_width(kSv, 804, "alg");
+inline constexpr std::size_t kAlgValue = arg_off(kSv, 1800, "qos");
+inline constexpr std::size_t kAlgSize = cmd_size(kSv, 804);
+inline constexpr std::size_t kAlgValueSize = cmd_size(kSv, 1800);
+inline constexpr std::size_t k1799Size = cmd_size(kSv, 1799);
+inline constexpr unsigned kAlgShowBit = arg_flag_bit(kSv, 1803, "alg");
+static_assert(arg_off(kSv, 1800, "alg") == kAlgName && arg_off(kSv, 1801, "alg") == kAlgName &&
+              arg_off(kSv, 1802, "alg") == kAlgName && arg_off(kSv, 1803, "alg") == kAlgName);
+static_assert(arg_width(kSv, 1800, "alg") == kAlgNameWidth &&
+              arg_width(kSv, 1801, "alg") == kAlgNameWidth &&
+              arg_width(kSv, 1802, "alg") == kAlgNameWidth &&
+              arg_width(kSv, 1803, "alg") == kAlgNameWidth);
+static_assert(arg_off(kSv, 1801, "inactive-data-timeout") == kAlgValue &&
+              arg_off(kSv, 1802, "max-duration") == kAlgValue);
+static_assert(cmd_size(kSv, 1801) == kAlgValueSize && cmd_size(kSv, 1802) == kAlgValueSize &&
+              cmd_size(kSv, 1803) == kAlgSize);
 }  // namespace qz_fed_svc_arg
 
 int qz_fed_service_define_keyword(void* ctx, qz_fed_svc_args_t args);  // 832

@@ -183,7 +183,7 @@ int qz_fed_vcon_add(void* ctx, qz_fed_args_t args, std::uint32_t type) {
 }
 
 int qz_fed_vcon_delete(void* ctx, qz_fed_args_t args) {
-    bool named = fedcli::bit(args, 0);
+    bool named = fedcli::bit(args, arg::kDeleteBitName);
     std::string name = fedcli::name(args, arg::kName, arg::kNameWidth);
     std::lock_guard lock(g_mu);
     if (named && !find_rule(name)) {

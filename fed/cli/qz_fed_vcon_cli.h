@@ -5,18 +5,27 @@
 // running configuration writes.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "fed/cli/qz_fed_cli.h"
+#include "mgt/cli/fed/cmd_lookup.h"
+#include "mgt/cli/fed/rows_vcon.h"
 
-// ---- argument records of commands 999-1019 (byte offsets from the flag word)
+// ---- argument records of commands 999-1019: places taken from the command rows
 namespace qz_vcon_arg {
-inline constexpr std::size_t kName = 12;
-inline constexpr std::size_t kNameWidth = 33;  // at most 32 characters
-inline constexpr std::size_t kIfWidth = 16;
+inline constexpr auto& kVc = cmdtbl::kRowsVcon;
+inline constexpr std::size_t kName = cmdtbl::arg_off(kVc, 999, "NAME");
+inline constexpr std::size_t kNameWidth =
+    cmdtbl::arg_width(kVc, 999, "NAME");  // at most 32 characters
+inline constexpr std::size_t kIfWidth = cmdtbl::arg_width(kVc, 999, "in");
 inline constexpr std::size_t kMaxRecord = 140;
-inline constexpr std::size_t kDeleteSize = 48;  // 1017: name at 12 (bit 0)
+inline constexpr std::size_t kDeleteSize = cmdtbl::cmd_size(kVc, 1017);  // 1017: name, optional
+inline constexpr unsigned kDeleteBitName = cmdtbl::arg_flag_bit(kVc, 1017, "NAME");
+static_assert(cmdtbl::arg_off(kVc, 1017, "NAME") == kName &&
+              cmdtbl::arg_width(kVc, 1017, "NAME") == kNameWidth);
 inline constexpr std::uint32_t kCmdBase = 998;  // command = kCmdBase + rule type
 inline constexpr std::uint32_t kTypes = 18;
 inline constexpr std::uint16_t kAbsent = 0;  // no field of an add record sits at 0
@@ -36,26 +45,49 @@ struct Layout {
     std::uint16_t rx_mac;
 };
 
-// Indexed by rule type - 1.
-inline constexpr Layout kLayouts[kTypes] = {
-    {Src::Mac, false, 140, 52, 104, 88, 94, kAbsent, kAbsent},
-    {Src::Mac, false, 140, 52, 100, 88, 94, kAbsent, 133},
-    {Src::Mac, false, 136, 45, 100, 78, 84, 90, kAbsent},
-    {Src::Mac, false, 136, 45, 96, 78, 84, 90, 129},
-    {Src::Oui, false, 140, 52, 104, 88, 91, kAbsent, kAbsent},
-    {Src::Oui, false, 136, 52, 97, 88, 91, kAbsent, 130},
-    {Src::Oui, false, 136, 45, 100, 78, 81, 87, kAbsent},
-    {Src::Oui, false, 132, 45, 93, 78, 81, 87, 126},
-    {Src::Any, false, 136, 52, 100, kAbsent, 88, kAbsent, kAbsent},
-    {Src::Any, false, 136, 52, 94, kAbsent, 88, kAbsent, 127},
-    {Src::Any, false, 132, 45, 96, kAbsent, 78, 84, kAbsent},
-    {Src::Any, false, 132, 45, 90, kAbsent, 78, 84, 123},
-    {Src::Mac, true, 100, 52, kAbsent, 88, 94, kAbsent, kAbsent},
-    {Src::Mac, true, 96, 45, kAbsent, 78, 84, 90, kAbsent},
-    {Src::Oui, true, 100, 52, kAbsent, 88, 91, kAbsent, kAbsent},
-    {Src::Oui, true, 96, 45, kAbsent, 78, 81, 87, kAbsent},
-    {Src::Any, true, 96, 52, kAbsent, kAbsent, 88, kAbsent, kAbsent},
-    {Src::Any, true, 92, 45, kAbsent, kAbsent, 78, 84, kAbsent},
+namespace detail {
+// Reached only when a rule's row breaks the layout handlers assume.
+void vcon_rule_row_does_not_fit_its_layout();
+
+// The offset of the argument after `keyword`, or kAbsent when the rule type has none.
+consteval std::uint16_t field(std::uint32_t id, std::string_view keyword) {
+    cmdtbl::ArgPlace p = cmdtbl::arg_find(kVc, id, keyword);
+    if (p.found == cmdtbl::Found::Missing) return kAbsent;
+    cmdtbl::lookup_detail::require(p);
+    return static_cast<std::uint16_t>(p.off);
+}
+
+consteval Layout layout_of(std::uint32_t type) {
+    std::uint32_t id = kCmdBase + type;
+    Layout l{};
+    l.src_mac = field(id, "src-mac");
+    std::uint16_t oui = field(id, "src-oui");
+    l.src = l.src_mac != kAbsent ? Src::Mac : oui != kAbsent ? Src::Oui : Src::Any;
+    if (oui != kAbsent) l.src_mac = oui;
+    l.size = cmdtbl::cmd_size(kVc, id);
+    l.iif = field(id, "in");
+    l.oif = field(id, "out");
+    l.drop = l.oif == kAbsent;
+    l.dst_mac = field(id, "dst-mac");
+    l.tx_mac = field(id, "tx-mac");
+    l.rx_mac = field(id, "rx-mac");
+    if (cmdtbl::arg_off(kVc, id, "NAME") != kName ||
+        cmdtbl::arg_width(kVc, id, "NAME") != kNameWidth ||
+        cmdtbl::arg_width(kVc, id, "in") != kIfWidth ||
+        (!l.drop && cmdtbl::arg_width(kVc, id, "out") != kIfWidth))
+        vcon_rule_row_does_not_fit_its_layout();
+    return l;
+}
+}  // namespace detail
+
+// Indexed by rule type - 1. One lookup per type keeps each compile-time
+// evaluation small.
+inline constexpr std::array<Layout, kTypes> kLayouts = {
+    detail::layout_of(1),  detail::layout_of(2),  detail::layout_of(3),  detail::layout_of(4),
+    detail::layout_of(5),  detail::layout_of(6),  detail::layout_of(7),  detail::layout_of(8),
+    detail::layout_of(9),  detail::layout_of(10), detail::layout_of(11), detail::layout_of(12),
+    detail::layout_of(13), detail::layout_of(14), detail::layout_of(15), detail::layout_of(16),
+    detail::layout_of(17), detail::layout_of(18),
 };
 
 // Every field of a layout lies inside its record, after the rule name.

@@ -63,8 +63,8 @@ bool overlaps_shared(std::uint32_t from, std::uint32_t to) {
 
 int qz_fed_cli_route_vlan(void* ctx, qz_fed_args_t args) {
     std::string ifname = name(args, arg::kVlanIf, arg::kVlanIfWidth);
-    bool has_start = bit(args, 1);
-    bool has_end = bit(args, 2);
+    bool has_start = bit(args, arg::kVlanBitStart);
+    bool has_end = bit(args, arg::kVlanBitEnd);
     std::uint32_t start = has_start ? word(args, arg::kVlanStart) : 0;
     if (ifname == kNoVlanIf) {
         qz_cli_printf(ctx, "Error: This command is not applicable to the eth0 interface");
@@ -181,10 +181,10 @@ void qz_fed_cli_cfg_route_vlan(void* out) {
     if (qz_dcd_get_default_route_vlan(index, &empty, map.data()) < 0 && empty == 1) return;
     for_each_run(map, [&](std::uint32_t from, std::uint32_t to) {
         CfgRecord<arg::kVlanSize> r;
-        std::uint32_t flags = 0x1 | 0x2;
+        std::uint32_t flags = 1u << arg::kVlanBitIf | 1u << arg::kVlanBitStart;
         r.text(arg::kVlanIf, arg::kVlanIfWidth, kSharedIf).put(arg::kVlanStart, from);
         if (to > from) {
-            flags |= 0x4;
+            flags |= 1u << arg::kVlanBitEnd;
             r.put(arg::kVlanEnd, to);
         }
         r.flags(flags).add(out, 995);

@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <string_view>
 
+#include "mgt/cli/fed/cmd_lookup.h"
 #include "mgt/cli/fed/cmd_table.h"
 
 namespace {
@@ -84,6 +86,33 @@ constexpr CmdRow kGood[] = {{1, "a <N:u32@4>", 8, NoForm::None, ""}};
 static_assert(cmdtbl::first_bad_row(kGood) < 0);
 constexpr CmdRow kBad[] = {{1, "a", 8, NoForm::None, ""}, {2, "a <N:u32@6>", 8, NoForm::None, ""}};
 static_assert(cmdtbl::first_bad_row(kBad) == 1);
+
+// Compile-time lookups as handlers use them (cmd_lookup.h): what each key
+// finds, and the keys that must not build (Missing, Ambiguous, NoRow, no bit).
+constexpr CmdRow kKeyed[] = {
+    {1, "#0 #1 a <IF:str/8@4> <IF:str/8@12> [b <N:u32@20> #2] [<DIR:{in|out}/4@24> #3]", 28,
+     NoForm::None, ""},
+    {2, "a (<A:ip@4> =6@8 | <A:ip@4> <M:mask@12> =7@8) #0", 16, NoForm::None, ""},
+    {2, "a", 16, NoForm::Only, ""},
+    {3, "#0 #1 a <N:u32@4> [c <N:u32@8> #2]", 12, NoForm::None, ""},
+};
+static_assert(cmdtbl::first_bad_row(kKeyed) < 0);
+constexpr bool finds(std::uint32_t id, std::string_view key, cmdtbl::Found f, std::uint32_t off,
+                     int bit) {
+    cmdtbl::ArgPlace p = cmdtbl::arg_find(kKeyed, id, key);
+    return p.found == f && (f != cmdtbl::Found::One || (p.off == off && p.bit == bit));
+}
+using F = cmdtbl::Found;
+static_assert(finds(1, "IF#1", F::One, 4, 0) && finds(1, "IF#2", F::One, 12, 1) &&
+              finds(1, "a", F::One, 4, 0) && finds(1, "b", F::One, 20, 2) &&
+              finds(1, "DIR", F::One, 24, 3) && finds(1, "IF", F::Ambiguous, 0, 0) &&
+              finds(1, "IF#3", F::Missing, 0, 0) && finds(1, "X", F::Missing, 0, 0) &&
+              finds(9, "X", F::NoRow, 0, 0));
+static_assert(finds(2, "A", F::One, 4, 0) && finds(2, "M", F::One, 12, 0) &&
+              cmdtbl::const_find(kKeyed, 2, 7).off == 8 &&
+              cmdtbl::arg_width(kKeyed, 1, "DIR") == 4);
+// Two bits and one direct argument: no bit says "N was given".
+static_assert(finds(3, "a", F::One, 4, cmdtbl::kUnclearBit) && finds(3, "c", F::One, 8, 2));
 
 TEST(Table, EveryRowIsWellFormedAndKnown) {
     std::set<std::uint32_t> known(std::begin(cmdtbl::kCommandIds), std::end(cmdtbl::kCommandIds));

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fed/cli/qz_fed_cli_vectors.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_msg.h"
 #include "mgt/cli/fed/cmd_table.h"
@@ -95,7 +96,7 @@ TEST(UnpackDeathTest, FirstRecordNotOfType17EndsFed) {
 }
 
 TEST(Registrations, ComeFromRowsWithHandlersTwiceWhereListed) {
-    std::vector<qz_cli_vector_t> regs = qz_cli_agt_registrations();
+    std::vector<qz_cli_vector_t> regs = qz_cli_agt_registrations(qz_fed_cli_vectors());
     std::map<std::uint32_t, int> count;
     std::set<std::uint32_t> rows;
     for (const cmdtbl::CmdFamily& f : cmdtbl::cmd_families())
@@ -133,7 +134,7 @@ TEST(Generator, TwelveStepsInOrderAndMissingOnesSaySo) {
                            "ALG configuration",
                            "forwarding-engine settings",
                            "default-route VLANs"};
-    auto steps = qz_cli_agt_cfg_steps();
+    auto steps = qz_fed_cli_cfg_steps();
     ASSERT_EQ(steps.size(), 12u);
     for (std::size_t i = 0; i < steps.size(); ++i) EXPECT_STREQ(steps[i].what, order[i]);
 
@@ -142,7 +143,7 @@ TEST(Generator, TwelveStepsInOrderAndMissingOnesSaySo) {
     ASSERT_EQ(qz_fed_ipc_init(), 0);
     std::uint32_t saved = qz_fed_debug;
     qz_fed_debug = fed_dbg::basic;
-    EXPECT_EQ(qz_cli_agt_cfg_generator(nullptr, nullptr), 0);
+    EXPECT_EQ(qz_fed_cli_cfg_generator(nullptr, nullptr), 0);
     qz_fed_debug = saved;
     qz_fed_ipc_exit();
     std::string log = be.log();

@@ -139,6 +139,16 @@ constexpr FormTok lex_arg(std::string_view in) {
     FormTok t;
     t.tok = Tok::Arg;
     bool has_width = false;
+    // A label ends at the first ':'; a choice list holds none.
+    std::size_t colon = in.find(':');
+    if (colon != std::string_view::npos && colon < in.find('{')) {
+        t.text = in.substr(0, colon);
+        if (t.text.empty()) return bad("empty label");
+        for (char c : t.text)
+            if (is_lower(c) || is_blank(c) || c == '|' || c == '@' || c == '#')
+                return bad("label in lower case, or with a blank, '|', '@' or '#'");
+        in.remove_prefix(colon + 1);
+    }
     if (!in.empty() && in[0] == '{') {
         std::size_t close = in.find('}');
         if (close == std::string_view::npos) return bad("choice without '}'");
@@ -158,15 +168,6 @@ constexpr FormTok lex_arg(std::string_view in) {
             t.kind = Kind::ChoiceText;
         }
         return t;
-    }
-    std::size_t colon = in.find(':');
-    if (colon != std::string_view::npos) {
-        t.text = in.substr(0, colon);
-        if (t.text.empty()) return bad("empty label");
-        for (char c : t.text)
-            if (is_lower(c) || is_blank(c) || c == '|' || c == '@')
-                return bad("label in lower case");
-        in.remove_prefix(colon + 1);
     }
     std::size_t sp = in.find(' ');
     std::string_view arg_text = in.substr(0, sp);

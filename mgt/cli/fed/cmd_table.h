@@ -19,7 +19,9 @@
 //       <N:ip@OFF>        IPv4 address, 4 bytes in network order
 //       <N:mask@OFF>      IPv4 netmask (contiguous ones), 4 bytes in network order
 //   <{a|b|c}/W@OFF>       one of the keywords, stored as its full text in W bytes
-//   <{a=1|b=2}@OFF>       one of the keywords, stored as the 32-bit number given
+//   <{a=1|b=2}@OFF>       one of the keywords, stored as the 32-bit number given;
+//                         a choice may carry a label too (<DIR:{in|out}/4@OFF>),
+//                         which only handlers see: help shows the keywords
 //   =V@OFF                the 32-bit constant V stored at OFF whenever the
 //                         enclosing group is taken (e.g. =17@12, =1@48)
 //   #B                    flag bit B of the record's first word, set whenever the
@@ -30,6 +32,7 @@
 //                         alternative whose constants and flag bits it holds
 //
 // Offsets count from the start of the argument record (the flag word is at 0).
+// Handlers take offsets, widths and flag bits from the rows (cmd_lookup.h).
 // Words are host order; addresses and masks network order. Bit 31 of the flag
 // word marks the "no" form in records fed generates, and the parser sets it too.
 // The forms are checked when the table is compiled (cmd_form.h): a bad form, an

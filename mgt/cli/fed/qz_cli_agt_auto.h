@@ -1,12 +1,11 @@
 // fed's side of the command table: the unpackers and command-vector
 // registrations of the CLI agent, and the running-configuration generator.
-//
-// A family plugs in with two kinds of rows in qz_cli_agt_auto.cpp:
-//  - its handlers, one {id, qz_cli_unpack<handler>} per command identifier, in
-//    a list that kVectorFamilies names. An identifier is registered when the
-//    command table has a row for it and a handler here (twice for the
-//    identifiers of cmdtbl::kTwiceRegistered);
-//  - its running-configuration emitter, in its step of kCfgSteps.
+// They know no family: the owner of the families (fed/cli) hands them
+//  - its handler lists, one {id, qz_cli_unpack<handler>} per command
+//    identifier. An identifier is registered when the command table has a row
+//    for it and a list has a handler (twice for the identifiers of
+//    cmdtbl::kTwiceRegistered);
+//  - its running-configuration steps, each with its family's emitter.
 #pragma once
 
 #include <cstdint>
@@ -47,12 +46,19 @@ struct qz_cfg_step_t {
     qz_cfg_emit_fn emit;
 };
 
-// The qz_reg_cmd_vector calls fed makes, in order.
-std::vector<qz_cli_vector_t> qz_cli_agt_registrations();
-// The generator's steps, in order.
-std::span<const qz_cfg_step_t> qz_cli_agt_cfg_steps();
+// One family's handlers.
+using qz_cli_vector_list_t = std::span<const qz_cli_vector_t>;
 
-// CLI vector initializer: registers every command vector. Returns 0.
-int qz_cli_agt_reg_cmd_vectors();
-// The running-configuration generator: runs the steps in order. Returns 0.
-int qz_cli_agt_cfg_generator(void* out, void* arg);
+// Called for a step that has no emitter: its number (from 1) and name.
+using qz_cfg_skip_fn = void (*)(int step, const char* what);
+
+// The qz_reg_cmd_vector calls fed makes for these families, in order.
+std::vector<qz_cli_vector_t> qz_cli_agt_registrations(
+    std::span<const qz_cli_vector_list_t> families);
+
+// CLI vector initializer: registers every command vector of the families. Returns 0.
+int qz_cli_agt_reg_cmd_vectors(std::span<const qz_cli_vector_list_t> families);
+// The running-configuration generator: runs the steps in order, handing the
+// ones without an emitter to `skipped` (may be null). Returns 0.
+int qz_cli_agt_cfg_generator(void* out, std::span<const qz_cfg_step_t> steps,
+                             qz_cfg_skip_fn skipped);

@@ -82,7 +82,7 @@ inline constexpr CmdRow kRowsFeSettings[] = {
     {1020,
      "forwarding-engine filter id <ID:u32@16> #0 [src-mac <MAC:mac@24> #1] "
      "[dst-mac <MAC:mac@36> #2] [etype <TYPE:hex@48 0-65535> #3] "
-     "[<{incoming-interface|outgoing-interface}/40@52> <IF:str/40@92> #4] "
+     "[<DIRECTION:{incoming-interface|outgoing-interface}/40@52> <IF:str/40@92> #4] "
      "[src-ip <A.B.C.D:ip@132> #6] [dst-ip <A.B.C.D:ip@140> #7] [protocol <PROTO:u32@148 0-255> "
      "#8] "
      "[dst-port <PORT:u32@164 0-65535> #10] [src-port <PORT:u32@156 0-65535> #9] "

@@ -1,0 +1,181 @@
+#include "fed/cli/qz_fed_cli_vectors.h"
+
+#include <iterator>
+
+#include "fed/cli/qz_fed_cli.h"
+#include "fed/cli/qz_fed_cli_session.h"
+#include "fed/cli/qz_fed_qos_cli.h"
+#include "fed/cli/qz_fed_service_cli.h"
+#include "fed/cli/qz_fed_vcon_cli.h"
+#include "fed/qz_fed_debug.h"
+
+namespace {
+
+// ---- handlers of the families linked into fed, one list per family
+//
+// e.g. constexpr qz_cli_vector_t kFeSettingsVectors[] = {
+//          {989, qz_cli_unpack<qz_fed_cli_tcp_mss_threshold>}, ...};
+// and the list's name in kVectorFamilies.
+
+constexpr qz_cli_vector_t kFeSettingsVectors[] = {
+    {788, qz_cli_unpack<qz_fed_cli_fe_status>},
+    {789, qz_cli_unpack<qz_fed_cli_sess_sync_vlan>},
+    {790, qz_cli_unpack<qz_fed_cli_proxy_arp>},
+    {791, qz_cli_unpack<qz_fed_cli_enhanced_proxy>},
+    {792, qz_cli_unpack<qz_fed_cli_proxy_arp_strict>},
+    {794, qz_cli_unpack<qz_fed_cli_icsa_log>},
+    {795, qz_cli_unpack<qz_fed_cli_icsa_drop>},
+    {796, qz_cli_unpack<qz_fed_cli_icsa_show>},
+    {797, qz_cli_unpack<qz_fed_cli_inter_ssid_flood>},
+    {768, qz_cli_unpack<qz_fed_cli_inter_ssid_flood_show>},
+    {798, qz_cli_unpack<qz_fed_cli_vwire>},
+    {963, qz_cli_unpack<qz_fed_cli_max_ip_sessions>},
+    {964, qz_cli_unpack<qz_fed_cli_max_mac_sessions>},
+    {965, qz_cli_unpack<qz_fed_cli_max_ip_sessions_show>},
+    {966, qz_cli_unpack<qz_fed_cli_max_mac_sessions_show>},
+    {979, qz_cli_unpack<qz_fed_cli_notify_interval>},
+    {980, qz_cli_unpack<qz_fed_cli_notify_interval_show>},
+    {983, qz_cli_unpack<qz_fed_cli_mac_refresh>},
+    {984, qz_cli_unpack<qz_fed_cli_mac_refresh_show>},
+    {985, qz_cli_unpack<qz_fed_cli_mcast_block_all>},
+    {986, qz_cli_unpack<qz_fed_cli_mcast_block>},
+    {987, qz_cli_unpack<qz_fed_cli_mcast_allow>},
+    {988, qz_cli_unpack<qz_fed_cli_mcast_show>},
+    {989, qz_cli_unpack<qz_fed_cli_tcp_mss>},
+    {990, qz_cli_unpack<qz_fed_cli_tcp_mss_size>},
+    {991, qz_cli_unpack<qz_fed_cli_tcp_mss_show>},
+    {992, qz_cli_unpack<qz_fed_cli_reg_ports_show>},
+    {995, qz_cli_unpack<qz_fed_cli_route_vlan>},
+    {996, qz_cli_unpack<qz_fed_cli_route_vlan_show>},
+    {997, qz_cli_unpack<qz_fed_cli_pmtud>},
+    {998, qz_cli_unpack<qz_fed_cli_pmtud_show>},
+    {1020, qz_cli_unpack<qz_fed_cli_ff_set>},
+    {1021, qz_cli_unpack<qz_fed_cli_ff_delete>},
+    {1022, qz_cli_unpack<qz_fed_cli_ff_dhcp>},
+    {1023, qz_cli_unpack<qz_fed_cli_ff_show>},
+};
+
+constexpr qz_cli_vector_t kRateLimitVectors[] = {
+    {947, qz_cli_unpack<qz_fed_rl_cli_switch>},     {948, qz_cli_unpack<qz_fed_rl_cli_mcast_rate>},
+    {949, qz_cli_unpack<qz_fed_rl_cli_bcast_rate>}, {950, qz_cli_unpack<qz_fed_rl_cli_ucast_rate>},
+    {951, qz_cli_unpack<qz_fed_rl_cli_show>},
+};
+
+constexpr qz_cli_vector_t kServiceVectors[] = {
+    {832, qz_cli_unpack<qz_fed_service_define_keyword>},
+    {833, qz_cli_unpack<qz_fed_service_define_number>},
+    {834, qz_cli_unpack<qz_fed_service_define_app_id>},
+    {872, qz_cli_unpack<qz_fed_service_define_tcp_udp>},
+    {873, qz_cli_unpack<qz_fed_service_define_svp>},
+    {875, qz_cli_unpack<qz_fed_service_show>},
+    {897, qz_cli_unpack<qz_fed_service_stats_show>},
+    {898, qz_cli_unpack<qz_fed_service_stats_clear>},
+    {804, qz_cli_unpack<qz_fed_alg_enable>},
+    {1799, qz_cli_unpack<qz_fed_alg_bind_service>},
+    {1800, qz_cli_unpack<qz_fed_alg_qos>},
+    {1801, qz_cli_unpack<qz_fed_alg_inactive_timeout>},
+    {1802, qz_cli_unpack<qz_fed_alg_max_duration>},
+    {1803, qz_cli_unpack<qz_fed_alg_show>},
+};
+
+constexpr qz_cli_vector_t kQosClassVectors[] = {
+    {835, qz_cli_unpack<qz_fed_qos_service_class>},
+    {838, qz_cli_unpack<qz_fed_qos_service_class_show>},
+};
+
+constexpr qz_cli_vector_t kFeSessionVectors[] = {
+    {763, qz_cli_unpack<qz_fed_cli_show_ip_gate>},
+    {764, qz_cli_unpack<qz_fed_cli_show_mac_session>},
+    {765, qz_cli_unpack<qz_fed_cli_filter_mac_session>},
+    {766, qz_cli_unpack<qz_fed_cli_show_ip_session>},
+    {767, qz_cli_unpack<qz_fed_cli_filter_ip_session>},
+    {778, qz_cli_unpack<qz_fed_cli_clear_mac_session_id>},
+    {779, qz_cli_unpack<qz_fed_cli_clear_mac_session_params>},
+    {780, qz_cli_unpack<qz_fed_cli_clear_ip_session_id>},
+    {781, qz_cli_unpack<qz_fed_cli_clear_ip_session_params>},
+    {769, qz_cli_unpack<qz_fed_cli_show_policy>},
+    {770, qz_cli_unpack<qz_fed_cli_show_frag_ageout>},
+    {771, qz_cli_unpack<qz_fed_cli_show_fcb>},
+    {772, qz_cli_unpack<qz_fed_cli_show_unroam>},
+    {773, qz_cli_unpack<qz_fed_cli_set_frag_ageout>},
+    {774, qz_cli_unpack<qz_fed_cli_show_member_if>},
+    {775, qz_cli_unpack<qz_fed_cli_show_tunnel>},
+    {776, qz_cli_unpack<qz_fed_cli_show_tunnel>},
+    {962, qz_cli_unpack<qz_fed_cli_clear_tunnel_counters>},
+    {952, qz_cli_unpack<qz_fed_cli_clear_gre_station>},
+    {953, qz_cli_unpack<qz_fed_cli_clear_gre_id>},
+    {954, qz_cli_unpack<qz_fed_cli_clear_gre_all>},
+    {955, qz_cli_unpack<qz_fed_cli_clear_gre_client_station>},
+    {956, qz_cli_unpack<qz_fed_cli_clear_gre_client_id>},
+    {957, qz_cli_unpack<qz_fed_cli_clear_gre_client_all>},
+    {994, qz_cli_unpack<qz_fed_cli_up_redir>},
+};
+
+constexpr qz_cli_vector_t kVconVectors[] = {
+    {999, qz_cli_unpack<qz_fed_vcon_add_type<1>>},
+    {1000, qz_cli_unpack<qz_fed_vcon_add_type<2>>},
+    {1001, qz_cli_unpack<qz_fed_vcon_add_type<3>>},
+    {1002, qz_cli_unpack<qz_fed_vcon_add_type<4>>},
+    {1003, qz_cli_unpack<qz_fed_vcon_add_type<5>>},
+    {1004, qz_cli_unpack<qz_fed_vcon_add_type<6>>},
+    {1005, qz_cli_unpack<qz_fed_vcon_add_type<7>>},
+    {1006, qz_cli_unpack<qz_fed_vcon_add_type<8>>},
+    {1007, qz_cli_unpack<qz_fed_vcon_add_type<9>>},
+    {1008, qz_cli_unpack<qz_fed_vcon_add_type<10>>},
+    {1009, qz_cli_unpack<qz_fed_vcon_add_type<11>>},
+    {1010, qz_cli_unpack<qz_fed_vcon_add_type<12>>},
+    {1011, qz_cli_unpack<qz_fed_vcon_add_type<13>>},
+    {1012, qz_cli_unpack<qz_fed_vcon_add_type<14>>},
+    {1013, qz_cli_unpack<qz_fed_vcon_add_type<15>>},
+    {1014, qz_cli_unpack<qz_fed_vcon_add_type<16>>},
+    {1015, qz_cli_unpack<qz_fed_vcon_add_type<17>>},
+    {1016, qz_cli_unpack<qz_fed_vcon_add_type<18>>},
+    {1017, qz_cli_unpack<qz_fed_vcon_delete>},
+    {1018, qz_cli_unpack<qz_fed_vcon_show>},
+    {1019, qz_cli_unpack<qz_fed_vcon_debug_dump>},
+};
+
+constexpr qz_cli_vector_list_t kVectorFamilies[] = {
+    kFeSettingsVectors, kFeSessionVectors, kRateLimitVectors,
+    kServiceVectors,    kQosClassVectors,  kVconVectors,
+};
+
+// ---- running-configuration steps, in the order the configuration is written
+
+constexpr qz_cfg_step_t kCfgSteps[] = {
+    {"services", qz_fed_service_cfg},
+    {"QoS configuration", nullptr},
+    {"user profiles", nullptr},
+    {"IP policies", nullptr},
+    {"default IP-policy actions", nullptr},
+    {"MAC policies", nullptr},
+    {"default MAC-policy actions", nullptr},
+    {"virtual connection rules", qz_fed_vcon_cfg},
+    {"interface rate limits", qz_fed_rl_cli_cfg},
+    {"ALG configuration", qz_fed_alg_cfg},
+    {"forwarding-engine settings", qz_fed_cli_cfg_fe_settings},
+    {"default-route VLANs", qz_fed_cli_cfg_route_vlan},
+};
+static_assert(std::size(kCfgSteps) == 12);
+
+}  // namespace
+
+std::span<const qz_cli_vector_list_t> qz_fed_cli_vectors() {
+    return kVectorFamilies;
+}
+
+std::span<const qz_cfg_step_t> qz_fed_cli_cfg_steps() {
+    return kCfgSteps;
+}
+
+void qz_fed_cli_cfg_step_skipped(int step, const char* what) {
+    FED_DBG(basic, "running-config step %d (%s): not in this build\n", step, what);
+}
+
+int qz_fed_cli_reg_cmd_vectors() {
+    return qz_cli_agt_reg_cmd_vectors(qz_fed_cli_vectors());
+}
+
+int qz_fed_cli_cfg_generator(void* out, void*) {
+    return qz_cli_agt_cfg_generator(out, qz_fed_cli_cfg_steps(), qz_fed_cli_cfg_step_skipped);
+}
