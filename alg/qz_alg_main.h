@@ -39,6 +39,18 @@ inline std::uint16_t qz_alg_host16(std::uint16_t net) {
     return wire::load_be16(b);
 }
 
+// A network-order port as the number %d prints.
+inline int qz_alg_port_int(std::uint16_t net) {
+    return static_cast<int>(qz_alg_host16(net));
+}
+
+// Bucket of a control session (control id, cookie) in a table of `size`
+// buckets, a power of two.
+inline std::size_t qz_alg_ctrl_bucket(std::uint32_t ctrl_id, std::uint32_t ctrl_cookie,
+                                      std::size_t size) {
+    return (ctrl_id ^ ctrl_cookie) & (size - 1);
+}
+
 // The record as the gateways see it, decoded once by the dispatcher. Numbers
 // are host values; addresses and ports are network-order values (see above).
 // `data` holds the payload bytes that really arrived: at most pkt_length, and
@@ -127,6 +139,34 @@ static_assert(offsetof(qz_alg_flow_msg_t, ctrl_id) == qz_alg_flow_msg_off::ctrl_
               offsetof(qz_alg_flow_msg_t, reply) == qz_alg_flow_msg_off::reply &&
               sizeof(qz_alg_flow_msg_t) == qz_alg_flow_msg_off::size);
 
+// Gate requests for a gateway's object: any record holding the flow (src_ip,
+// dst_ip, src_port, dst_port, protocol), its control session (ctrl_id,
+// ctrl_cookie) and, for a delete, the gate cookie the open returned.
+template <class Obj>
+qz_alg_gate_open_req_t qz_alg_gate_open_req_for(const Obj& o, std::uint16_t alg_type) {
+    qz_alg_gate_open_req_t req{};
+    req.src_ip = o.src_ip;
+    req.dst_ip = o.dst_ip;
+    req.src_port = o.src_port;
+    req.dst_port = o.dst_port;
+    req.protocol = o.protocol;
+    req.alg_type = alg_type;
+    req.ctrl_id = o.ctrl_id;
+    req.ctrl_cookie = o.ctrl_cookie;
+    return req;
+}
+template <class Obj>
+qz_alg_gate_del_req_t qz_alg_gate_del_req_for(const Obj& o) {
+    qz_alg_gate_del_req_t req{};
+    req.src_ip = o.src_ip;
+    req.dst_ip = o.dst_ip;
+    req.src_port = o.src_port;
+    req.dst_port = o.dst_port;
+    req.protocol = o.protocol;
+    req.gate_cookie = o.gate_cookie;
+    return req;
+}
+
 // ---- framework entry points
 
 // Opens /dev/fe, subscribes kernel event 7, starts the 3-second tick and the
@@ -197,3 +237,7 @@ extern qz_alg_settings_t qz_alg_settings;
 void qz_alg_set_max_duration(std::uint16_t alg_type, std::uint32_t minutes);
 // Max duration of an ALG type in minutes (0 for a type outside 1 to 6).
 std::uint32_t qz_alg_max_duration(std::uint16_t alg_type);
+// The same in seconds, as an object's max-duration timer is armed.
+inline std::uint32_t qz_alg_max_duration_sec(std::uint16_t alg_type) {
+    return qz_alg_max_duration(alg_type) * 60;
+}
