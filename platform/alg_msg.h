@@ -17,8 +17,9 @@ inline constexpr std::uint16_t QZ_ALG_TYPE_DNS = 4;
 inline constexpr std::uint16_t QZ_ALG_TYPE_MAX = 6;      // 5 dhcp and 6 http have no gateway
 inline constexpr std::uint16_t QZ_ALG_TYPE_REG_MAX = 4;  // types a gateway may register
 
-// ---- qz_alg_pkt_t: the body of kernel event 7, big-endian on the wire: a
-// ---- 50-byte header, then pkt_length payload bytes.
+// ---- qz_alg_pkt_t: the body of kernel event QZ_KEVENT_FE_ALG_PKT, big-endian
+// ---- on the wire: a 50-byte header, then pkt_length payload bytes.
+inline constexpr std::uint32_t QZ_KEVENT_FE_ALG_PKT = 7;
 namespace qz_alg_pkt_off {
 inline constexpr std::size_t alg_type = 0;      // u16
 inline constexpr std::size_t pkt_type = 2;      // u8
