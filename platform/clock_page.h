@@ -26,15 +26,17 @@ static_assert(std::atomic<std::uint32_t>::is_always_lock_free,
               "words shared across processes must be lock-free");
 static_assert(alignof(SplitMs) >= std::atomic_ref<std::uint32_t>::required_alignment);
 
+// No standalone fences (ThreadSanitizer does not model them): the halves are
+// stored with release, so the odd sequence is visible before either half, and
+// loaded with acquire, so the second sequence read cannot move before them.
 inline void split_ms_store(SplitMs& w, std::uint64_t ms) {
     std::atomic_ref<std::uint32_t> seq(w.seq);
     std::uint32_t s = seq.load(std::memory_order_relaxed) & ~1u;
     while (!seq.compare_exchange_weak(s, s + 1, std::memory_order_relaxed)) s &= ~1u;
-    std::atomic_thread_fence(std::memory_order_release);
     std::atomic_ref<std::uint32_t>(w.lo).store(static_cast<std::uint32_t>(ms),
-                                               std::memory_order_relaxed);
+                                               std::memory_order_release);
     std::atomic_ref<std::uint32_t>(w.hi).store(static_cast<std::uint32_t>(ms >> 32),
-                                               std::memory_order_relaxed);
+                                               std::memory_order_release);
     seq.store(s + 2, std::memory_order_release);
 }
 
@@ -45,9 +47,8 @@ inline std::uint64_t split_ms_load(const SplitMs& cw) {
     for (;;) {
         std::uint32_t s = seq.load(std::memory_order_acquire);
         if (s & 1u) continue;
-        std::uint32_t lo = std::atomic_ref<std::uint32_t>(w.lo).load(std::memory_order_relaxed);
-        std::uint32_t hi = std::atomic_ref<std::uint32_t>(w.hi).load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
+        std::uint32_t lo = std::atomic_ref<std::uint32_t>(w.lo).load(std::memory_order_acquire);
+        std::uint32_t hi = std::atomic_ref<std::uint32_t>(w.hi).load(std::memory_order_acquire);
         if (seq.load(std::memory_order_relaxed) == s) return (std::uint64_t{hi} << 32) | lo;
     }
 }
