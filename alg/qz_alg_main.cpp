@@ -8,9 +8,9 @@
 #include "alg/dns/qz_dns_parser.h"
 #include "alg/ftp/qz_ftp_hash.h"
 #include "alg/qz_tftp_main.h"
-#include "platform/qz_assert.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_event.h"
+#include "platform/qz_assert.h"
 
 // Before start-up reads the FE's values: ftp, tftp 60, sip 720, dns 60, dhcp and http 0.
 qz_alg_settings_t qz_alg_settings = {{0, 60, 60, 720, 60, 0, 0}};
@@ -25,21 +25,10 @@ qz_pmpt_timer_t g_tick = 0;
 
 inline constexpr std::uint32_t kTickSeconds = 3;
 
-// Each field follows the one before it, so reading them in order walks the record.
-namespace off = qz_alg_pkt_off;
-static_assert(off::pkt_type == off::alg_type + 2 && off::src_mac == off::pkt_type + 1 &&
-              off::dst_mac == off::src_mac + 6 && off::protocol == off::dst_mac + 6 &&
-              off::src_ip == off::protocol + 1 && off::dst_ip == off::src_ip + 4 &&
-              off::src_port == off::dst_ip + 4 && off::dst_port == off::src_port + 2 &&
-              off::out_ifindex == off::dst_port + 2 && off::in_ifindex == off::out_ifindex + 4 &&
-              off::ctrl_id == off::in_ifindex + 4 && off::ctrl_cookie == off::ctrl_id + 4 &&
-              off::ctrl_tag == off::ctrl_cookie + 4 && off::pkt_length == off::ctrl_tag + 4 &&
-              off::data == off::pkt_length + 2);
-
 // Addresses, ports and protocol open every FE record the same way.
 void put_flow(std::uint8_t* d, std::uint32_t src_ip, std::uint32_t dst_ip, std::uint16_t src_port,
               std::uint16_t dst_port, std::uint8_t protocol) {
-    namespace o = qz_alg_gate_open_off;
+    namespace o = qz_alg_flow_off;
     wire::store_h(d + o::src_ip, src_ip);
     wire::store_h(d + o::dst_ip, dst_ip);
     wire::store_h(d + o::src_port, src_port);

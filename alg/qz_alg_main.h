@@ -9,17 +9,9 @@
 #include <cstdint>
 #include <span>
 
+#include "platform/alg_msg.h"
 #include "platform/qz.h"
 #include "platform/wire.h"
-
-// ---- ALG types: the packet record's alg_type, the handler slot + 1, and the
-// ---- type written into a gate-open request.
-inline constexpr std::uint16_t QZ_ALG_TYPE_FTP = 1;
-inline constexpr std::uint16_t QZ_ALG_TYPE_TFTP = 2;
-inline constexpr std::uint16_t QZ_ALG_TYPE_SIP = 3;
-inline constexpr std::uint16_t QZ_ALG_TYPE_DNS = 4;
-inline constexpr std::uint16_t QZ_ALG_TYPE_MAX = 6;      // slots of the handler table
-inline constexpr std::uint16_t QZ_ALG_TYPE_REG_MAX = 4;  // types a gateway may register
 
 // ---- IPv4 addresses and ports stay in network byte order in memory, as on
 // ---- the big-endian target: a value's bytes are the wire bytes. A host-order
@@ -47,32 +39,17 @@ inline std::uint16_t qz_alg_host16(std::uint16_t net) {
     return wire::load_be16(b);
 }
 
-// ---- qz_alg_pkt_t: the body of QZ_KEVENT_FE_ALG_PKT, big-endian on the wire.
-namespace qz_alg_pkt_off {
-inline constexpr std::size_t alg_type = 0;      // u16
-inline constexpr std::size_t pkt_type = 2;      // u8
-inline constexpr std::size_t src_mac = 3;       // 6 bytes
-inline constexpr std::size_t dst_mac = 9;       // 6 bytes
-inline constexpr std::size_t protocol = 15;     // u8
-inline constexpr std::size_t src_ip = 16;       // u32
-inline constexpr std::size_t dst_ip = 20;       // u32
-inline constexpr std::size_t src_port = 24;     // u16
-inline constexpr std::size_t dst_port = 26;     // u16
-inline constexpr std::size_t out_ifindex = 28;  // u32
-inline constexpr std::size_t in_ifindex = 32;   // u32
-inline constexpr std::size_t ctrl_id = 36;      // u32
-inline constexpr std::size_t ctrl_cookie = 40;  // u32
-inline constexpr std::size_t ctrl_tag = 44;     // u32
-inline constexpr std::size_t pkt_length = 48;   // u16
-inline constexpr std::size_t data = 50;         // pkt_length bytes
-}  // namespace qz_alg_pkt_off
-inline constexpr std::size_t QZ_ALG_PKT_HDR_SIZE = qz_alg_pkt_off::data;
-inline constexpr std::size_t QZ_ALG_PKT_MAX_SIZE = 2052;  // whole event
-static_assert(QZ_ALG_PKT_HDR_SIZE == 50);
+// A network-order port as the number %d prints.
+inline int qz_alg_port_int(std::uint16_t net) {
+    return static_cast<int>(qz_alg_host16(net));
+}
 
-inline constexpr std::uint8_t QZ_ALG_PKT_CTRL = 1;     // copied control packet
-inline constexpr std::uint8_t QZ_ALG_PKT_CTRL2 = 2;    // treated exactly as 1
-inline constexpr std::uint8_t QZ_ALG_PKT_TIMEOUT = 3;  // the FE's control session ended
+// Bucket of a control session (control id, cookie) in a table of `size`
+// buckets, a power of two.
+inline std::size_t qz_alg_ctrl_bucket(std::uint32_t ctrl_id, std::uint32_t ctrl_cookie,
+                                      std::size_t size) {
+    return (ctrl_id ^ ctrl_cookie) & (size - 1);
+}
 
 // The record as the gateways see it, decoded once by the dispatcher. Numbers
 // are host values; addresses and ports are network-order values (see above).
@@ -103,28 +80,8 @@ bool qz_alg_pkt_decode(std::span<const std::uint8_t> rec, qz_alg_pkt_t* pkt);
 // A gateway's packet handler. The record lives only for the call.
 using qz_alg_handler_fn = void (*)(const qz_alg_pkt_t* pkt);
 
-// ---- FE requests: ioctl(fd of /dev/fe, 0x4000, envelope). The envelope and
-// ---- the records in it are host order; addresses and ports in them are the
-// ---- network-order values, so their bytes are big-endian on every host.
-inline constexpr const char* QZ_ALG_FE_DEV = "/dev/fe";
-inline constexpr unsigned long QZ_ALG_FE_IOCTL = 0x4000;
-inline constexpr std::uint16_t QZ_ALG_FE_CMD_OPEN_GATE = 52;
-inline constexpr std::uint16_t QZ_ALG_FE_CMD_DELETE_GATE = 53;
-inline constexpr std::uint16_t QZ_ALG_FE_CMD_SIP_INVITE = 82;
-inline constexpr std::uint16_t QZ_ALG_FE_CMD_DNS = 83;
-
-// qz_alg_fe_request: i32 -1 | u16 command | u16 data length | data area.
-namespace qz_alg_fe_env_off {
-inline constexpr std::size_t magic = 0;    // i32, always -1
-inline constexpr std::size_t command = 4;  // u16
-inline constexpr std::size_t length = 6;   // u16: data area, reply words included
-inline constexpr std::size_t data = 8;
-}  // namespace qz_alg_fe_env_off
-inline constexpr std::size_t QZ_ALG_FE_ENV_HDR = qz_alg_fe_env_off::data;
-inline constexpr std::uint16_t QZ_ALG_FE_LEN_OPEN_GATE = 36;
-inline constexpr std::uint16_t QZ_ALG_FE_LEN_DELETE_GATE = 20;
-inline constexpr std::uint16_t QZ_ALG_FE_LEN_FLOW_MSG = 36;
-inline constexpr std::size_t QZ_ALG_FE_ENV_MAX = QZ_ALG_FE_ENV_HDR + 36;
+// ---- FE requests (layouts in platform/alg_msg.h): fed's records, encoded
+// ---- field by field into the /dev/fe envelope, never copied whole.
 
 // Gate-open request (28 bytes) and its two reply words.
 struct qz_alg_gate_open_req_t {
@@ -138,19 +95,6 @@ struct qz_alg_gate_open_req_t {
     std::uint32_t ctrl_id;
     std::uint32_t ctrl_cookie;
 };
-namespace qz_alg_gate_open_off {
-inline constexpr std::size_t src_ip = 0;
-inline constexpr std::size_t dst_ip = 4;
-inline constexpr std::size_t src_port = 8;
-inline constexpr std::size_t dst_port = 10;
-inline constexpr std::size_t protocol = 12;
-inline constexpr std::size_t alg_type = 16;
-inline constexpr std::size_t ctrl_id = 20;
-inline constexpr std::size_t ctrl_cookie = 24;
-inline constexpr std::size_t size = 28;
-inline constexpr std::size_t reply_code = 28;    // u32 FE return code
-inline constexpr std::size_t reply_cookie = 32;  // u32 gate cookie
-}  // namespace qz_alg_gate_open_off
 
 // Gate-delete request (20 bytes); no reply words.
 struct qz_alg_gate_del_req_t {
@@ -162,10 +106,6 @@ struct qz_alg_gate_del_req_t {
     std::uint8_t pad[3];
     std::uint32_t gate_cookie;
 };
-namespace qz_alg_gate_del_off {
-inline constexpr std::size_t gate_cookie = 16;
-inline constexpr std::size_t size = 20;
-}  // namespace qz_alg_gate_del_off
 
 // SIP admission / DNS verdict message (36 bytes, reply word included).
 struct qz_alg_flow_msg_t {
@@ -181,35 +121,51 @@ struct qz_alg_flow_msg_t {
     std::uint32_t flag;
     std::uint32_t reply;
 };
-namespace qz_alg_flow_msg_off {
-inline constexpr std::size_t ctrl_id = 16;
-inline constexpr std::size_t ctrl_cookie = 20;
-inline constexpr std::size_t ctrl_tag = 24;
-inline constexpr std::size_t flag = 28;
-inline constexpr std::size_t reply = 32;
-inline constexpr std::size_t size = 36;
-}  // namespace qz_alg_flow_msg_off
 
-// The in-memory records mirror the byte layout one to one (they are still
-// encoded field by field, never copied whole).
-static_assert(sizeof(qz_alg_gate_open_req_t) == qz_alg_gate_open_off::size);
-static_assert(offsetof(qz_alg_gate_open_req_t, dst_ip) == qz_alg_gate_open_off::dst_ip);
-static_assert(offsetof(qz_alg_gate_open_req_t, src_port) == qz_alg_gate_open_off::src_port);
-static_assert(offsetof(qz_alg_gate_open_req_t, dst_port) == qz_alg_gate_open_off::dst_port);
-static_assert(offsetof(qz_alg_gate_open_req_t, protocol) == qz_alg_gate_open_off::protocol);
-static_assert(offsetof(qz_alg_gate_open_req_t, alg_type) == qz_alg_gate_open_off::alg_type);
-static_assert(offsetof(qz_alg_gate_open_req_t, ctrl_id) == qz_alg_gate_open_off::ctrl_id);
-static_assert(offsetof(qz_alg_gate_open_req_t, ctrl_cookie) == qz_alg_gate_open_off::ctrl_cookie);
-static_assert(qz_alg_gate_open_off::reply_cookie + 4 == QZ_ALG_FE_LEN_OPEN_GATE);
-static_assert(sizeof(qz_alg_gate_del_req_t) == qz_alg_gate_del_off::size);
-static_assert(offsetof(qz_alg_gate_del_req_t, gate_cookie) == qz_alg_gate_del_off::gate_cookie);
-static_assert(qz_alg_gate_del_off::size == QZ_ALG_FE_LEN_DELETE_GATE);
-static_assert(sizeof(qz_alg_flow_msg_t) == qz_alg_flow_msg_off::size);
-static_assert(offsetof(qz_alg_flow_msg_t, ctrl_id) == qz_alg_flow_msg_off::ctrl_id);
-static_assert(offsetof(qz_alg_flow_msg_t, ctrl_tag) == qz_alg_flow_msg_off::ctrl_tag);
-static_assert(offsetof(qz_alg_flow_msg_t, flag) == qz_alg_flow_msg_off::flag);
-static_assert(offsetof(qz_alg_flow_msg_t, reply) == qz_alg_flow_msg_off::reply);
-static_assert(qz_alg_flow_msg_off::size == QZ_ALG_FE_LEN_FLOW_MSG);
+// The in-memory records mirror the byte layout one to one.
+static_assert(offsetof(qz_alg_gate_open_req_t, dst_ip) == qz_alg_flow_off::dst_ip &&
+              offsetof(qz_alg_gate_open_req_t, src_port) == qz_alg_flow_off::src_port &&
+              offsetof(qz_alg_gate_open_req_t, dst_port) == qz_alg_flow_off::dst_port &&
+              offsetof(qz_alg_gate_open_req_t, protocol) == qz_alg_flow_off::protocol &&
+              offsetof(qz_alg_gate_open_req_t, alg_type) == qz_alg_gate_open_off::alg_type &&
+              offsetof(qz_alg_gate_open_req_t, ctrl_id) == qz_alg_gate_open_off::ctrl_id &&
+              offsetof(qz_alg_gate_open_req_t, ctrl_cookie) == qz_alg_gate_open_off::ctrl_cookie &&
+              sizeof(qz_alg_gate_open_req_t) == qz_alg_gate_open_off::size);
+static_assert(offsetof(qz_alg_gate_del_req_t, gate_cookie) == qz_alg_gate_del_off::gate_cookie &&
+              sizeof(qz_alg_gate_del_req_t) == qz_alg_gate_del_off::size);
+static_assert(offsetof(qz_alg_flow_msg_t, ctrl_id) == qz_alg_flow_msg_off::ctrl_id &&
+              offsetof(qz_alg_flow_msg_t, ctrl_tag) == qz_alg_flow_msg_off::ctrl_tag &&
+              offsetof(qz_alg_flow_msg_t, flag) == qz_alg_flow_msg_off::flag &&
+              offsetof(qz_alg_flow_msg_t, reply) == qz_alg_flow_msg_off::reply &&
+              sizeof(qz_alg_flow_msg_t) == qz_alg_flow_msg_off::size);
+
+// Gate requests for a gateway's object: any record holding the flow (src_ip,
+// dst_ip, src_port, dst_port, protocol), its control session (ctrl_id,
+// ctrl_cookie) and, for a delete, the gate cookie the open returned.
+template <class Obj>
+qz_alg_gate_open_req_t qz_alg_gate_open_req_for(const Obj& o, std::uint16_t alg_type) {
+    qz_alg_gate_open_req_t req{};
+    req.src_ip = o.src_ip;
+    req.dst_ip = o.dst_ip;
+    req.src_port = o.src_port;
+    req.dst_port = o.dst_port;
+    req.protocol = o.protocol;
+    req.alg_type = alg_type;
+    req.ctrl_id = o.ctrl_id;
+    req.ctrl_cookie = o.ctrl_cookie;
+    return req;
+}
+template <class Obj>
+qz_alg_gate_del_req_t qz_alg_gate_del_req_for(const Obj& o) {
+    qz_alg_gate_del_req_t req{};
+    req.src_ip = o.src_ip;
+    req.dst_ip = o.dst_ip;
+    req.src_port = o.src_port;
+    req.dst_port = o.dst_port;
+    req.protocol = o.protocol;
+    req.gate_cookie = o.gate_cookie;
+    return req;
+}
 
 // ---- framework entry points
 
@@ -281,3 +237,7 @@ extern qz_alg_settings_t qz_alg_settings;
 void qz_alg_set_max_duration(std::uint16_t alg_type, std::uint32_t minutes);
 // Max duration of an ALG type in minutes (0 for a type outside 1 to 6).
 std::uint32_t qz_alg_max_duration(std::uint16_t alg_type);
+// The same in seconds, as an object's max-duration timer is armed.
+inline std::uint32_t qz_alg_max_duration_sec(std::uint16_t alg_type) {
+    return qz_alg_max_duration(alg_type) * 60;
+}

@@ -5,15 +5,14 @@
 #include <new>
 #include <string_view>
 
-#include "platform/qz_assert.h"
 #include "fed/qz_fed_debug.h"
+#include "platform/qz_assert.h"
 
 namespace {
 
 using enum qz_tftp_event_t;
 using enum qz_tftp_state_t;
 
-inline constexpr std::uint32_t kSecondsPerMinute = 60;
 // Requests are looked at up to this payload offset: a file name must end before it.
 inline constexpr std::size_t kScanMax = 2000;
 inline constexpr std::size_t kModeMax = 64;
@@ -33,11 +32,7 @@ struct TftpBucket {
 std::array<TftpBucket, QZ_TFTP_HASH_SIZE> g_table;
 
 TftpBucket& bucket_of(std::uint32_t ctrl_id, std::uint32_t ctrl_cookie) {
-    return g_table[(ctrl_id ^ ctrl_cookie) & (QZ_TFTP_HASH_SIZE - 1)];
-}
-
-int p16(std::uint16_t net) {
-    return static_cast<int>(qz_alg_host16(net));
+    return g_table[qz_alg_ctrl_bucket(ctrl_id, ctrl_cookie, QZ_TFTP_HASH_SIZE)];
 }
 
 bool equal_any_case(std::string_view a, std::string_view b) {
@@ -116,19 +111,13 @@ void destroy(qz_tftp_obj_t* obj) {
 // The FE's answer is only reported: the object goes whatever it says.
 int delete_gate_and_object(qz_tftp_obj_t* obj) {
     bucket_unlink(obj);
-    qz_alg_gate_del_req_t req{};
-    req.src_ip = obj->src_ip;
-    req.dst_ip = obj->dst_ip;
-    req.src_port = obj->src_port;
-    req.dst_port = obj->dst_port;
-    req.protocol = obj->protocol;
-    req.gate_cookie = obj->gate_cookie;
+    qz_alg_gate_del_req_t req = qz_alg_gate_del_req_for(*obj);
     std::uint32_t status = 0;
     qz_alg_delete_gate(&req, &status);
     FED_DBG(alg_tftp_gate,
             "TFTP ALG delete gate src_ip:%i,src_port:%d,dst_ip:%i,dst_port:%d,protocol:%d,"
             "cookie:%d,return code=%d\n",
-            req.src_ip, p16(req.src_port), req.dst_ip, p16(req.dst_port),
+            req.src_ip, qz_alg_port_int(req.src_port), req.dst_ip, qz_alg_port_int(req.dst_port),
             static_cast<int>(req.protocol), static_cast<int>(req.gate_cookie),
             static_cast<int>(status));
     destroy(obj);
@@ -166,7 +155,7 @@ qz_tftp_obj_t* create_object(const qz_tftp_obj_t& gate) {
         b.first = o;
     b.last = o;
     ++b.count;
-    qz_alg_timer_start(o->timer, qz_alg_max_duration(QZ_ALG_TYPE_TFTP) * kSecondsPerMinute);
+    qz_alg_timer_start(o->timer, qz_alg_max_duration_sec(QZ_ALG_TYPE_TFTP));
     return o;
 }
 
@@ -186,16 +175,9 @@ int open(qz_tftp_parse_t* parse, qz_tftp_obj_t* obj) {
     const qz_tftp_obj_t& g = parse->obj;
     FED_DBG(alg_tftp_gate,
             "TFTP ALG open gate src_ip:%i,src_port:%d,dst_ip:%i,dst_port:%d protocol:%d \n",
-            g.src_ip, p16(g.src_port), g.dst_ip, p16(g.dst_port), static_cast<int>(g.protocol));
-    qz_alg_gate_open_req_t req{};
-    req.src_ip = g.src_ip;
-    req.dst_ip = g.dst_ip;
-    req.src_port = g.src_port;
-    req.dst_port = g.dst_port;
-    req.protocol = g.protocol;
-    req.alg_type = QZ_ALG_TYPE_TFTP;
-    req.ctrl_id = g.ctrl_id;
-    req.ctrl_cookie = g.ctrl_cookie;
+            g.src_ip, qz_alg_port_int(g.src_port), g.dst_ip, qz_alg_port_int(g.dst_port),
+            static_cast<int>(g.protocol));
+    qz_alg_gate_open_req_t req = qz_alg_gate_open_req_for(g, QZ_ALG_TYPE_TFTP);
     std::uint32_t result[2] = {};
     qz_alg_open_gate(&req, result);
     if (result[0] != 0) {
@@ -268,8 +250,8 @@ int qz_alg_tftp_parser(const qz_alg_pkt_t* pkt, qz_tftp_parse_t* parse) {
             "TFTP ALG receive packet control ID :%d,control Cookie:%d packet length:%d "
             "src_ip:%i,src_port:%d,dst_ip:%i,dst_port:%d protocol:%d\n",
             static_cast<int>(pkt->ctrl_id), static_cast<int>(pkt->ctrl_cookie),
-            static_cast<int>(pkt->pkt_length), pkt->src_ip, p16(pkt->src_port), pkt->dst_ip,
-            p16(pkt->dst_port), static_cast<int>(pkt->protocol));
+            static_cast<int>(pkt->pkt_length), pkt->src_ip, qz_alg_port_int(pkt->src_port),
+            pkt->dst_ip, qz_alg_port_int(pkt->dst_port), static_cast<int>(pkt->protocol));
     if (qz_fed_debug_on(fed_dbg::alg_tftp_pkt))
         qz_hexdump(pkt->data.data(), static_cast<int>(pkt->data.size()));
     parse->event = parse_packet(pkt, &parse->obj);

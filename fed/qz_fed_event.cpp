@@ -1,6 +1,5 @@
 #include "fed/qz_fed_event.h"
 
-#include <array>
 #include <cstdio>
 #include <cstring>
 #include <span>
@@ -18,11 +17,6 @@ std::uint32_t qz_lib_dbg = 0;
 namespace {
 
 inline constexpr int kModuleFed = 2;
-
-// The six platform events fed subscribes, in subscription order.
-constexpr std::array<std::uint32_t, 6> kSubscribed = {
-    QZ_EVENT_SSID_BINDING, QZ_EVENT_SSID_CHANGE,      QZ_EVENT_AUTH_JOIN,
-    QZ_EVENT_AUTH_LEAVE,   QZ_EVENT_UDPDATE_ALG_INFO, QZ_EVENT_PPSK_SERVER};
 
 struct DebugFlag {
     const char* name;
@@ -130,6 +124,134 @@ void post_station_notice(std::uint32_t sub_type, const std::uint8_t* mac) {
     qz_event_send(QZ_EVENT_UDPDATE_ALG_INFO, sizeof info, info);
 }
 
+// ---- event bodies: each is called with a payload its row's size rule accepted.
+
+void on_auth_join(std::uint32_t, std::span<const std::uint8_t> p) {
+    if (p[QZ_AUTH_EVENT_IGNORE] != 0) return;
+    post_station_notice(QZ_ALG_INFO_STA_JOIN, &p[QZ_AUTH_EVENT_MAC]);
+}
+
+void on_auth_leave(std::uint32_t, std::span<const std::uint8_t> p) {
+    post_station_notice(QZ_ALG_INFO_STA_LEAVE, &p[QZ_AUTH_EVENT_MAC]);
+    if (qz_fed_hooks.dns_forget_sta) qz_fed_hooks.dns_forget_sta(&p[QZ_AUTH_EVENT_MAC]);
+}
+
+void on_ssid_binding(std::uint32_t event, std::span<const std::uint8_t> p) {
+    char ssid[kSsidNameSize + 1], ifname[kBindFlags - kBindIf + 1];
+    copy_name(ssid, p, kBindSsid, kSsidNameSize);
+    copy_name(ifname, p, kBindIf, kBindFlags - kBindIf);
+    auto flags = wire::load_h<std::uint32_t>(&p[kBindFlags]);
+    FED_DBG(basic, "Recieve event (%s), ssidname %s, ifname %s flag =%d.\n",
+            qz_eventid_to_name(event), ssid, ifname, static_cast<int>(flags));
+    if (qz_fed_hooks.qos_ssid_bind) qz_fed_hooks.qos_ssid_bind(ssid, ifname, (flags & 0x1) ? 1 : 0);
+}
+
+void on_ssid_change(std::uint32_t event, std::span<const std::uint8_t> p) {
+    auto flags = wire::load_h<std::uint32_t>(&p[kSsidFlags]);
+    FED_DBG(basic, "Recieve event(%s), flag = %d\n", qz_eventid_to_name(event),
+            static_cast<int>(flags));
+    if (!(flags & kSsidRemoved)) return;
+    char ssid[kSsidNameSize + 1];
+    copy_name(ssid, p, 0, kSsidNameSize);
+    if (qz_fed_hooks.qos_ssid_remove) qz_fed_hooks.qos_ssid_remove(ssid);
+}
+
+void on_alg_info(std::uint32_t event, std::span<const std::uint8_t> p) {
+    auto sub_type = wire::load_h<std::uint32_t>(p.data());
+    FED_DBG(basic, "event %s(%d) received, sub_type %d\n", qz_eventid_to_name(event),
+            static_cast<int>(event), static_cast<int>(sub_type));
+    const std::uint8_t* body = p.data() + 4;
+    switch (sub_type) {
+        case QZ_ALG_INFO_TIMER:
+            if (qz_fed_hooks.alg_timer_run) qz_fed_hooks.alg_timer_run();
+            break;
+        case QZ_ALG_INFO_SIP_ROAM:
+            if (qz_fed_hooks.sip_roam_apply)
+                qz_fed_hooks.sip_roam_apply(wire::load_h<std::uint32_t>(body));
+            break;
+        case QZ_ALG_INFO_STA_JOIN:
+            if (qz_fed_hooks.sta_join) qz_fed_hooks.sta_join(body);
+            break;
+        case QZ_ALG_INFO_STA_LEAVE:
+            if (qz_fed_hooks.sta_leave) qz_fed_hooks.sta_leave(body);
+            break;
+        default:
+            break;
+    }
+}
+
+void on_ppsk_server(std::uint32_t event, std::span<const std::uint8_t> p) {
+    FED_DBG(basic, "event %s(%d) received\n", qz_eventid_to_name(event), static_cast<int>(event));
+    if (qz_fed_hooks.ppsk_server)
+        qz_fed_hooks.ppsk_server(static_cast<std::uint32_t>(p.size()), p.data());
+}
+
+// How a row bounds its payload.
+enum class SizeRule { exact, at_least, any };
+
+struct EventRow {
+    std::uint32_t event;
+    SizeRule rule;
+    std::size_t size;
+    // Name in the wrong-size line; null: the line gives the event number.
+    const char* name;
+    // The handler the event is subscribed with; a row answers only through it.
+    qz_event_handler_fn subscriber;
+    void (*body)(std::uint32_t event, std::span<const std::uint8_t> payload);
+};
+
+// The six platform events fed subscribes, in subscription order.
+constexpr EventRow kEvents[] = {
+    {QZ_EVENT_SSID_BINDING, SizeRule::at_least, kBindMinSize, nullptr, qz_fed_sta_ssid_handler,
+     on_ssid_binding},
+    {QZ_EVENT_SSID_CHANGE, SizeRule::at_least, kSsidMinSize, nullptr, qz_fed_sta_ssid_handler,
+     on_ssid_change},
+    {QZ_EVENT_AUTH_JOIN, SizeRule::exact, QZ_AUTH_EVENT_SIZE, "QZ_EVENT_AUTH_JOIN",
+     qz_fed_sta_ssid_handler, on_auth_join},
+    {QZ_EVENT_AUTH_LEAVE, SizeRule::exact, QZ_AUTH_EVENT_SIZE, "QZ_EVENT_AUTH_LEAVE",
+     qz_fed_sta_ssid_handler, on_auth_leave},
+    {QZ_EVENT_UDPDATE_ALG_INFO, SizeRule::exact, QZ_ALG_INFO_SIZE, "QZ_EVENT_UDPDATE_ALG_INFO",
+     qz_fed_alg_info_handler, on_alg_info},
+    {QZ_EVENT_PPSK_SERVER, SizeRule::any, 0, nullptr, qz_fed_alg_info_handler, on_ppsk_server},
+};
+static_assert(std::size(kEvents) == 6);
+static_assert(QZ_AUTH_EVENT_IGNORE < QZ_AUTH_EVENT_SIZE &&
+              QZ_AUTH_EVENT_MAC + 6 <= QZ_AUTH_EVENT_SIZE);
+static_assert(QZ_ALG_INFO_SIZE >= 4 + 6);
+
+bool size_fits(const EventRow& row, std::size_t n) {
+    switch (row.rule) {
+        case SizeRule::exact:
+            return n == row.size;
+        case SizeRule::at_least:
+            return n >= row.size;
+        case SizeRule::any:
+            return true;
+    }
+    return false;
+}
+
+void dispatch(qz_event_handler_fn via, std::uint32_t event, std::uint32_t len,
+              const void* payload) {
+    const EventRow* row = nullptr;
+    for (const EventRow& r : kEvents)
+        if (r.event == event && r.subscriber == via) row = &r;
+    if (!row) {
+        FED_DBG(basic, "receive unknown event %d\n", static_cast<int>(event));
+        return;
+    }
+    // A missing payload counts as an empty one.
+    std::span<const std::uint8_t> p(static_cast<const std::uint8_t*>(payload), payload ? len : 0);
+    if (!size_fits(*row, p.size())) {
+        if (row->name)
+            FED_ERR("receive wrong size in event %s", row->name);
+        else
+            FED_ERR("receive wrong size in event %d", static_cast<int>(event));
+        return;
+    }
+    row->body(event, p);
+}
+
 }  // namespace
 
 const char* qz_fed_kevent_name(std::uint32_t kevent) {
@@ -145,98 +267,11 @@ int qz_fed_reg_debug_flags() {
 }
 
 void qz_fed_sta_ssid_handler(std::uint32_t event, std::uint32_t len, const void* payload) {
-    std::span<const std::uint8_t> p(static_cast<const std::uint8_t*>(payload), payload ? len : 0);
-    switch (event) {
-        case QZ_EVENT_AUTH_JOIN:
-            if (len != QZ_AUTH_EVENT_SIZE) {
-                FED_ERR("receive wrong size in event QZ_EVENT_AUTH_JOIN");
-                return;
-            }
-            if (p[QZ_AUTH_EVENT_IGNORE] != 0) return;
-            post_station_notice(QZ_ALG_INFO_STA_JOIN, &p[QZ_AUTH_EVENT_MAC]);
-            return;
-        case QZ_EVENT_AUTH_LEAVE:
-            if (len != QZ_AUTH_EVENT_SIZE) {
-                FED_ERR("receive wrong size in event QZ_EVENT_AUTH_LEAVE");
-                return;
-            }
-            post_station_notice(QZ_ALG_INFO_STA_LEAVE, &p[QZ_AUTH_EVENT_MAC]);
-            if (qz_fed_hooks.dns_forget_sta) qz_fed_hooks.dns_forget_sta(&p[QZ_AUTH_EVENT_MAC]);
-            return;
-        case QZ_EVENT_SSID_BINDING: {
-            if (p.size() < kBindMinSize) {
-                FED_ERR("receive wrong size in event %d", static_cast<int>(event));
-                return;
-            }
-            char ssid[kSsidNameSize + 1], ifname[kBindFlags - kBindIf + 1];
-            copy_name(ssid, p, kBindSsid, kSsidNameSize);
-            copy_name(ifname, p, kBindIf, kBindFlags - kBindIf);
-            auto flags = wire::load_h<std::uint32_t>(&p[kBindFlags]);
-            FED_DBG(basic, "Recieve event (%s), ssidname %s, ifname %s flag =%d.\n",
-                    qz_eventid_to_name(event), ssid, ifname, static_cast<int>(flags));
-            if (qz_fed_hooks.qos_ssid_bind)
-                qz_fed_hooks.qos_ssid_bind(ssid, ifname, (flags & 0x1) ? 1 : 0);
-            return;
-        }
-        case QZ_EVENT_SSID_CHANGE: {
-            if (p.size() < kSsidMinSize) {
-                FED_ERR("receive wrong size in event %d", static_cast<int>(event));
-                return;
-            }
-            auto flags = wire::load_h<std::uint32_t>(&p[kSsidFlags]);
-            FED_DBG(basic, "Recieve event(%s), flag = %d\n", qz_eventid_to_name(event),
-                    static_cast<int>(flags));
-            if (!(flags & kSsidRemoved)) return;
-            char ssid[kSsidNameSize + 1];
-            copy_name(ssid, p, 0, kSsidNameSize);
-            if (qz_fed_hooks.qos_ssid_remove) qz_fed_hooks.qos_ssid_remove(ssid);
-            return;
-        }
-        default:
-            FED_DBG(basic, "receive unknown event %d\n", static_cast<int>(event));
-            return;
-    }
+    dispatch(qz_fed_sta_ssid_handler, event, len, payload);
 }
 
 void qz_fed_alg_info_handler(std::uint32_t event, std::uint32_t len, const void* payload) {
-    const auto* p = static_cast<const std::uint8_t*>(payload);
-    switch (event) {
-        case QZ_EVENT_UDPDATE_ALG_INFO: {
-            if (len != QZ_ALG_INFO_SIZE || !p) {
-                FED_ERR("receive wrong size in event QZ_EVENT_UDPDATE_ALG_INFO");
-                return;
-            }
-            auto sub_type = wire::load_h<std::uint32_t>(p);
-            FED_DBG(basic, "event %s(%d) received, sub_type %d\n", qz_eventid_to_name(event),
-                    static_cast<int>(event), static_cast<int>(sub_type));
-            switch (sub_type) {
-                case QZ_ALG_INFO_TIMER:
-                    if (qz_fed_hooks.alg_timer_run) qz_fed_hooks.alg_timer_run();
-                    break;
-                case QZ_ALG_INFO_SIP_ROAM:
-                    if (qz_fed_hooks.sip_roam_apply)
-                        qz_fed_hooks.sip_roam_apply(wire::load_h<std::uint32_t>(p + 4));
-                    break;
-                case QZ_ALG_INFO_STA_JOIN:
-                    if (qz_fed_hooks.sta_join) qz_fed_hooks.sta_join(p + 4);
-                    break;
-                case QZ_ALG_INFO_STA_LEAVE:
-                    if (qz_fed_hooks.sta_leave) qz_fed_hooks.sta_leave(p + 4);
-                    break;
-                default:
-                    break;
-            }
-            return;
-        }
-        case QZ_EVENT_PPSK_SERVER:
-            FED_DBG(basic, "event %s(%d) received\n", qz_eventid_to_name(event),
-                    static_cast<int>(event));
-            if (qz_fed_hooks.ppsk_server) qz_fed_hooks.ppsk_server(len, payload);
-            return;
-        default:
-            FED_DBG(basic, "receive unknown event %d\n", static_cast<int>(event));
-            return;
-    }
+    dispatch(qz_fed_alg_info_handler, event, len, payload);
 }
 
 void qz_fed_kevent_handler(std::uint32_t kevent, std::uint32_t len, const void* payload) {
@@ -255,17 +290,13 @@ int qz_fed_event_init(pthread_t* thread) {
     } else {
         FED_DBG(basic, "ALG framework not built in: no gateways\n");
     }
-    for (std::size_t i = 0; i < kSubscribed.size(); ++i) {
-        // SSID and station events first, then the ALG-info and PPSK events.
-        auto handler = i < 4 ? qz_fed_sta_ssid_handler : qz_fed_alg_info_handler;
-        qz_event_subscribe(kSubscribed[i], handler);
-    }
+    for (const EventRow& row : kEvents) qz_event_subscribe(row.event, row.subscriber);
     qz_kevent_subscribe(KEVT_IF_CHG, qz_fed_kevent_handler);
     return 0;
 }
 
 int qz_fed_event_cleanup() {
-    for (auto ev : kSubscribed) qz_event_unsubscribe(ev);
+    for (const EventRow& row : kEvents) qz_event_unsubscribe(row.event);
     qz_event_cleanup();
     return 0;
 }

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/alg_msg.h"  // QZ_KEVENT_FE_ALG_PKT
+
 inline constexpr std::uint32_t QZ_EVENT_USER_PROFILE_VLAN_CHG = 108;
 inline constexpr std::uint32_t QZ_EVENT_UDPDATE_ALG_INFO = 131;
 inline constexpr std::uint32_t QZ_EVENT_ITK_NOTIFY = 172;
@@ -15,7 +17,6 @@ inline constexpr std::uint32_t QZ_EVENT_AUTH_LEAVE = 260;
 inline constexpr std::uint32_t QZ_EVENT_SSID_BINDING = 287;
 inline constexpr std::uint32_t QZ_EVENT_SSID_CHANGE = 288;
 inline constexpr std::uint32_t QZ_EVENT_PPSK_SERVER = 319;
-inline constexpr std::uint32_t QZ_KEVENT_FE_ALG_PKT = 7;
 inline constexpr std::uint32_t KEVT_IF_CHG = 17;
 
 // qz_alg_info_t: the 16-byte body of QZ_EVENT_UDPDATE_ALG_INFO.

@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/qz_assert.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_event.h"
 #include "fed/qz_fed_hooks.h"
 #include "fed/qz_fed_msg.h"
 #include "platform/qz.h"
+#include "platform/qz_assert.h"
 
 qz_fed_hooks_t qz_fed_hooks = {};
 
@@ -42,11 +42,28 @@ int reg_cmd_vectors() {
     return 0;
 }
 
-// Creates one directory; an existing one is fine.
+// Creates one store directory open to every user (0777, whatever the process
+// umask); an existing one is fine. 0, or mkdir's result.
 int make_dir(const char* device_path) {
     std::string path = qz_fs_path(device_path);
-    if (mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) return 0;
-    return -1;
+    int rc = mkdir(path.c_str(), 0777);
+    if (rc == 0) return chmod(path.c_str(), 0777);
+    return errno == EEXIST ? 0 : rc;
+}
+
+// The store's two directories, parent first; each failure has its own line.
+int make_store_dirs() {
+    int rc = make_dir(QZ_FED_DB_ROOT);
+    if (rc < 0) {
+        FED_ERR("create directory /tmp/db failed!\n");
+        return rc;
+    }
+    rc = make_dir(QZ_FED_DB_DIR);
+    if (rc < 0) {
+        FED_ERR("FED: mkdir %s failed, ret == %d", QZ_FED_DB_DIR, rc);
+        return rc;
+    }
+    return 0;
 }
 
 bool dir_exists(const char* device_path) {
@@ -76,7 +93,7 @@ void* qz_fed_startup_thread(void*) {
 
     if (dir_exists(QZ_FED_DB_DIR)) {
         if (qz_fed_hooks.db_load) qz_fed_hooks.db_load();
-    } else if (make_dir(QZ_FED_DB_ROOT) < 0 || make_dir(QZ_FED_DB_DIR) < 0) {
+    } else if (make_store_dirs() < 0) {
         fatal("fed ip-policy mapping init failed!");
     }
 

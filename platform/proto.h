@@ -14,11 +14,13 @@
 
 #include <cstdint>
 
+#include "platform/clock_page.h"
+
 namespace proto {
 
 inline constexpr std::uint32_t kMaxFrame = 1u << 20;
 inline constexpr const char* kSocketName = "apsim.sock";
-inline constexpr const char* kClockName = "clock";  // shared clock page, see ClockPage
+inline constexpr const char* kClockName = "clock";   // shared clock page, see ClockPage
 inline constexpr const char* kLogName = "messages";  // fed's log file in the run directory
 
 // Environment apsim sets for fed.
@@ -60,9 +62,11 @@ enum class Op : std::uint16_t {
     // ---- CLI connection ----
     // fed -> apsim, after the vector initializers ran: u32 count, count x u32 command id
     CliVectors = 40,
-    // fed -> apsim: debug flags registered: u32 count, count x (str module, str name, u32 bit, u32 lib)
+    // fed -> apsim: debug flags registered: u32 count, count x (str module, str name, u32 bit, u32
+    // lib)
     CliFlags = 41,
-    // apsim -> fed: u32 command id, u32 command type, blob argument record (without the 8-byte header)
+    // apsim -> fed: u32 command id, u32 command type, blob argument record (without the 8-byte
+    // header)
     CliCommand = 42,
     // fed -> apsim while a command runs: str text (what qz_cli_printf printed)
     CliOutput = 43,
@@ -79,14 +83,16 @@ enum class Op : std::uint16_t {
     // fed -> apsim: u32 kernel (0 platform event, 1 kernel event), u32 event (no reply)
     Subscribe = 60,
     Unsubscribe = 61,
-    // apsim -> fed: u32 kernel, u32 event, blob payload; fed answers EventAck when the handler returned
+    // apsim -> fed: u32 kernel, u32 event, blob payload; fed answers EventAck when the handler
+    // returned
     Event = 62,
     EventAck = 63,  // fed -> apsim: u32 kernel, u32 event (echo of the event just handled)
 
     // ---- TIMER connection (driven clock) ----
     // apsim -> fed: -> TimerNext reply: u32 has, u64 due_ms (earliest armed platform timer)
     TimerNext = 70,
-    // apsim -> fed: u64 now_ms; fed runs every callback due at or before now -> reply TimerFire: i32 0
+    // apsim -> fed: u64 now_ms; fed runs every callback due at or before now -> reply TimerFire:
+    // i32 0
     TimerFire = 71,
 
     // ---- CTL connection (fedctl) ----
@@ -102,16 +108,7 @@ inline constexpr std::uint32_t kTlvRecord = 7;    // command record (argument st
 inline constexpr std::uint32_t kTlvText = 22;     // command id + text
 inline constexpr std::uint32_t kTlvDelay = 1000;  // qz_cli_agent_add_delay_cmd text
 
-// Shared clock page DIR/clock, written by apsim, read by fed (mmap).
-// mode 0: real: uptime = CLOCK_MONOTONIC - boot_ns. mode 1: driven: uptime = driven_ms.
-struct ClockPage {
-    std::uint32_t magic;  // kClockMagic once initialised
-    std::uint32_t mode;
-    std::uint64_t boot_ns;
-    std::uint64_t driven_ms;  // written atomically (std::atomic_ref)
-};
-inline constexpr std::uint32_t kClockMagic = 0x71636c6bu;
-static_assert(sizeof(ClockPage) == 24);
+// The shared clock page DIR/clock (ClockPage) lives in platform/clock_page.h.
 
 // FE control library functions carried by Op::Fe. Args/out records: platform/fe.cpp.
 enum class FeFn : std::uint32_t {
@@ -120,16 +117,16 @@ enum class FeFn : std::uint32_t {
     GetBoolean = 3,  // args: u32 id, str text -> out: u32 value
     GetInt = 4,      // args: u32 id, str text -> out: u32 value
     // FE settings tables (records as platform/fe.h lays them out):
-    SetVwire = 201,        // args: u32 ifindex1, u32 ifindex2, 6-byte MAC
-    McastStatus = 202,     // args: - -> out: u32 status, u32 size
-    McastSet = 203,        // args: u32 add, u32 address, u32 mask
-    McastList = 204,       // args: u32 max -> out: entries (rc = count)
-    RegPorts = 205,        // args: u32 max -> out: entries (rc = count)
-    FfAdd = 206,           // args: 52-byte filter
-    FfDelete = 207,        // args: u32 id
-    FfGetOne = 208,        // args: u32 id -> out: 52-byte filter
-    FfList = 209,          // args: u32 max -> out: filters (rc = count)
-    FfCount = 210,         // args: - (rc = count)
+    SetVwire = 201,     // args: u32 ifindex1, u32 ifindex2, 6-byte MAC
+    McastStatus = 202,  // args: - -> out: u32 status, u32 size
+    McastSet = 203,     // args: u32 add, u32 address, u32 mask
+    McastList = 204,    // args: u32 max -> out: entries (rc = count)
+    RegPorts = 205,     // args: u32 max -> out: entries (rc = count)
+    FfAdd = 206,        // args: 52-byte filter
+    FfDelete = 207,     // args: u32 id
+    FfGetOne = 208,     // args: u32 id -> out: 52-byte filter
+    FfList = 209,       // args: u32 max -> out: filters (rc = count)
+    FfCount = 210,      // args: - (rc = count)
     // IP gate table: u32 index, u32 max -> out: u32 n, n x 32-byte fe_ip_gate_t entry
     IpGateTable = 301,
     // Sessions (records: fe_mac_sess, fe_ip_sess in platform/fe.h). Table reads

@@ -33,9 +33,9 @@ enum class Source : int { unknown, local, real, driven };
 struct Clock {
     std::mutex mu;
     std::atomic<Source> source{Source::unknown};
-    std::atomic<const std::uint8_t*> page{nullptr};
+    std::atomic<const proto::ClockPage*> page{nullptr};
     std::uint64_t boot_ns = 0;  // set before `source` is published
-    std::atomic<std::uint64_t> local_ms{0};
+    proto::SplitMs local_ms{};  // 32-bit words: no libatomic on the target
 };
 // Never destroyed: detached threads may read it while the process exits.
 Clock& clock_state() {
@@ -44,7 +44,7 @@ Clock& clock_state() {
 }
 
 // Maps DIR/clock read-only; nullptr when it is missing or not initialised.
-const std::uint8_t* map_page(std::uint32_t& mode, std::uint64_t& boot_ns) {
+const proto::ClockPage* map_page(std::uint32_t& mode, std::uint64_t& boot_ns) {
     const std::string& dir = plat::run_dir();
     if (dir.empty()) return nullptr;
     std::string path = dir + "/" + proto::kClockName;
@@ -55,10 +55,11 @@ const std::uint8_t* map_page(std::uint32_t& mode, std::uint64_t& boot_ns) {
         return nullptr;
     void* m = ::mmap(nullptr, sizeof(proto::ClockPage), PROT_READ, MAP_SHARED, fd.get(), 0);
     if (m == MAP_FAILED) return nullptr;
-    const auto* p = static_cast<const std::uint8_t*>(m);
-    std::uint32_t magic = wire::load_h<std::uint32_t>(p + offsetof(proto::ClockPage, magic));
-    mode = wire::load_h<std::uint32_t>(p + offsetof(proto::ClockPage, mode));
-    boot_ns = wire::load_h<std::uint64_t>(p + offsetof(proto::ClockPage, boot_ns));
+    // A shared mapping of the page apsim created as a ClockPage.
+    auto* p = static_cast<proto::ClockPage*>(m);
+    std::uint32_t magic = std::atomic_ref<std::uint32_t>(p->magic).load(std::memory_order_acquire);
+    mode = p->mode;
+    boot_ns = p->boot_ns;
     if (magic != proto::kClockMagic || mode > 1) {
         ::munmap(m, sizeof(proto::ClockPage));
         return nullptr;
@@ -75,7 +76,7 @@ Source source() {
     if (s != Source::unknown) return s;
     std::uint32_t mode = 0;
     std::uint64_t boot = 0;
-    const std::uint8_t* page = map_page(mode, boot);
+    const proto::ClockPage* page = map_page(mode, boot);
     if (!page) {
         s = Source::local;
     } else {
@@ -88,11 +89,7 @@ Source source() {
 }
 
 std::uint64_t driven_ms() {
-    const std::uint8_t* page = clock_state().page.load(std::memory_order_relaxed);
-    // apsim writes the word with an atomic store; the page is only read here.
-    auto* word = reinterpret_cast<std::uint64_t*>(
-        const_cast<std::uint8_t*>(page + offsetof(proto::ClockPage, driven_ms)));
-    return std::atomic_ref<std::uint64_t>(*word).load(std::memory_order_acquire);
+    return proto::split_ms_load(clock_state().page.load(std::memory_order_relaxed)->driven);
 }
 
 std::uint64_t real_ms() {
@@ -265,29 +262,29 @@ std::uint64_t clock_ms() {
         case Source::driven:
             return driven_ms();
         default:
-            return clock_state().local_ms.load();
+            return proto::split_ms_load(clock_state().local_ms);
     }
 }
 
 void clock_set_ms(std::uint64_t ms) {
-    clock_state().local_ms.store(ms);
+    proto::split_ms_store(clock_state().local_ms, ms);
 }
 
 void clock_advance_ms(std::uint64_t ms) {
     // apsim steps a clock page itself; only the local clock moves from here.
     if (!clock_is_local()) return;
     Clock& c = clock_state();
-    std::uint64_t target = c.local_ms.load() + ms;
+    std::uint64_t target = proto::split_ms_load(c.local_ms) + ms;
     for (int n = 0; n < kMaxFiresPerRun; ++n) {
         std::uint64_t due;
         qz_pmpt_timer_fn fn;
         void* arg;
         qz_pmpt_timer_t h = take_due(target, &due, &fn, &arg);
         if (!h) break;
-        if (due > c.local_ms.load()) c.local_ms.store(due);
+        if (due > proto::split_ms_load(c.local_ms)) proto::split_ms_store(c.local_ms, due);
         fn(h, arg);
     }
-    c.local_ms.store(target);
+    proto::split_ms_store(c.local_ms, target);
 }
 
 }  // namespace plat

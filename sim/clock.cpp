@@ -34,7 +34,7 @@ bool clock_open(Clock& c, const std::string& dir, bool driven) {
     c.driven = driven;
     c.page->mode = driven ? 1 : 0;
     c.page->boot_ns = driven ? 0 : monotonic_ns();
-    std::atomic_ref<std::uint64_t>(c.page->driven_ms).store(0);
+    proto::split_ms_store(c.page->driven, 0);
     // The magic goes last: a reader that sees it sees the rest.
     std::atomic_ref<std::uint32_t>(c.page->magic).store(proto::kClockMagic);
     return true;
@@ -47,12 +47,12 @@ void clock_close(Clock& c) {
 
 std::uint64_t clock_now_ms(const Clock& c) {
     if (!c.page) return 0;
-    if (c.driven) return std::atomic_ref<std::uint64_t>(c.page->driven_ms).load();
+    if (c.driven) return proto::split_ms_load(c.page->driven);
     return (monotonic_ns() - c.page->boot_ns) / 1000000ull;
 }
 
 void clock_set_ms(Clock& c, std::uint64_t ms) {
-    if (c.page && c.driven) std::atomic_ref<std::uint64_t>(c.page->driven_ms).store(ms);
+    if (c.page && c.driven) proto::split_ms_store(c.page->driven, ms);
 }
 
 }  // namespace sim

@@ -22,7 +22,6 @@ namespace sim {
 // left, so the replay's helpers may go unused.
 namespace {
 
-inline constexpr std::uint32_t kKevAlgPkt = 7;
 inline constexpr const char* kClientSideIf = "wifi0";
 inline constexpr const char* kServerSideIf = "eth0";
 // Gaps longer than this are crossed in one jump up to its last stretch:
@@ -173,7 +172,7 @@ struct Replay {
 // Raises kernel event 7 with each record and waits until fed has handled it.
 bool raise(Replay& r, std::vector<std::vector<std::uint8_t>>& records) {
     for (auto& rec : records) {
-        bus_publish(r.s.core, Origin::Injected, Event{1, kKevAlgPkt, std::move(rec)});
+        bus_publish(r.s.core, Origin::Injected, Event{1, QZ_KEVENT_FE_ALG_PKT, std::move(rec)});
         if (!bus_drain(r.s.core, kFedAnswerMs)) return false;
     }
     records.clear();

@@ -52,10 +52,6 @@ std::uint32_t uptime() {
     return now;
 }
 
-int host16(std::uint16_t net) {
-    return static_cast<int>(qz_alg_host16(net));
-}
-
 // The flag-0 verdict: the FE is told that this packet was refused.
 void send_verdict(const qz_alg_pkt_t* pkt, std::uint32_t flag) {
     qz_alg_flow_msg_t msg{};
@@ -319,8 +315,8 @@ void qz_alg_dns_handler(const qz_alg_pkt_t* pkt) {
             "                         "
             "dst ip:%i, dst port:%d, protocol:%d\n",
             static_cast<int>(pkt->ctrl_id), static_cast<int>(pkt->ctrl_cookie),
-            static_cast<int>(len), pkt->src_ip, host16(pkt->src_port), pkt->dst_ip,
-            host16(pkt->dst_port), static_cast<int>(pkt->protocol));
+            static_cast<int>(len), pkt->src_ip, qz_alg_port_int(pkt->src_port), pkt->dst_ip,
+            qz_alg_port_int(pkt->dst_port), static_cast<int>(pkt->protocol));
     if (qz_fed_debug_on(fed_dbg::alg_dns_pkt)) qz_hexdump(pkt->data.data(), static_cast<int>(len));
     std::uint16_t flags = wire::load_be16(pkt->data.data() + qz_dns_hdr_off::flags);
     if (flags < QZ_DNS_FLAG_QR) {

@@ -3,19 +3,18 @@
 #include <array>
 #include <new>
 
-#include "platform/qz_assert.h"
 #include "fed/qz_fed_debug.h"
+#include "platform/qz_assert.h"
 
 namespace {
 
 using enum qz_ftp_event_t;
 using enum qz_ftp_state_t;
 
-inline constexpr std::uint32_t kSecondsPerMinute = 60;
 // Gate-open FE return code taken as no error (no cookie comes with it).
-inline constexpr std::uint32_t kFeGateKept = 2;
+inline constexpr std::uint32_t kFeGateKept = QZ_ALG_FE_GATE_EXISTS;
 // Gate-delete result taken as done besides 0.
-inline constexpr std::uint32_t kFeGateGone = 3;
+inline constexpr std::uint32_t kFeGateGone = QZ_ALG_FE_GATE_NOT_FOUND;
 
 // Elements hang from `first`; `last` points at the last element's next link.
 struct FtpBucket {
@@ -26,11 +25,7 @@ struct FtpBucket {
 std::array<FtpBucket, QZ_FTP_HASH_SIZE> g_table;
 
 FtpBucket& bucket_of(std::uint32_t ctrl_id, std::uint32_t ctrl_cookie) {
-    return g_table[(ctrl_id ^ ctrl_cookie) & (QZ_FTP_HASH_SIZE - 1)];
-}
-
-int p16(std::uint16_t net) {
-    return static_cast<int>(qz_alg_host16(net));
+    return g_table[qz_alg_ctrl_bucket(ctrl_id, ctrl_cookie, QZ_FTP_HASH_SIZE)];
 }
 
 int max_duration_expire(qz_alg_timer_t*, void* arg) {
@@ -43,17 +38,11 @@ int max_duration_expire(qz_alg_timer_t*, void* arg) {
     FED_DBG(alg_ftp_gate,
             "FTP ALG delete gate src_ip:%i,src_port:%d,dst_ip:%i,dst_port:%d,protocol:%d,state=%d,"
             "cookie=%d \n",
-            obj->src_ip, p16(obj->src_port), obj->dst_ip, p16(obj->dst_port),
-            static_cast<int>(obj->protocol), static_cast<int>(obj->state),
-            static_cast<int>(obj->gate_cookie));
+            obj->src_ip, qz_alg_port_int(obj->src_port), obj->dst_ip,
+            qz_alg_port_int(obj->dst_port), static_cast<int>(obj->protocol),
+            static_cast<int>(obj->state), static_cast<int>(obj->gate_cookie));
     // Sent in every state: with no gate opened the cookie is 0.
-    qz_alg_gate_del_req_t req{};
-    req.src_ip = obj->src_ip;
-    req.dst_ip = obj->dst_ip;
-    req.src_port = obj->src_port;
-    req.dst_port = obj->dst_port;
-    req.protocol = obj->protocol;
-    req.gate_cookie = obj->gate_cookie;
+    qz_alg_gate_del_req_t req = qz_alg_gate_del_req_for(*obj);
     std::uint32_t status = 0;
     qz_alg_delete_gate(&req, &status);
     // This frees the timer whose callback is running; it is already off the list.
@@ -61,7 +50,8 @@ int max_duration_expire(qz_alg_timer_t*, void* arg) {
     if (status != 0 && status != kFeGateGone) {
         FED_DBG(alg_ftp_error,
                 "FE delete gate(src_ip = %i, src_port = %d, dst_ip = %i, dst_port = %d) fail\n",
-                req.src_ip, p16(req.src_port), req.dst_ip, p16(req.dst_port));
+                req.src_ip, qz_alg_port_int(req.src_port), req.dst_ip,
+                qz_alg_port_int(req.dst_port));
         return -1;
     }
     return rc;
@@ -93,7 +83,7 @@ int create_object(const qz_ftp_obj_t* parse, const qz_ftp_obj_t* obj, qz_ftp_sta
     *b.last = o;
     b.last = &o->next;
     ++b.count;
-    std::uint32_t seconds = qz_alg_max_duration(QZ_ALG_TYPE_FTP) * kSecondsPerMinute;
+    std::uint32_t seconds = qz_alg_max_duration_sec(QZ_ALG_TYPE_FTP);
     qz_alg_timer_start(o->timer, seconds);
     FED_DBG(alg_ftp_fsm, "Ftp Gate max duration time is %d seconds.", static_cast<int>(seconds));
     o->state = state;
@@ -121,18 +111,10 @@ int open_gate(const qz_ftp_obj_t* parse, qz_ftp_obj_t* obj) {
     FED_DBG(alg_ftp_gate,
             "FTP ALG open gate src_ip:%i,src_port:%d,dst_ip:%i,dst_port:%d,protocol:%d,state=%d,"
             "cookie=%d \n",
-            obj->src_ip, p16(obj->src_port), obj->dst_ip, p16(obj->dst_port),
-            static_cast<int>(obj->protocol), static_cast<int>(obj->state),
-            static_cast<int>(obj->gate_cookie));
-    qz_alg_gate_open_req_t req{};
-    req.src_ip = obj->src_ip;
-    req.dst_ip = obj->dst_ip;
-    req.src_port = obj->src_port;
-    req.dst_port = obj->dst_port;
-    req.protocol = obj->protocol;
-    req.alg_type = QZ_ALG_TYPE_FTP;
-    req.ctrl_id = obj->ctrl_id;
-    req.ctrl_cookie = obj->ctrl_cookie;
+            obj->src_ip, qz_alg_port_int(obj->src_port), obj->dst_ip,
+            qz_alg_port_int(obj->dst_port), static_cast<int>(obj->protocol),
+            static_cast<int>(obj->state), static_cast<int>(obj->gate_cookie));
+    qz_alg_gate_open_req_t req = qz_alg_gate_open_req_for(*obj, QZ_ALG_TYPE_FTP);
     std::uint32_t result[2] = {};
     qz_alg_open_gate(&req, result);
     if (result[0] == 0) {

@@ -103,9 +103,8 @@ void report_six(const int v[6]) {
 }
 
 void report_ports(const char* line, const qz_ftp_obj_t* parse) {
-    FED_DBG(alg_ftp_pkt, "cmd=%s, src-port=%d, dst-port=%d", line,
-            static_cast<int>(qz_alg_host16(parse->src_port)),
-            static_cast<int>(qz_alg_host16(parse->dst_port)));
+    FED_DBG(alg_ftp_pkt, "cmd=%s, src-port=%d, dst-port=%d", line, qz_alg_port_int(parse->src_port),
+            qz_alg_port_int(parse->dst_port));
 }
 
 using ArgParser = int (*)(const char* line, qz_ftp_obj_t* parse);
@@ -164,9 +163,8 @@ int parse_line(const qz_alg_pkt_t* pkt, qz_ftp_event_t* event, qz_ftp_obj_t* par
     FED_DBG(alg_ftp_pkt,
             "pkt_length=%d, src_ip=%i, src_port=%d, dst_ip=%i, dst_port=%d,portocol=%d, "
             "ctr_id=%d, ctr_cookie=%d\n",
-            static_cast<int>(pkt->pkt_length), pkt->src_ip,
-            static_cast<int>(qz_alg_host16(pkt->src_port)), pkt->dst_ip,
-            static_cast<int>(qz_alg_host16(pkt->dst_port)), static_cast<int>(pkt->protocol),
+            static_cast<int>(pkt->pkt_length), pkt->src_ip, qz_alg_port_int(pkt->src_port),
+            pkt->dst_ip, qz_alg_port_int(pkt->dst_port), static_cast<int>(pkt->protocol),
             static_cast<int>(pkt->ctrl_id), static_cast<int>(pkt->ctrl_cookie));
     if (qz_fed_debug_on(fed_dbg::alg_ftp_pkt))
         qz_hexdump(pkt->data.data(), static_cast<int>(pkt->data.size()));
@@ -269,8 +267,7 @@ int qz_get_ftp_pasv_cmd_info(const char* line, qz_ftp_obj_t* parse) {
     set_gate_destination(parse, v);
     parse->src_port = 0;
     FED_DBG(alg_ftp_pkt, "cmd=%s, src-port=%d, dst-port=%d", std::string(cut).c_str(),
-            static_cast<int>(qz_alg_host16(parse->src_port)),
-            static_cast<int>(qz_alg_host16(parse->dst_port)));
+            qz_alg_port_int(parse->src_port), qz_alg_port_int(parse->dst_port));
     return 0;
 }
 

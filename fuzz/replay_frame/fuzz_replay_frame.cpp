@@ -43,15 +43,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fem::alg_set_time(m, now);
         std::vector<std::vector<std::uint8_t>> timeouts;
         fem::replay_expire(m, now, ifs, timeouts);
-        for (const auto& r : timeouts) check(r.size() == fem::alg_pkt::kHeader);
+        for (const auto& r : timeouts) check(r.size() == QZ_ALG_PKT_HDR_SIZE);
         fem::PacketStep step;
         fem::replay_packet(m, p, ifs, step);
         if (step.kind != fem::PacketKind::Control) continue;
         const auto& r = step.record;
-        check(r.size() >= fem::alg_pkt::kHeader && r.size() <= fem::alg_pkt::kMaxEvent);
-        check(wire::load_be16(&r[fem::alg_pkt::kPktLength]) == r.size() - fem::alg_pkt::kHeader);
-        check(std::memcmp(r.data() + fem::alg_pkt::kHeader, p.payload.data(),
-                          r.size() - fem::alg_pkt::kHeader) == 0);
+        check(r.size() >= QZ_ALG_PKT_HDR_SIZE && r.size() <= QZ_ALG_PKT_MAX_SIZE);
+        check(wire::load_be16(&r[qz_alg_pkt_off::pkt_length]) == r.size() - QZ_ALG_PKT_HDR_SIZE);
+        check(std::memcmp(r.data() + QZ_ALG_PKT_HDR_SIZE, p.payload.data(),
+                          r.size() - QZ_ALG_PKT_HDR_SIZE) == 0);
     }
     return 0;
 }

@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/alg_msg.h"
 #include "platform/fe/faults.h"
 
 namespace fem {
@@ -97,7 +98,7 @@ struct ServiceClass {
 
 // ---- ALG settings ----------------------------------------------------------
 
-inline constexpr std::uint16_t kAlgTypes = 7;  // 0 "-" to 6 "http"
+inline constexpr std::uint16_t kAlgTypes = QZ_ALG_TYPE_MAX + 1;  // 0 "-" to 6 "http"
 
 struct AlgDef {
     const char* name;
@@ -124,13 +125,6 @@ struct AlgSettings {
 // ---- gates -----------------------------------------------------------------
 
 inline constexpr std::size_t kMaxGates = 1024;
-
-// FE return codes of a gate open (data+28) and results of a gate delete.
-inline constexpr std::uint32_t kGateOpened = 0;
-inline constexpr std::uint32_t kGateInvalid = 1;   // no destination, or an unknown ALG type
-inline constexpr std::uint32_t kGateExists = 2;    // a gate with this tuple is already open
-inline constexpr std::uint32_t kGateNotFound = 3;  // delete: no such gate (gone or consumed)
-inline constexpr std::uint32_t kGateTableFull = 4;
 
 struct Gate {
     std::uint32_t src_ip;  // 0 = any
@@ -251,17 +245,8 @@ void service_count_packet(AlgState& a, const FlowTuple& t);
 
 // ---- /dev/fe ---------------------------------------------------------------
 
-inline constexpr std::uint32_t kFeAlgIoctl = 0x4000;
-
-// Envelope: i32 -1 | u16 command | u16 data length | data (host order; the
-// addresses and ports in the data are big-endian).
-inline constexpr std::size_t kEnvHeader = 8;
-inline constexpr std::uint16_t kCmdOpenGate = 52;
-inline constexpr std::uint16_t kCmdDeleteGate = 53;
-inline constexpr std::uint16_t kCmdSipInvite = 82;
-inline constexpr std::uint16_t kCmdDns = 83;
-
-// Carries out one request 0x4000: the envelope is updated in place. Returns
+// Carries out one request QZ_ALG_FE_IOCTL (envelope and records in
+// platform/alg_msg.h): the envelope is updated in place. Returns
 // the ioctl result: -1 for a malformed envelope or an unknown command.
 // Faults: "ioctl:52" (the FE return code written at data+28), "ioctl:53" (the
 // ioctl's result), "ioctl:82" and "ioctl:83" (the reply word).

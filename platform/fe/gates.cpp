@@ -13,52 +13,25 @@ namespace {
 
 inline constexpr std::uint16_t kGateCountRead = 55;
 
-// Offsets in the data area (after the 8-byte envelope header).
-namespace req {
-inline constexpr std::size_t src_ip = 0;
-inline constexpr std::size_t dst_ip = 4;
-inline constexpr std::size_t src_port = 8;
-inline constexpr std::size_t dst_port = 10;
-inline constexpr std::size_t protocol = 12;
-inline constexpr std::size_t alg_type = 16;     // open
-inline constexpr std::size_t gate_cookie = 16;  // delete
-inline constexpr std::size_t ctrl_id = 16;      // 82, 83
-inline constexpr std::size_t open_ctrl_id = 20;
-inline constexpr std::size_t open_ctrl_cookie = 24;
-inline constexpr std::size_t open_reply_code = 28;
-inline constexpr std::size_t open_reply_cookie = 32;
-inline constexpr std::size_t msg_ctrl_cookie = 20;
-inline constexpr std::size_t msg_ctrl_tag = 24;
-inline constexpr std::size_t msg_flag = 28;
-inline constexpr std::size_t msg_reply = 32;
-}  // namespace req
-
 struct CommandDef {
     std::uint16_t command;
     std::uint16_t length;  // data area, reply words included
 };
 constexpr CommandDef kCommands[] = {
-    {kCmdOpenGate, 36},
-    {kCmdDeleteGate, 20},
-    {kCmdSipInvite, 36},
-    {kCmdDns, 36},
-};
-static_assert(req::open_reply_cookie + 4 == 36 && req::msg_reply + 4 == 36);
-static_assert(req::gate_cookie + 4 == 20);
-
-struct Tuple {
-    std::uint32_t src_ip, dst_ip;
-    std::uint16_t src_port, dst_port;
-    std::uint8_t protocol;
+    {QZ_ALG_FE_CMD_OPEN_GATE, QZ_ALG_FE_LEN_OPEN_GATE},
+    {QZ_ALG_FE_CMD_DELETE_GATE, QZ_ALG_FE_LEN_DELETE_GATE},
+    {QZ_ALG_FE_CMD_SIP_INVITE, QZ_ALG_FE_LEN_FLOW_MSG},
+    {QZ_ALG_FE_CMD_DNS, QZ_ALG_FE_LEN_FLOW_MSG},
 };
 
-Tuple read_tuple(const std::uint8_t* d) {
-    return Tuple{wire::load_be32(d + req::src_ip), wire::load_be32(d + req::dst_ip),
-                 wire::load_be16(d + req::src_port), wire::load_be16(d + req::dst_port),
-                 d[req::protocol]};
+// The flow that opens every request; addresses and ports become host numbers.
+FlowTuple read_tuple(const std::uint8_t* d) {
+    namespace o = qz_alg_flow_off;
+    return FlowTuple{d[o::protocol], wire::load_be32(d + o::src_ip), wire::load_be32(d + o::dst_ip),
+                     wire::load_be16(d + o::src_port), wire::load_be16(d + o::dst_port)};
 }
 
-bool same_tuple(const Gate& g, const Tuple& t) {
+bool same_tuple(const Gate& g, const FlowTuple& t) {
     return g.src_ip == t.src_ip && g.dst_ip == t.dst_ip && g.src_port == t.src_port &&
            g.dst_port == t.dst_port && g.protocol == t.protocol;
 }
@@ -68,17 +41,17 @@ void sync_count(Model& m) {
 }
 
 std::uint32_t open_gate(Model& m, Faults& f, std::uint8_t* d) {
-    Tuple t = read_tuple(d);
-    std::uint32_t alg_type = wire::load_h<std::uint32_t>(d + req::alg_type);
+    FlowTuple t = read_tuple(d);
+    std::uint32_t alg_type = wire::load_h<std::uint32_t>(d + qz_alg_gate_open_off::alg_type);
     int rc = 0;
     if (fault_take(f, "ioctl:52", &rc)) return static_cast<std::uint32_t>(rc);
     AlgState& a = m.alg;
     if (t.dst_ip == 0 || t.dst_port == 0 || alg_type == 0 || alg_type >= kAlgTypes)
-        return kGateInvalid;
+        return QZ_ALG_FE_GATE_INVALID;
     if (std::any_of(a.gates.begin(), a.gates.end(),
                     [&](const Gate& g) { return same_tuple(g, t); }))
-        return kGateExists;
-    if (a.gates.size() >= kMaxGates) return kGateTableFull;
+        return QZ_ALG_FE_GATE_EXISTS;
+    if (a.gates.size() >= kMaxGates) return QZ_ALG_FE_GATE_TABLE_FULL;
     Gate g{};
     g.src_ip = t.src_ip;
     g.dst_ip = t.dst_ip;
@@ -86,8 +59,8 @@ std::uint32_t open_gate(Model& m, Faults& f, std::uint8_t* d) {
     g.dst_port = t.dst_port;
     g.protocol = t.protocol;
     g.alg_type = alg_type;
-    g.ctrl_id = wire::load_h<std::uint32_t>(d + req::open_ctrl_id);
-    g.ctrl_cookie = wire::load_h<std::uint32_t>(d + req::open_ctrl_cookie);
+    g.ctrl_id = wire::load_h<std::uint32_t>(d + qz_alg_gate_open_off::ctrl_id);
+    g.ctrl_cookie = wire::load_h<std::uint32_t>(d + qz_alg_gate_open_off::ctrl_cookie);
     g.cookie = a.next_gate_cookie++;
     if (a.next_gate_cookie == 0) a.next_gate_cookie = 1;  // 0 means "no gate" to the ALGs
     g.opened_ms = a.now_ms;
@@ -95,27 +68,27 @@ std::uint32_t open_gate(Model& m, Faults& f, std::uint8_t* d) {
     a.gates.push_back(g);
     ++a.gate_opens;
     sync_count(m);
-    wire::store_h<std::uint32_t>(d + req::open_reply_cookie, g.cookie);
-    return kGateOpened;
+    wire::store_h<std::uint32_t>(d + qz_alg_gate_open_off::reply_cookie, g.cookie);
+    return QZ_ALG_FE_GATE_OPENED;
 }
 
 int delete_gate(Model& m, Faults& f, const std::uint8_t* d) {
-    Tuple t = read_tuple(d);
-    std::uint32_t cookie = wire::load_h<std::uint32_t>(d + req::gate_cookie);
+    FlowTuple t = read_tuple(d);
+    std::uint32_t cookie = wire::load_h<std::uint32_t>(d + qz_alg_gate_del_off::gate_cookie);
     AlgState& a = m.alg;
     ++a.gate_deletes;
     int rc = 0;
     if (fault_take(f, "ioctl:53", &rc)) return rc;
     auto it = std::find_if(a.gates.begin(), a.gates.end(),
                            [&](const Gate& g) { return g.cookie == cookie && same_tuple(g, t); });
-    if (it == a.gates.end()) return static_cast<int>(kGateNotFound);
+    if (it == a.gates.end()) return static_cast<int>(QZ_ALG_FE_GATE_NOT_FOUND);
     a.gates.erase(it);
     sync_count(m);
     return 0;
 }
 
 void flow_msg(Model& m, Faults& f, std::uint16_t command, std::uint8_t* d) {
-    Tuple t = read_tuple(d);
+    FlowTuple t = read_tuple(d);
     FlowMsg msg{};
     msg.command = command;
     msg.src_ip = t.src_ip;
@@ -123,14 +96,15 @@ void flow_msg(Model& m, Faults& f, std::uint16_t command, std::uint8_t* d) {
     msg.src_port = t.src_port;
     msg.dst_port = t.dst_port;
     msg.protocol = t.protocol;
-    msg.ctrl_id = wire::load_h<std::uint32_t>(d + req::ctrl_id);
-    msg.ctrl_cookie = wire::load_h<std::uint32_t>(d + req::msg_ctrl_cookie);
-    msg.ctrl_tag = wire::load_h<std::uint32_t>(d + req::msg_ctrl_tag);
-    msg.flag = wire::load_h<std::uint32_t>(d + req::msg_flag);
+    namespace o = qz_alg_flow_msg_off;
+    msg.ctrl_id = wire::load_h<std::uint32_t>(d + o::ctrl_id);
+    msg.ctrl_cookie = wire::load_h<std::uint32_t>(d + o::ctrl_cookie);
+    msg.ctrl_tag = wire::load_h<std::uint32_t>(d + o::ctrl_tag);
+    msg.flag = wire::load_h<std::uint32_t>(d + o::flag);
     int rc = 0;
     // 0: a call is admitted, a DNS message taken.
     msg.reply = fault_take_id(f, "ioctl", command, &rc) ? static_cast<std::uint32_t>(rc) : 0;
-    wire::store_h<std::uint32_t>(d + req::msg_reply, msg.reply);
+    wire::store_h<std::uint32_t>(d + qz_alg_flow_msg_off::reply, msg.reply);
     if (m.alg.messages.size() < 100000) m.alg.messages.push_back(msg);
 }
 
@@ -207,20 +181,23 @@ std::uint16_t alg_type_by_name(std::string_view name) {
 }
 
 int alg_ioctl(Model& m, Faults& f, std::span<std::uint8_t> env) {
-    if (env.size() < kEnvHeader || wire::load_h<std::int32_t>(env.data()) != -1) return -1;
-    std::uint16_t command = wire::load_h<std::uint16_t>(env.data() + 4);
-    std::uint16_t length = wire::load_h<std::uint16_t>(env.data() + 6);
+    namespace e = qz_alg_fe_env_off;
+    if (env.size() < QZ_ALG_FE_ENV_HDR || wire::load_h<std::int32_t>(env.data() + e::magic) != -1)
+        return -1;
+    std::uint16_t command = wire::load_h<std::uint16_t>(env.data() + e::command);
+    std::uint16_t length = wire::load_h<std::uint16_t>(env.data() + e::length);
     auto def = std::find_if(std::begin(kCommands), std::end(kCommands),
                             [&](const CommandDef& c) { return c.command == command; });
     // The length must be the command's own: the FE writes reply words at fixed offsets.
-    if (def == std::end(kCommands) || length != def->length || env.size() < kEnvHeader + length)
+    if (def == std::end(kCommands) || length != def->length ||
+        env.size() < QZ_ALG_FE_ENV_HDR + length)
         return -1;
-    std::uint8_t* d = env.data() + kEnvHeader;
+    std::uint8_t* d = env.data() + QZ_ALG_FE_ENV_HDR;
     switch (command) {
-        case kCmdOpenGate:
-            wire::store_h<std::uint32_t>(d + req::open_reply_code, open_gate(m, f, d));
+        case QZ_ALG_FE_CMD_OPEN_GATE:
+            wire::store_h<std::uint32_t>(d + qz_alg_gate_open_off::reply_code, open_gate(m, f, d));
             return 0;
-        case kCmdDeleteGate:
+        case QZ_ALG_FE_CMD_DELETE_GATE:
             return delete_gate(m, f, d);
         default:
             flow_msg(m, f, command, d);

@@ -16,7 +16,7 @@ struct IoctlEntry {
 };
 
 constexpr std::array<IoctlEntry, 1> kIoctls{{
-    {kFeAlgIoctl, alg_ioctl},  // gates and ALG messages (alg.h)
+    {QZ_ALG_FE_IOCTL, alg_ioctl},  // gates and ALG messages (alg.h)
 }};
 
 }  // namespace

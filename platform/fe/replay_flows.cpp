@@ -45,30 +45,30 @@ std::vector<std::uint8_t> record(const CtrlSession& s, std::uint8_t pkt_type, co
                                  const std::uint8_t* src_mac, const std::uint8_t* dst_mac,
                                  std::uint32_t in_if, std::uint32_t out_if,
                                  std::span<const std::uint8_t> payload) {
-    namespace o = alg_pkt;
-    std::size_t n = std::min(payload.size(), o::kMaxPayload);
-    std::vector<std::uint8_t> r(o::kHeader + n);
-    wire::store_be16(&r[o::kAlgType], s.alg_type);
-    r[o::kPktType] = pkt_type;
-    std::memcpy(&r[o::kSrcMac], src_mac, 6);
-    std::memcpy(&r[o::kDstMac], dst_mac, 6);
-    r[o::kProtocol] = t.protocol;
-    wire::store_be32(&r[o::kSrcIp], t.src_ip);
-    wire::store_be32(&r[o::kDstIp], t.dst_ip);
-    wire::store_be16(&r[o::kSrcPort], t.src_port);
-    wire::store_be16(&r[o::kDstPort], t.dst_port);
-    wire::store_be32(&r[o::kOutIfindex], out_if);
-    wire::store_be32(&r[o::kInIfindex], in_if);
-    wire::store_be32(&r[o::kCtrlId], s.id);
-    wire::store_be32(&r[o::kCtrlCookie], s.cookie);
-    wire::store_be32(&r[o::kCtrlTag], s.tag);
-    wire::store_be16(&r[o::kPktLength], static_cast<std::uint16_t>(n));
-    if (n) std::memcpy(&r[o::kHeader], payload.data(), n);
+    namespace o = qz_alg_pkt_off;
+    std::size_t n = std::min(payload.size(), QZ_ALG_PKT_MAX_PAYLOAD);
+    std::vector<std::uint8_t> r(QZ_ALG_PKT_HDR_SIZE + n);
+    wire::store_be16(&r[o::alg_type], s.alg_type);
+    r[o::pkt_type] = pkt_type;
+    std::memcpy(&r[o::src_mac], src_mac, 6);
+    std::memcpy(&r[o::dst_mac], dst_mac, 6);
+    r[o::protocol] = t.protocol;
+    wire::store_be32(&r[o::src_ip], t.src_ip);
+    wire::store_be32(&r[o::dst_ip], t.dst_ip);
+    wire::store_be16(&r[o::src_port], t.src_port);
+    wire::store_be16(&r[o::dst_port], t.dst_port);
+    wire::store_be32(&r[o::out_ifindex], out_if);
+    wire::store_be32(&r[o::in_ifindex], in_if);
+    wire::store_be32(&r[o::ctrl_id], s.id);
+    wire::store_be32(&r[o::ctrl_cookie], s.cookie);
+    wire::store_be32(&r[o::ctrl_tag], s.tag);
+    wire::store_be16(&r[o::pkt_length], static_cast<std::uint16_t>(n));
+    if (n) std::memcpy(&r[o::data], payload.data(), n);
     return r;
 }
 
 std::vector<std::uint8_t> timeout_record(const CtrlSession& s, const ReplayIfaces& ifs) {
-    return record(s, alg_pkt::kTimeout, s.client, s.client_mac, s.server_mac, ifs.client_side,
+    return record(s, QZ_ALG_PKT_TIMEOUT, s.client, s.client_mac, s.server_mac, ifs.client_side,
                   ifs.server_side, {});
 }
 
@@ -133,8 +133,8 @@ void control_packet(Model& m, CtrlSession& s, const FlowKey& key, const FramePac
     bool from_client = same_direction(p.tuple, s.client);
     out.kind = PacketKind::Control;
     out.alg_type = s.alg_type;
-    out.record = record(s, from_client ? alg_pkt::kFromClient : alg_pkt::kFromServer, p.tuple,
-                        p.src_mac, p.dst_mac, from_client ? ifs.client_side : ifs.server_side,
+    out.record = record(s, from_client ? QZ_ALG_PKT_CTRL : QZ_ALG_PKT_CTRL2, p.tuple, p.src_mac,
+                        p.dst_mac, from_client ? ifs.client_side : ifs.server_side,
                         from_client ? ifs.server_side : ifs.client_side, p.payload);
 }
 

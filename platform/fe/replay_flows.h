@@ -14,34 +14,6 @@ namespace fem {
 
 struct Model;
 
-// qz_alg_pkt_t, big-endian: 50-byte header, then the payload.
-namespace alg_pkt {
-inline constexpr std::size_t kAlgType = 0;      // u16
-inline constexpr std::size_t kPktType = 2;      // u8
-inline constexpr std::size_t kSrcMac = 3;       // 6 bytes
-inline constexpr std::size_t kDstMac = 9;       // 6 bytes
-inline constexpr std::size_t kProtocol = 15;    // u8
-inline constexpr std::size_t kSrcIp = 16;       // u32
-inline constexpr std::size_t kDstIp = 20;       // u32
-inline constexpr std::size_t kSrcPort = 24;     // u16
-inline constexpr std::size_t kDstPort = 26;     // u16
-inline constexpr std::size_t kOutIfindex = 28;  // u32
-inline constexpr std::size_t kInIfindex = 32;   // u32
-inline constexpr std::size_t kCtrlId = 36;      // u32
-inline constexpr std::size_t kCtrlCookie = 40;  // u32
-inline constexpr std::size_t kCtrlTag = 44;     // u32
-inline constexpr std::size_t kPktLength = 48;   // u16
-inline constexpr std::size_t kHeader = 50;
-inline constexpr std::size_t kMaxEvent = 2052;
-inline constexpr std::size_t kMaxPayload = kMaxEvent - kHeader;
-inline constexpr std::uint8_t kFromClient = 1;
-inline constexpr std::uint8_t kFromServer = 2;
-inline constexpr std::uint8_t kTimeout = 3;
-}  // namespace alg_pkt
-static_assert(alg_pkt::kDstMac == alg_pkt::kSrcMac + 6 &&
-              alg_pkt::kProtocol == alg_pkt::kDstMac + 6);
-static_assert(alg_pkt::kPktLength + 2 == alg_pkt::kHeader);
-
 // Interfaces a replayed packet is said to cross: clients sit behind the
 // access side, servers behind the other.
 struct ReplayIfaces {
@@ -60,7 +32,7 @@ enum class PacketKind {
 struct PacketStep {
     PacketKind kind;
     std::uint16_t alg_type;            // Control: the ALG
-    std::vector<std::uint8_t> record;  // Control: the qz_alg_pkt_t
+    std::vector<std::uint8_t> record;  // Control: the qz_alg_pkt_t (platform/alg_msg.h)
     Gate gate;                         // FlowAdmitted: the gate it used
 };
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/qz_assert.h"
 #include "fed/qz_fed_hooks.h"
 #include "fed/qz_fed_main.h"
+#include "platform/qz_assert.h"
 #include "tests/fed/backend.h"
 
 namespace {
@@ -74,9 +74,23 @@ TEST_F(StartupDeathTest, KernelChannelFailure) {
 }
 
 TEST_F(StartupDeathTest, PolicyStoreDirectoryFailure) {
-    // A plain file where the store's parent directory should be.
-    ASSERT_EQ(std::system(("touch " + be.dir + "/tmp/db").c_str()), 0);
-    expect_fatal("fed ip-policy mapping init failed!");
+    struct Case {
+        const char* blocker;  // shell command run in the run directory
+        const char* line;     // the directory's own failure line
+    };
+    const Case cases[] = {
+        // A plain file where the parent of /tmp/db should be.
+        {"touch tmp", "create directory /tmp/db failed!"},
+        // A plain file where /tmp/db should be: it exists, so only the store's own mkdir fails.
+        {"mkdir tmp && touch tmp/db", "FED: mkdir /tmp/db/fed failed, ret == -1"},
+    };
+    for (const Case& c : cases) {
+        std::string cmd = "cd " + be.dir + " && rm -rf tmp && " + c.blocker;
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        expect_fatal("fed ip-policy mapping init failed!");
+        std::string log = be.log();
+        EXPECT_LT(log.find(c.line), log.rfind("fed ip-policy mapping init failed!")) << log;
+    }
 }
 
 TEST_F(StartupDeathTest, ConfigurationLibraryFailure) {
@@ -153,6 +167,7 @@ TEST(Startup, ExistingStoreIsLoadedMissingOneIsCreated) {
     fedtest::Backend be;
     auto saved = qz_fed_hooks;
     qz_fed_hooks.db_load = [] { return ++loads, -1; };  // its result is ignored
+    ::umask(022);
     pid_t pid = fork();
     if (pid == 0) {
         qz_fed_startup_thread(nullptr);
@@ -162,8 +177,11 @@ TEST(Startup, ExistingStoreIsLoadedMissingOneIsCreated) {
     waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    struct stat st;
-    EXPECT_EQ(stat((be.dir + "/tmp/db/fed").c_str(), &st), 0);
+    for (const char* d : {"/tmp/db", "/tmp/db/fed"}) {
+        struct stat st;
+        ASSERT_EQ(stat((be.dir + d).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0777u) << d << ", whatever the umask";
+    }
 
     pid = fork();
     if (pid == 0) {

@@ -457,8 +457,8 @@ TEST(DrivenClock, TimerThreadAnswersNextAndFire) {
     void* m =
         ::mmap(nullptr, sizeof(proto::ClockPage), PROT_READ | PROT_WRITE, MAP_SHARED, pf.get(), 0);
     ASSERT_NE(m, MAP_FAILED);
-    auto* driven = reinterpret_cast<std::uint64_t*>(static_cast<std::uint8_t*>(m) + 16);
-    auto set_ms = [&](std::uint64_t ms) { std::atomic_ref<std::uint64_t>(*driven).store(ms); };
+    auto* page = static_cast<proto::ClockPage*>(m);
+    auto set_ms = [&](std::uint64_t ms) { proto::split_ms_store(page->driven, ms); };
 
     FakeApsim ap(dir.path());
     ASSERT_TRUE(ap.ok());

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/clock_page.h"
 #include "platform/qz.h"
 
 namespace {
@@ -104,6 +108,32 @@ TEST_F(Timers, StopRestartAndBadHandles) {
     EXPECT_EQ(qz_pmpt_timer_start(t + 100000, 1), -1);
     EXPECT_EQ(qz_pmpt_timer_stop(0), -1);
     EXPECT_EQ(qz_get_system_uptime(nullptr), -1);
+}
+
+// The driven time crosses processes as two 32-bit halves: a reader must never
+// return the halves of two different stores.
+TEST(SplitMs, ReaderNeverSeesATornValue) {
+    // A writer stopped half-way (sequence odd, one half new) holds the reader
+    // until it finishes.
+    proto::SplitMs w{1, 7, 0};
+    std::thread finish([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::atomic_ref<std::uint32_t>(w.hi).store(7);
+        std::atomic_ref<std::uint32_t>(w.seq).store(2, std::memory_order_release);
+    });
+    EXPECT_EQ(proto::split_ms_load(w), 7ull << 32 | 7);
+    finish.join();
+
+    // A writer running beside the reader.
+    constexpr std::uint64_t kStores = 200000;
+    std::jthread writer([&] {
+        for (std::uint64_t k = 8; k <= kStores; ++k) proto::split_ms_store(w, k << 32 | k);
+    });
+    for (std::uint64_t v = 0, last = 0; (v & 0xffffffffu) < kStores; last = v) {
+        v = proto::split_ms_load(w);
+        ASSERT_EQ(v >> 32, v & 0xffffffffu) << "torn";
+        ASSERT_GE(v, last) << "went back";
+    }
 }
 
 }  // namespace

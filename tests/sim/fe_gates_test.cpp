@@ -61,7 +61,7 @@ struct GateTest : ::testing::Test {
     fem::Faults f;
     void SetUp() override { fem::model_init(m); }
 
-    int ioctl(Env& e) { return fem::fe_ioctl(m, f, fem::kFeAlgIoctl, e); }
+    int ioctl(Env& e) { return fem::fe_ioctl(m, f, QZ_ALG_FE_IOCTL, e); }
     // Opens a gate: {ioctl rc, FE return code, gate cookie}.
     std::array<std::uint32_t, 3> open(const Tuple& t, std::uint32_t alg = 1) {
         Env e = open_req(t, alg);
@@ -79,8 +79,8 @@ TEST_F(GateTest, OpenGivesDistinctCookiesAndCountsTheGates) {
     auto a = open(kActive);
     auto b = open(kPassive);
     EXPECT_EQ(a[0], 0u);
-    EXPECT_EQ(a[1], fem::kGateOpened);
-    EXPECT_EQ(b[1], fem::kGateOpened);
+    EXPECT_EQ(a[1], QZ_ALG_FE_GATE_OPENED);
+    EXPECT_EQ(b[1], QZ_ALG_FE_GATE_OPENED);
     EXPECT_NE(a[2], 0u);
     EXPECT_NE(a[2], b[2]);
     EXPECT_EQ(count(), 2u);
@@ -101,20 +101,20 @@ struct OpenCase {
 
 TEST_F(GateTest, ReturnCodes) {
     const OpenCase cases[] = {
-        {"same tuple again", kActive, 1, fem::kGateExists},
-        {"same tuple, other ALG", kActive, 2, fem::kGateExists},
-        {"no destination address", {1, 0, 0, 80, 6}, 1, fem::kGateInvalid},
-        {"no destination port", {1, 2, 0, 0, 17}, 2, fem::kGateInvalid},
-        {"ALG type 0", {1, 2, 0, 80, 6}, 0, fem::kGateInvalid},
-        {"ALG type 7", {1, 2, 0, 80, 6}, 7, fem::kGateInvalid},
-        {"other source port", {0xc0a80101, 0x0a000005, 21, 1025, 6}, 1, fem::kGateOpened},
+        {"same tuple again", kActive, 1, QZ_ALG_FE_GATE_EXISTS},
+        {"same tuple, other ALG", kActive, 2, QZ_ALG_FE_GATE_EXISTS},
+        {"no destination address", {1, 0, 0, 80, 6}, 1, QZ_ALG_FE_GATE_INVALID},
+        {"no destination port", {1, 2, 0, 0, 17}, 2, QZ_ALG_FE_GATE_INVALID},
+        {"ALG type 0", {1, 2, 0, 80, 6}, 0, QZ_ALG_FE_GATE_INVALID},
+        {"ALG type 7", {1, 2, 0, 80, 6}, 7, QZ_ALG_FE_GATE_INVALID},
+        {"other source port", {0xc0a80101, 0x0a000005, 21, 1025, 6}, 1, QZ_ALG_FE_GATE_OPENED},
     };
-    ASSERT_EQ(open(kActive)[1], fem::kGateOpened);
+    ASSERT_EQ(open(kActive)[1], QZ_ALG_FE_GATE_OPENED);
     for (const OpenCase& c : cases) {
         auto r = open(c.tuple, c.alg);
         EXPECT_EQ(r[0], 0u) << c.name;
         EXPECT_EQ(r[1], c.code) << c.name;
-        if (c.code != fem::kGateOpened) {
+        if (c.code != QZ_ALG_FE_GATE_OPENED) {
             EXPECT_EQ(r[2], 0u) << c.name << ": no cookie";
         }
     }
@@ -123,24 +123,24 @@ TEST_F(GateTest, ReturnCodes) {
 
 TEST_F(GateTest, FullTableRefuses) {
     for (std::uint32_t i = 0; i < fem::kMaxGates; ++i)
-        ASSERT_EQ(open({0, 0x0a000000 + i, 0, 5000, 17}, 2)[1], fem::kGateOpened) << i;
-    EXPECT_EQ(open({0, 0x0b000000, 0, 5000, 17}, 2)[1], fem::kGateTableFull);
+        ASSERT_EQ(open({0, 0x0a000000 + i, 0, 5000, 17}, 2)[1], QZ_ALG_FE_GATE_OPENED) << i;
+    EXPECT_EQ(open({0, 0x0b000000, 0, 5000, 17}, 2)[1], QZ_ALG_FE_GATE_TABLE_FULL);
     EXPECT_EQ(count(), fem::kMaxGates);
 }
 
 TEST_F(GateTest, DeleteNeedsCookieAndTuple) {
     std::uint32_t cookie = open(kActive)[2];
     Env wrong_tuple = delete_req(kPassive, cookie);
-    EXPECT_EQ(ioctl(wrong_tuple), static_cast<int>(fem::kGateNotFound));
+    EXPECT_EQ(ioctl(wrong_tuple), static_cast<int>(QZ_ALG_FE_GATE_NOT_FOUND));
     Env wrong_cookie = delete_req(kActive, cookie + 1);
-    EXPECT_EQ(ioctl(wrong_cookie), static_cast<int>(fem::kGateNotFound));
+    EXPECT_EQ(ioctl(wrong_cookie), static_cast<int>(QZ_ALG_FE_GATE_NOT_FOUND));
     Env zero = delete_req(kActive, 0);
-    EXPECT_EQ(ioctl(zero), static_cast<int>(fem::kGateNotFound));
+    EXPECT_EQ(ioctl(zero), static_cast<int>(QZ_ALG_FE_GATE_NOT_FOUND));
     EXPECT_EQ(count(), 1u);
     Env right = delete_req(kActive, cookie);
     EXPECT_EQ(ioctl(right), 0);
     EXPECT_EQ(count(), 0u);
-    EXPECT_EQ(ioctl(right), static_cast<int>(fem::kGateNotFound));
+    EXPECT_EQ(ioctl(right), static_cast<int>(QZ_ALG_FE_GATE_NOT_FOUND));
     EXPECT_EQ(m.alg.gate_deletes, 5u);
     EXPECT_EQ(m.alg.gate_opens, 1u);
 }

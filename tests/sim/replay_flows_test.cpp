@@ -12,7 +12,7 @@ namespace {
 using testframes::ip;
 using testframes::Packet;
 using Bytes = std::vector<std::uint8_t>;
-namespace o = fem::alg_pkt;
+namespace o = qz_alg_pkt_off;
 
 constexpr std::uint32_t kClient = ip(10, 0, 0, 5);
 constexpr std::uint32_t kServer = ip(192, 168, 1, 1);
@@ -67,8 +67,8 @@ TEST_F(ReplayTest, ControlPacketRecordIsByteExact) {
     ASSERT_EQ(s.kind, fem::PacketKind::Control);
     EXPECT_EQ(s.alg_type, 1);
     const Bytes& r = s.record;
-    ASSERT_EQ(r.size(), o::kHeader + 19);
-    const std::uint8_t head[o::kHeader] = {
+    ASSERT_EQ(r.size(), QZ_ALG_PKT_HDR_SIZE + 19);
+    const std::uint8_t head[QZ_ALG_PKT_HDR_SIZE] = {
         0x00,  0x01,                                  // alg_type 1
         0x01,                                         // from the client
         0x02,  0,     0,     0,     0,   0x01,        // source MAC
@@ -82,21 +82,22 @@ TEST_F(ReplayTest, ControlPacketRecordIsByteExact) {
         r[44], r[45], r[46], r[47],                   // tag
         0x00,  19,                                    // pkt_length
     };
-    EXPECT_EQ(Bytes(r.begin(), r.begin() + o::kHeader), Bytes(head, head + o::kHeader));
-    EXPECT_EQ(std::string(r.begin() + o::kHeader, r.end()), "PORT 10,0,0,5,4,1\r\n");
+    EXPECT_EQ(Bytes(r.begin(), r.begin() + QZ_ALG_PKT_HDR_SIZE),
+              Bytes(head, head + QZ_ALG_PKT_HDR_SIZE));
+    EXPECT_EQ(std::string(r.begin() + QZ_ALG_PKT_HDR_SIZE, r.end()), "PORT 10,0,0,5,4,1\r\n");
     const fem::CtrlSession& sess = m.alg.sessions.begin()->second;
-    EXPECT_EQ(wire::load_be32(&r[o::kCtrlCookie]), sess.cookie);
-    EXPECT_EQ(wire::load_be32(&r[o::kCtrlTag]), sess.tag);
+    EXPECT_EQ(wire::load_be32(&r[o::ctrl_cookie]), sess.cookie);
+    EXPECT_EQ(wire::load_be32(&r[o::ctrl_tag]), sess.tag);
     EXPECT_NE(sess.cookie, 0u);
 
     fem::PacketStep reply = step(ftp(false, "200 PORT command successful\r\n"), 1600);
     ASSERT_EQ(reply.kind, fem::PacketKind::Control);
-    EXPECT_EQ(reply.record[o::kPktType], o::kFromServer);
-    EXPECT_EQ(wire::load_be32(&reply.record[o::kSrcIp]), kServer);
-    EXPECT_EQ(wire::load_be16(&reply.record[o::kDstPort]), 40000);
-    EXPECT_EQ(wire::load_be32(&reply.record[o::kInIfindex]), kIfs.server_side);
-    EXPECT_EQ(wire::load_be32(&reply.record[o::kCtrlId]), 1u) << "same session both ways";
-    EXPECT_EQ(reply.record[o::kSrcMac + 5], 0x02);
+    EXPECT_EQ(reply.record[o::pkt_type], QZ_ALG_PKT_CTRL2);
+    EXPECT_EQ(wire::load_be32(&reply.record[o::src_ip]), kServer);
+    EXPECT_EQ(wire::load_be16(&reply.record[o::dst_port]), 40000);
+    EXPECT_EQ(wire::load_be32(&reply.record[o::in_ifindex]), kIfs.server_side);
+    EXPECT_EQ(wire::load_be32(&reply.record[o::ctrl_id]), 1u) << "same session both ways";
+    EXPECT_EQ(reply.record[o::src_mac + 5], 0x02);
     EXPECT_EQ(step(ftp(false, "", testframes::kAck), 1700).kind, fem::PacketKind::ControlSilent);
 }
 
@@ -105,8 +106,8 @@ TEST_F(ReplayTest, PayloadIsCutToWhatTheEventHolds) {
     Packet dns{testframes::kUdp, kClient, 5353, kServer, 53, std::string(3000, 'x')};
     fem::PacketStep s = step(dns);
     ASSERT_EQ(s.kind, fem::PacketKind::Control);
-    EXPECT_EQ(s.record.size(), o::kMaxEvent);
-    EXPECT_EQ(wire::load_be16(&s.record[o::kPktLength]), o::kMaxPayload);
+    EXPECT_EQ(s.record.size(), QZ_ALG_PKT_MAX_SIZE);
+    EXPECT_EQ(wire::load_be16(&s.record[o::pkt_length]), QZ_ALG_PKT_MAX_PAYLOAD);
 }
 
 struct Recognition {
@@ -150,8 +151,8 @@ TEST_F(ReplayTest, ControlFlowsByServiceAndEnableFlag) {
         EXPECT_EQ(s.kind, c.want) << c.name;
         if (c.want == fem::PacketKind::Control) {
             EXPECT_EQ(s.alg_type, c.enabled) << c.name;
-            EXPECT_EQ(s.record[o::kPktType],
-                      c.first.src_port == 53 ? o::kFromServer : o::kFromClient)
+            EXPECT_EQ(s.record[o::pkt_type],
+                      c.first.src_port == 53 ? QZ_ALG_PKT_CTRL2 : QZ_ALG_PKT_CTRL)
                 << c.name;
         }
     }
@@ -212,14 +213,14 @@ TEST_F(ReplayTest, IdleSessionsTimeOutInOrderAndTakeTheirGates) {
     fem::replay_expire(m, 80000, kIfs, recs);
     ASSERT_EQ(recs.size(), 1u);
     const Bytes& r = recs[0];
-    ASSERT_EQ(r.size(), o::kHeader);
-    EXPECT_EQ(wire::load_be16(&r[o::kAlgType]), 2);
-    EXPECT_EQ(r[o::kPktType], o::kTimeout);
-    EXPECT_EQ(wire::load_be32(&r[o::kSrcIp]), kClient);
-    EXPECT_EQ(wire::load_be16(&r[o::kDstPort]), 69);
-    EXPECT_EQ(wire::load_be32(&r[o::kCtrlId]), tftp_id);
-    EXPECT_EQ(wire::load_be32(&r[o::kCtrlCookie]), tftp_cookie);
-    EXPECT_EQ(wire::load_be16(&r[o::kPktLength]), 0);
+    ASSERT_EQ(r.size(), QZ_ALG_PKT_HDR_SIZE);
+    EXPECT_EQ(wire::load_be16(&r[o::alg_type]), 2);
+    EXPECT_EQ(r[o::pkt_type], QZ_ALG_PKT_TIMEOUT);
+    EXPECT_EQ(wire::load_be32(&r[o::src_ip]), kClient);
+    EXPECT_EQ(wire::load_be16(&r[o::dst_port]), 69);
+    EXPECT_EQ(wire::load_be32(&r[o::ctrl_id]), tftp_id);
+    EXPECT_EQ(wire::load_be32(&r[o::ctrl_cookie]), tftp_cookie);
+    EXPECT_EQ(wire::load_be16(&r[o::pkt_length]), 0);
     EXPECT_TRUE(m.alg.gates.empty()) << "the session's gate went with it";
     EXPECT_EQ(m.alg.sessions.size(), 1u);
 
@@ -229,9 +230,9 @@ TEST_F(ReplayTest, IdleSessionsTimeOutInOrderAndTakeTheirGates) {
     fem::replay_end_all(m, kIfs, recs);
     ASSERT_EQ(recs.size(), 2u);
     // In the order they would have idled out: tftp (60 s) before ftp (1800 s).
-    EXPECT_EQ(wire::load_be16(&recs[0][o::kAlgType]), 2);
-    EXPECT_EQ(wire::load_be32(&recs[0][o::kCtrlId]), 3u);
-    EXPECT_EQ(wire::load_be16(&recs[1][o::kAlgType]), 1);
+    EXPECT_EQ(wire::load_be16(&recs[0][o::alg_type]), 2);
+    EXPECT_EQ(wire::load_be32(&recs[0][o::ctrl_id]), 3u);
+    EXPECT_EQ(wire::load_be16(&recs[1][o::alg_type]), 1);
     EXPECT_TRUE(m.alg.sessions.empty());
     EXPECT_TRUE(m.alg.idle_order.empty());
 }
