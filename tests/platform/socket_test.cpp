@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <map>
@@ -24,7 +25,7 @@
 #include "platform/backend.h"
 #include "platform/frame.h"
 #include "platform/qz.h"
-#include "tests/platform/stub.h"
+#include "tests/support/local_ap.h"
 
 namespace {
 
@@ -105,6 +106,16 @@ void send(const plat::Fd& fd, Op op, const wire::Writer& w) {
     ASSERT_TRUE(plat::write_frame(fd.get(), op, w.span()));
 }
 
+// A run directory without an in-process backend: every call goes to the socket.
+struct TempDir {
+    std::string p = [] {
+        char t[] = "/tmp/plattest.XXXXXX";
+        return std::string(::mkdtemp(t) ? t : "");
+    }();
+    ~TempDir() { std::filesystem::remove_all(p); }
+    const std::string& path() const { return p; }
+};
+
 // ---- frame codec
 
 TEST(Frames, RoundTripAndUntrustedLengths) {
@@ -149,7 +160,7 @@ TEST(Frames, RoundTripAndUntrustedLengths) {
 // ---- CALL connection
 
 TEST(Call, ReconnectsOnceAfterApsimDroppedTheConnection) {
-    platstub::TempDir dir;
+    TempDir dir;
     plat::set_run_dir(dir.path());
     FakeApsim ap(dir.path());
     ASSERT_TRUE(ap.ok());
@@ -270,10 +281,9 @@ Done read_done(const plat::Fd& c) {
 }
 
 TEST(CliAgent, RunsInitializersThenServesCommandsUntilEndOfStream) {
-    platstub::Scoped backend;  // fault queries and other CALLs stay in-process
-    platstub::TempDir dir;
-    plat::set_run_dir(dir.path());
-    FakeApsim ap(dir.path());
+    testap::LocalAp backend;  // fault queries and other CALLs stay in-process
+    const std::string& dir = backend.dir();
+    FakeApsim ap(dir);
     ASSERT_TRUE(ap.ok());
     qz_add_cli_vector_initializer(init_flags);
     qz_add_cli_vector_initializer(init_generator);
@@ -370,15 +380,14 @@ void on_event(std::uint32_t event, std::uint32_t len, const void* payload) {
 }
 
 TEST(EventBus, HandlersRunBeforeTheAckAndEndOfStreamEndsTheThread) {
-    platstub::Scoped backend;
+    testap::LocalAp backend;
     std::atomic<int> posted{0};
-    backend.stub.handlers[Op::EventSend] = [&](wire::Reader&, wire::Writer& w) {
+    backend.answer(Op::EventSend, [&](wire::Reader&, wire::Writer& w) {
         ++posted;
         w.hi32(0);
-    };
-    platstub::TempDir dir;
-    plat::set_run_dir(dir.path());
-    FakeApsim ap(dir.path());
+    });
+    const std::string& dir = backend.dir();
+    FakeApsim ap(dir);
     ASSERT_TRUE(ap.ok());
     ASSERT_EQ(qz_event_subscribe(300, on_event), 0);  // before the bus exists
     pthread_t th;
@@ -442,10 +451,10 @@ void on_timer(qz_pmpt_timer_t t, void*) {
 }
 
 TEST(DrivenClock, TimerThreadAnswersNextAndFire) {
-    platstub::Scoped backend;
-    platstub::TempDir dir;
+    testap::LocalAp backend;
+    const std::string& dir = backend.dir();
     // The clock page apsim keeps: magic, mode 1 (driven), boot, driven ms.
-    std::string page_path = dir.path() + "/" + proto::kClockName;
+    std::string page_path = dir + "/" + proto::kClockName;
     {
         std::uint8_t page[sizeof(proto::ClockPage)] = {};
         wire::store_h<std::uint32_t>(page, proto::kClockMagic);
@@ -460,9 +469,9 @@ TEST(DrivenClock, TimerThreadAnswersNextAndFire) {
     auto* driven = reinterpret_cast<std::uint64_t*>(static_cast<std::uint8_t*>(m) + 16);
     auto set_ms = [&](std::uint64_t ms) { std::atomic_ref<std::uint64_t>(*driven).store(ms); };
 
-    FakeApsim ap(dir.path());
+    FakeApsim ap(dir);
     ASSERT_TRUE(ap.ok());
-    plat::set_run_dir(dir.path());
+    plat::set_run_dir(dir);
     g_test_thread = std::this_thread::get_id();
     ASSERT_EQ(qz_pmpt_timer_init(0), 0);
     plat::Fd c = ap.take(Kind::Timer);
@@ -532,7 +541,7 @@ std::uint16_t free_port() {
 }
 
 TEST(Neighbours, BroadcastReachesEveryListedNeighbourWhole) {
-    platstub::TempDir dir;
+    TempDir dir;
     plat::set_run_dir(dir.path());
     std::uint16_t port = free_port();
     ASSERT_NE(port, 0);

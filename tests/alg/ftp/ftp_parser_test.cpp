@@ -145,7 +145,7 @@ Decoded decode(const std::vector<std::uint8_t>& rec, std::size_t n) {
 class FtpParser : public ::testing::TestWithParam<ParseCase> {
    protected:
     void SetUp() override {
-        be().clear();
+        clear();
         debug_all(true);
     }
     void TearDown() override { debug_all(false); }
@@ -190,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, FtpParser, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FtpParserEdges, LengthFailuresAndMissingPacket) {
-    be().clear();
+    clear();
     debug_all(true);
     qz_ftp_event_t event = QZ_FTP_EVT_NONE;
     qz_ftp_obj_t parse{};

@@ -97,17 +97,17 @@ TEST_P(FtpModes, AnswerOpensTheGateAndCloseDropsWithoutDelete) {
     const ModeCase& m = GetParam();
     dispatch(cmd(m.command));
     EXPECT_EQ(state(), m.waiting);
-    EXPECT_TRUE(be().fe.empty());
+    EXPECT_TRUE(fe().empty());
     dispatch(reply(m.answer));
-    ASSERT_EQ(be().fe.size(), 1u);
-    expect_open_gate(be().fe[0], m.gate, QZ_ALG_TYPE_FTP, kId, kCookie);
+    ASSERT_EQ(fe().size(), 1u);
+    expect_open_gate(fe()[0], m.gate, QZ_ALG_TYPE_FTP, kId, kCookie);
     EXPECT_EQ(state(), QZ_FTP_STATE_GATE_OPEN);
-    EXPECT_EQ(qz_ftp_lookup(kId, kCookie)->gate_cookie, be().last_cookie);
+    EXPECT_EQ(qz_ftp_lookup(kId, kCookie)->gate_cookie, last_cookie());
     EXPECT_TRUE(logged("fed_alg_ftp_fsm", "Ftp Gate max duration time is 3600 seconds."));
 
     dispatch(reply("226 Transfer complete"));
     EXPECT_EQ(qz_ftp_lookup(kId, kCookie), nullptr);
-    EXPECT_EQ(be().fe.size(), 1u);
+    EXPECT_EQ(fe().size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -146,15 +146,15 @@ TEST_F(FtpAlg, OneDataConnectionAtATime) {
     dispatch(cmd("PASV"));
     dispatch(reply("227 Entering Passive Mode (1,1,1,1,1,1)"));  // not the awaited answer
     EXPECT_EQ(state(), QZ_FTP_STATE_PORT);
-    EXPECT_TRUE(be().fe.empty());
+    EXPECT_TRUE(fe().empty());
     dispatch(reply("200 OK"));
-    ASSERT_EQ(be().fe.size(), 1u);
-    expect_open_gate(be().fe[0], kActive, QZ_ALG_TYPE_FTP, kId, kCookie);
+    ASSERT_EQ(fe().size(), 1u);
+    expect_open_gate(fe()[0], kActive, QZ_ALG_TYPE_FTP, kId, kCookie);
 
     dispatch(cmd("PASV"));  // in GATE_OPEN until the transfer closes
     dispatch(reply("200 OK"));
     EXPECT_EQ(state(), QZ_FTP_STATE_GATE_OPEN);
-    EXPECT_EQ(be().fe.size(), 1u);
+    EXPECT_EQ(fe().size(), 1u);
     dispatch(reply("226 Done"));
     dispatch(cmd("PASV"));
     EXPECT_EQ(state(), QZ_FTP_STATE_PASV);
@@ -166,7 +166,7 @@ TEST_F(FtpAlg, AnswersWithoutAnObjectAreIgnored) {
         dispatch(reply(line));
     dispatch(fe_timeout());
     EXPECT_EQ(qz_ftp_lookup(kId, kCookie), nullptr);
-    EXPECT_TRUE(be().fe.empty());
+    EXPECT_TRUE(fe().empty());
     EXPECT_FALSE(logged("fed_alg_ftp_error", "fsm_handler fail"));
 }
 
@@ -178,10 +178,10 @@ TEST_F(FtpAlg, ClosingRepliesAndFeTimeoutDropInEveryStateWithoutDelete) {
             SCOPED_TRACE(std::string(s.name) + " / " + closer.payload);
             for (const Pkt& p : s.packets) dispatch(p);
             ASSERT_EQ(state(), s.state);
-            std::size_t requests = be().fe.size();
+            std::size_t requests = fe().size();
             dispatch(closer);
             EXPECT_EQ(qz_ftp_lookup(kId, kCookie), nullptr);
-            EXPECT_EQ(be().fe.size(), requests);
+            EXPECT_EQ(fe().size(), requests);
         }
     }
 }
@@ -191,12 +191,12 @@ TEST_F(FtpAlg, OtherAndInvalidLinesChangeNothing) {
         SCOPED_TRACE(s.name);
         drain();
         for (const Pkt& p : s.packets) dispatch(p);
-        std::size_t requests = be().fe.size();
+        std::size_t requests = fe().size();
         for (const char* line : {"USER x", "150 Opening", "PORT 1,2", "EPRT |2|::1|5|", "x"})
             dispatch(cmd(line));
         dispatch(cmd("no line end"));
         EXPECT_EQ(state(), s.state);
-        EXPECT_EQ(be().fe.size(), requests);
+        EXPECT_EQ(fe().size(), requests);
     }
 }
 
@@ -206,15 +206,15 @@ TEST_F(FtpAlg, MaxDurationDeletesTheGateInEveryState) {
         drain();
         std::uint32_t created = qz_sys_up_sec();
         for (const Pkt& p : s.packets) dispatch(p);
-        std::uint32_t cookie = s.gate ? be().last_cookie : 0;
-        std::size_t requests = be().fe.size();
+        std::uint32_t cookie = s.gate ? last_cookie() : 0;
+        std::size_t requests = fe().size();
         advance(3599);
         ASSERT_EQ(state(), s.state);
-        EXPECT_EQ(be().fe.size(), requests);
+        EXPECT_EQ(fe().size(), requests);
         advance(4);  // the expiry, then at most one tick period
         EXPECT_EQ(qz_ftp_lookup(kId, kCookie), nullptr);
-        ASSERT_EQ(be().fe.size(), requests + 1);
-        expect_delete_gate(be().fe.back(), s.tuple, cookie);
+        ASSERT_EQ(fe().size(), requests + 1);
+        expect_delete_gate(fe().back(), s.tuple, cookie);
         EXPECT_GE(qz_sys_up_sec(), created + 3600);
         EXPECT_TRUE(logged("fed_alg_ftp_fsm", "Ftp max duration timeout."));
     }
@@ -223,8 +223,8 @@ TEST_F(FtpAlg, MaxDurationDeletesTheGateInEveryState) {
 TEST_F(FtpAlg, DeleteTraceAndFailure) {
     dispatch(cmd("PORT 10,0,0,5,4,1"));
     dispatch(reply("200 OK"));
-    std::uint32_t cookie = be().last_cookie;
-    be().script.push_back({5, 0, 0});  // the delete fails
+    std::uint32_t cookie = last_cookie();
+    answer({5, 0});  // the delete fails
     advance(3603);
     EXPECT_TRUE(logged("fed_alg_ftp_gate",
                        "FTP ALG delete gate src_ip:10.0.0.1,src_port:20,dst_ip:10.0.0.5,"
@@ -237,30 +237,30 @@ TEST_F(FtpAlg, DeleteTraceAndFailure) {
 
     drain();
     dispatch(cmd("PORT 10,0,0,5,4,1"));
-    be().script.push_back({3, 0, 0});  // "already gone" counts as done
+    answer({3, 0});  // "already gone" counts as done
     advance(3603);
     EXPECT_FALSE(logged("fed_alg_ftp_error", "FE delete gate"));
 }
 
 TEST_F(FtpAlg, FeStatusTwoKeepsTheObjectWithoutCookie) {
     dispatch(cmd("PORT 10,0,0,5,4,1"));
-    be().script.push_back({0, 2, 0x777});
+    answer({0, 2});
     dispatch(reply("200 OK"));
     EXPECT_EQ(state(), QZ_FTP_STATE_GATE_OPEN);
     EXPECT_EQ(qz_ftp_lookup(kId, kCookie)->gate_cookie, 0u);
     advance(3603);
-    expect_delete_gate(be().fe.back(), kActive, 0);
+    expect_delete_gate(fe().back(), kActive, 0);
 }
 
 TEST_F(FtpAlg, RefusedGateLosesTheObject) {
     struct Case {
         FeAnswer answer;
         const char* status;
-    } cases[] = {{{0, 1, 0}, "1"}, {{0, 9, 0}, "9"}, {{-1, 0, 0}, "1"}};
+    } cases[] = {{{0, 1}, "1"}, {{0, 9}, "9"}, {{-1, 0}, "1"}};
     for (const Case& c : cases) {
         drain();
         dispatch(cmd("PORT 10,0,0,5,4,1"));
-        be().script.push_back(c.answer);
+        answer(c.answer);
         dispatch(reply("200 OK"));
         EXPECT_EQ(qz_ftp_lookup(kId, kCookie), nullptr);
         EXPECT_TRUE(
@@ -280,8 +280,8 @@ TEST_F(FtpAlg, SessionsSharingABucketAreToldApartByTheWholeKey) {
     dispatch(cmd("PASV", 0x10, 0x01));
     EXPECT_EQ(qz_ftp_bucket_count(1), 3u);
     dispatch(reply("200 OK", 0x11, 0x00));
-    ASSERT_EQ(be().fe.size(), 1u);
-    expect_open_gate(be().fe[0], {kServer, ip(10, 0, 0, 6), 20, 1026, 6}, 1, 0x11, 0x00);
+    ASSERT_EQ(fe().size(), 1u);
+    expect_open_gate(fe()[0], {kServer, ip(10, 0, 0, 6), 20, 1026, 6}, 1, 0x11, 0x00);
     EXPECT_EQ(state(0x01, 0x10), QZ_FTP_STATE_PORT);
     EXPECT_EQ(state(0x10, 0x01), QZ_FTP_STATE_PASV);
     dispatch(reply("226 Done", 0x01, 0x10));  // the head of the bucket goes

@@ -12,7 +12,7 @@
 #include "mgt/cli/fed/cmd_table.h"
 #include "mgt/cli/fed/qz_cli_agt_auto.h"
 #include "platform/wire.h"
-#include "tests/fed/backend.h"
+#include "tests/support/local_ap.h"
 
 namespace {
 
@@ -79,12 +79,12 @@ TEST(Unpack, ShortRecordArrivesZeroFilledToTheLayoutSize) {
 
 TEST(UnpackDeathTest, FirstRecordNotOfType17EndsFed) {
     GTEST_FLAG_SET(death_test_style, "fast");
-    fedtest::Backend be;
+    testap::LocalAp ap;
     qz_cli_cmd_t ctx{1, 989, QZ_CMD_TYPE_SET, nullptr};
     std::vector<std::uint8_t> list = record_list(7, std::vector<std::uint8_t>(12));
     EXPECT_EXIT(qz_cli_unpack<recording_handler>(&ctx, list.data(), static_cast<int>(list.size())),
                 testing::KilledBySignal(SIGABRT), "");
-    std::string log = be.log();
+    std::string log = ap.log();
     EXPECT_NE(log.find("### Assertion (p->type==QZ_CLI_IPC_STRUCT_T) failed at "
                        "mgt/cli/fed/qz_cli_agt_auto:"),
               std::string::npos)
@@ -137,7 +137,7 @@ TEST(Generator, TwelveStepsInOrderAndMissingOnesSaySo) {
     ASSERT_EQ(steps.size(), 12u);
     for (std::size_t i = 0; i < steps.size(); ++i) EXPECT_STREQ(steps[i].what, order[i]);
 
-    fedtest::Backend be;
+    testap::LocalAp ap;
     // The linked steps read the kernel's tables.
     ASSERT_EQ(qz_fed_ipc_init(), 0);
     std::uint32_t saved = qz_fed_debug;
@@ -145,7 +145,7 @@ TEST(Generator, TwelveStepsInOrderAndMissingOnesSaySo) {
     EXPECT_EQ(qz_cli_agt_cfg_generator(nullptr, nullptr), 0);
     qz_fed_debug = saved;
     qz_fed_ipc_exit();
-    std::string log = be.log();
+    std::string log = ap.log();
     std::size_t at = 0;
     for (std::size_t i = 0; i < steps.size(); ++i) {
         if (steps[i].emit) continue;

@@ -99,16 +99,4 @@ TEST(Table, EveryRowIsWellFormedAndKnown) {
     }
 }
 
-TEST(Table, IdentifierListsMatch) {
-    EXPECT_TRUE(std::is_sorted(std::begin(cmdtbl::kCommandIds), std::end(cmdtbl::kCommandIds)));
-    std::set<std::uint32_t> known(std::begin(cmdtbl::kCommandIds), std::end(cmdtbl::kCommandIds));
-    EXPECT_EQ(known.size(), 213u);
-    std::set<std::uint32_t> twice(std::begin(cmdtbl::kTwiceRegistered),
-                                  std::end(cmdtbl::kTwiceRegistered));
-    EXPECT_EQ(twice.size(), 50u);
-    for (std::uint32_t id : twice) EXPECT_TRUE(known.count(id)) << id;
-    EXPECT_EQ(known.size() + twice.size(), cmdtbl::kFullRegistrationCount);
-    EXPECT_EQ(cmdtbl::cmd_record_size(1), 0);
-}
-
 }  // namespace

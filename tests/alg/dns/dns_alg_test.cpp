@@ -16,7 +16,7 @@ namespace {
 
 using namespace algtest;
 
-inline constexpr std::uint32_t kStaSide = 3;  // the station's interface: "wifi0"
+inline constexpr std::uint32_t kStaSide = 7;  // the station's interface: "wifi0"
 inline constexpr std::uint32_t kReportIf = 4;
 
 // ---- a small DNS message builder
@@ -81,23 +81,10 @@ void query(const std::array<std::uint8_t, 6>& sta = kSta) {
     dispatch(dns(header(false, 1, 0) + question("example.com"), sta));
 }
 
-int dcd(std::string_view fn, wire::Reader& args, wire::Writer& out) {
-    std::uint32_t index = args.h32();
-    if (fn == "qz_if_indextoname" && index == kStaSide) {
-        out.str("wifi0");
-        return 0;
-    }
-    if (fn == "qz_dcd_get_macaddr" && index == kReportIf) {
-        const std::uint8_t mac[6] = {0x02, 0, 0, 0, 0, 0x04};
-        out.bytes(mac, 6);
-        return 0;
-    }
-    return -1;
-}
 
 std::vector<SentEvent> sent(std::uint32_t event) {
     std::vector<SentEvent> out;
-    for (const SentEvent& e : be().events)
+    for (const SentEvent& e : events())
         if (e.event == event) out.push_back(e);
     return out;
 }
@@ -106,13 +93,11 @@ class DnsAlg : public ::testing::Test {
    protected:
     void SetUp() override {
         qz_dns_pending_clear();
-        be().clear();
-        be().dcd = dcd;
+        clear();
         debug_all(true);
     }
     void TearDown() override {
         debug_all(false);
-        be().dcd = nullptr;
     }
 };
 
@@ -267,16 +252,16 @@ TEST_F(DnsAlg, WalledGardenEvents) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        be().clear();
+        clear();
         dispatch(dns(c.msg));
         auto events = sent(QZ_EVENT_DNS_WALLED_GARDEN);
         ASSERT_EQ(events.size(), c.published ? 1u : 0u);
         if (c.published) {
             EXPECT_EQ(events[0].payload, c.payload);
         }
-        EXPECT_TRUE(be().fe.empty());  // no verdict for a well-sized packet
+        EXPECT_TRUE(fe().empty());  // no verdict for a well-sized packet
     }
-    be().clear();
+    clear();
     dispatch(dns(response(h65, {})));
     EXPECT_NE(
         log().find("<6> walled garden supports 64 chars hostname. But length of " + h65 + " is 65"),
@@ -334,15 +319,15 @@ TEST_F(DnsAlg, BadLengthsGetTheRefusalVerdict) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
         qz_dns_pending_clear();
-        be().clear();
+        clear();
         Pkt p = dns(ok12 + std::string(c.size - 12, 'x'));
         p.pkt_length = c.claimed;
         p.ctrl_tag = 0x77;
         dispatch(p);
-        ASSERT_EQ(be().fe.size(), c.refused ? 1u : 0u);
+        ASSERT_EQ(fe().size(), c.refused ? 1u : 0u);
         EXPECT_EQ(qz_dns_pending_count(), c.refused ? 0u : 1u);
         if (!c.refused) continue;
-        const FeReq& r = be().fe[0];
+        FeReq r = fe()[0];
         EXPECT_EQ(r.command(), QZ_ALG_FE_CMD_DNS);
         EXPECT_EQ(flow_of(r), (Flow{ip(192, 168, 1, 10), ip(10, 0, 0, 1), 5353, 53, 17}));
         std::vector<std::uint8_t> d = r.data();
@@ -352,8 +337,8 @@ TEST_F(DnsAlg, BadLengthsGetTheRefusalVerdict) {
         EXPECT_EQ(wire::load_h<std::uint32_t>(&d[28]), 0u);  // flag: refused
         EXPECT_TRUE(logged("fed_alg_dns_info", "DNS ALG send msg to FE flag :0"));
     }
-    be().clear();
-    be().script.push_back(FeAnswer{-1, 0, 0});
+    clear();
+    fail_next_ioctl();
     dispatch(dns(ok12));
     EXPECT_TRUE(logged("fed_alg_dns_error", "DNS ALG send msg to FE error. return value is -1"));
     EXPECT_TRUE(logged("fed_alg_dns_error", "Received invalied DNS packet, packet length is 12"));
@@ -368,7 +353,7 @@ TEST_F(DnsAlg, OtherPacketsAreIgnored) {
     unknown_if.out_ifindex = 77;
     for (const Pkt& p : {timeout, tcp}) dispatch(p);
     EXPECT_EQ(qz_dns_pending_count(), 0u);
-    EXPECT_TRUE(be().fe.empty());
+    EXPECT_TRUE(fe().empty());
     dispatch(unknown_if);
     EXPECT_TRUE(sent(QZ_EVENT_DNS_WALLED_GARDEN).empty());
     EXPECT_TRUE(logged_err("qz_dns_update_walled_garden: get if 77"));
