@@ -4,16 +4,14 @@
 
 #include <string>
 
-#include "fed/cli/qz_fed_cli_session.h"
 #include "platform/fe.h"
 #include "platform/fe/model.h"
 #include "platform/qz.h"
-#include "tests/fed/cli/cli_support.h"
+#include "tests/support/cli.h"
 
 namespace {
 
-using clitest::Rec;
-using clitest::run;
+using clitest::cmd;
 
 struct OpsDisplay : ::testing::Test {
     testap::LocalAp ap;
@@ -31,8 +29,8 @@ struct OpsDisplay : ::testing::Test {
                 m, fem::Tunnel{id, type, zone, flags, 2, idle_ms, src, dst, tx, 1, rx, 0}));
         });
     }
-    std::string show(std::uint32_t cmd, clitest::Handler h, const Rec& rec = Rec(20)) {
-        auto r = run(h, cmd, clitest::kPlain, rec);
+    std::string show(const std::string& line) {
+        auto r = cmd(line);
         EXPECT_EQ(r.rc, 0) << r.out;
         return r.out;
     }
@@ -49,9 +47,9 @@ constexpr const char* kTunnelColumns =
     "ID   T Z F PN  Age Out  Src IP          Dst IP          TXs      TXE  RXs      RXE \n";
 
 TEST_F(OpsDisplay, EmptyTablesPrintNothing) {
-    EXPECT_EQ(show(769, qz_fed_cli_show_policy), "");
-    EXPECT_EQ(show(771, qz_fed_cli_show_fcb), "");
-    EXPECT_EQ(show(775, qz_fed_cli_show_tunnel), "");
+    EXPECT_EQ(show("show forwarding-engine policy"), "");
+    EXPECT_EQ(show("show forwarding-engine ip-fragment"), "");
+    EXPECT_EQ(show("show forwarding-engine tunnel"), "");
 }
 
 TEST_F(OpsDisplay, PolicyTable) {
@@ -59,7 +57,7 @@ TEST_F(OpsDisplay, PolicyTable) {
         fem::ops_add_policy(m, {{0, 0x11, 0x22, 0x33, 0x44, 0x55}, 1, 7, 1200, 3});
         fem::ops_add_policy(m, {{0, 0x11, 0x22, 0x33, 0x44, 0x66}, 2, -1, 0, 0});
     });
-    EXPECT_EQ(show(769, qz_fed_cli_show_policy),
+    EXPECT_EQ(show("show forwarding-engine policy"),
               "Policy table:\n"
               "TID=tunnel id;\n"
               "Total entries: 2\n\n"
@@ -75,7 +73,7 @@ TEST_F(OpsDisplay, TunnelRowsKeepTheirColumnsForEveryAddressLength) {
                                    0x640a0a0a, 0x64640a0a, 0x6464640a, 0x64646464};
     std::uint16_t id = 1;
     for (std::uint32_t a : addrs) tunnel(id++, a, a, 123456, 42, 61500);
-    std::string out = show(775, qz_fed_cli_show_tunnel);
+    std::string out = show("show forwarding-engine tunnel");
     ASSERT_EQ(out.rfind(std::string(kTunnelHeader) + "Total entries: 9\n\n" + kTunnelColumns, 0),
               0u)
         << out;
@@ -99,7 +97,7 @@ TEST_F(OpsDisplay, TunnelRowsKeepTheirColumnsForEveryAddressLength) {
 
 TEST_F(OpsDisplay, TunnelLetters) {
     tunnel(3, 0x0a000001, 0x0a000002, 0, 0, -1, 1, 1, FE_TUNNEL_CLIENT);
-    EXPECT_NE(show(776, qz_fed_cli_show_tunnel)
+    EXPECT_NE(show("show forwarding-engine tunnel all")
                   .find("\n3    O A C 2   -1       10.0.0.1        10.0.0.2        0        1    "
                         "0        0   \n"),
               std::string::npos);
@@ -108,14 +106,14 @@ TEST_F(OpsDisplay, TunnelLetters) {
 TEST_F(OpsDisplay, ClearTunnelCounters) {
     tunnel(1, 0x0a000001, 0x0a000002, 5, 6);
     ap.fault("fe_clear_tunnel_counters", -2, 1);
-    auto r = run(qz_fed_cli_clear_tunnel_counters, 962, clitest::kPlain);
+    auto r = cmd("clear forwarding-engine tunnel counters");
     EXPECT_EQ(r.rc, 0);
     EXPECT_EQ(r.out, "error in cleaning tunnel counters\n");
-    EXPECT_NE(show(775, qz_fed_cli_show_tunnel).find(" 5        1    6        0   \n"),
+    EXPECT_NE(show("show forwarding-engine tunnel").find(" 5        1    6        0   \n"),
               std::string::npos);
-    r = run(qz_fed_cli_clear_tunnel_counters, 962, clitest::kPlain);
+    r = cmd("clear forwarding-engine tunnel counters");
     EXPECT_EQ(r.out, "");
-    EXPECT_NE(show(775, qz_fed_cli_show_tunnel).find(" 0        0    0        0   \n"),
+    EXPECT_NE(show("show forwarding-engine tunnel").find(" 0        0    0        0   \n"),
               std::string::npos);
 }
 
@@ -127,7 +125,7 @@ TEST_F(OpsDisplay, FragmentControlBlocks) {
         fem::Fcb b{0x0a000002, 0x0a000003, 7, 1, {}};
         fem::ops_add_fragment(m, b, {0, 1480});
     });
-    EXPECT_EQ(show(771, qz_fed_cli_show_fcb),
+    EXPECT_EQ(show("show forwarding-engine ip-fragment"),
               "FCB List:\n"
               "Total FCBs: 2, Total Frags: 3\n\n"
               "No.  Src-IP            Dst-IP        IP-ID Proto\n"
@@ -142,18 +140,18 @@ TEST_F(OpsDisplay, FragmentControlBlocks) {
 }
 
 TEST_F(OpsDisplay, FragmentAgeoutTime) {
-    EXPECT_EQ(show(770, qz_fed_cli_show_frag_ageout), "IP Frag ageout time: 30 sec\n");
-    EXPECT_EQ(show(773, qz_fed_cli_set_frag_ageout, Rec(16).flags(1).word(12, 45)), "");
-    EXPECT_EQ(show(770, qz_fed_cli_show_frag_ageout), "IP Frag ageout time: 45 sec\n");
+    EXPECT_EQ(show("show forwarding-engine ip-fragment ageout-time"), "IP Frag ageout time: 30 sec\n");
+    EXPECT_EQ(show("forwarding-engine ip-fragment ageout-time 45"), "");
+    EXPECT_EQ(show("show forwarding-engine ip-fragment ageout-time"), "IP Frag ageout time: 45 sec\n");
 
     ap.fault("fe_set_ip_frag_ageout_time", -22, 1);
-    auto r = run(qz_fed_cli_set_frag_ageout, 773, clitest::kPlain, Rec(16).flags(1).word(12, 9));
+    auto r = cmd("forwarding-engine ip-fragment ageout-time 9");
     EXPECT_NE(r.rc, 0);
     EXPECT_EQ(r.out, "error in configuring IP Frag ageout time, return: -22\n");
     ap.fault("fe_get_ip_frag_ageout_time", -5, 1);
-    r = run(qz_fed_cli_show_frag_ageout, 770, clitest::kPlain);
+    r = cmd("show forwarding-engine ip-fragment ageout-time");
     EXPECT_EQ(r.out, "error in getting IP Frag ageout time, return: -5\n");
-    EXPECT_EQ(show(770, qz_fed_cli_show_frag_ageout), "IP Frag ageout time: 45 sec\n");
+    EXPECT_EQ(show("show forwarding-engine ip-fragment ageout-time"), "IP Frag ageout time: 45 sec\n");
 }
 
 TEST_F(OpsDisplay, UnroamAndMemberInterface) {
@@ -164,29 +162,29 @@ TEST_F(OpsDisplay, UnroamAndMemberInterface) {
         fem::ops_set_member(m, {{0, 1, 2, 3, 4, 5}, eth1});
     });
     struct Case {
-        std::uint32_t cmd;
-        clitest::Handler h;
+        const char* show;
         std::uint8_t last;  // last MAC byte
         const char* fault;
         const char* out;
     };
     const Case cases[] = {
-        {772, qz_fed_cli_show_unroam, 5, "",
+        {"unroam station", 5, "",
          "00:01:02:03:04:05: not reached monitor duration 60 sec\n"},
-        {772, qz_fed_cli_show_unroam, 6, "",
+        {"unroam station", 6, "",
          "00:01:02:03:04:06: config-duration 60 sec; config-threshold 100 pkts; "
          "current-threshsold 140 pkts\n"},
-        {772, qz_fed_cli_show_unroam, 7, "", "00:01:02:03:04:07: not monitored for unroaming\n"},
-        {772, qz_fed_cli_show_unroam, 5, "fe_get_station_unroam_threshold",
+        {"unroam station", 7, "", "00:01:02:03:04:07: not monitored for unroaming\n"},
+        {"unroam station", 5, "fe_get_station_unroam_threshold",
          "Error in getting unroam station threshold\n"},
-        {774, qz_fed_cli_show_member_if, 5, "", "eth1\n"},
-        {774, qz_fed_cli_show_member_if, 6, "", "no member interface found\n"},
-        {774, qz_fed_cli_show_member_if, 5, "qz_get_member_ifindex_from_src_mac",
+        {"member-interface src-mac", 5, "", "eth1\n"},
+        {"member-interface src-mac", 6, "", "no member interface found\n"},
+        {"member-interface src-mac", 5, "qz_get_member_ifindex_from_src_mac",
          "error in getting member interface from MAC address\n"},
     };
     for (const Case& c : cases) {
         if (*c.fault) ap.fault(c.fault, -1, 1);
-        auto r = run(c.h, c.cmd, clitest::kPlain, Rec(20).mac(12, {0, 1, 2, 3, 4, c.last}));
+        auto r = cmd(std::string("show forwarding-engine ") + c.show + " 00:01:02:03:04:0" +
+                     std::to_string(c.last));
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.rc, *c.fault ? -1 : 0) << c.out;
     }
@@ -199,21 +197,20 @@ TEST_F(OpsDisplay, ReadFailures) {
         fem::ops_add_fragment(m, fem::Fcb{1, 2, 3, 17, {}}, {0, 8});
     });
     struct Case {
-        std::uint32_t cmd;
-        clitest::Handler h;
+        const char* line;
         const char* fault;
         int rc;
         const char* out;
     };
     const Case cases[] = {
-        {769, qz_fed_cli_show_policy, "fe_get_int_value:5", -3, "ERROR: error in get policy cnt\n"},
-        {769, qz_fed_cli_show_policy, "fe_get_policy_table", -3,
+        {"show forwarding-engine policy", "fe_get_int_value:5", -3, "ERROR: error in get policy cnt\n"},
+        {"show forwarding-engine policy", "fe_get_policy_table", -3,
          "ERROR: error in get policy list\n"},
-        {775, qz_fed_cli_show_tunnel, "fe_get_int_value:6", -3, "ERROR: error in get tunnel cnt\n"},
-        {775, qz_fed_cli_show_tunnel, "fe_get_tunnel_table", -3,
+        {"show forwarding-engine tunnel", "fe_get_int_value:6", -3, "ERROR: error in get tunnel cnt\n"},
+        {"show forwarding-engine tunnel", "fe_get_tunnel_table", -3,
          "ERROR: error in get tunnel list\n"},
-        {771, qz_fed_cli_show_fcb, "fe_get_ip_fcb_cnt", -3, "ERROR: error in get FCB cnt\n"},
-        {771, qz_fed_cli_show_fcb, "fe_get_ip_fcb_list", -1,
+        {"show forwarding-engine ip-fragment", "fe_get_ip_fcb_cnt", -3, "ERROR: error in get FCB cnt\n"},
+        {"show forwarding-engine ip-fragment", "fe_get_ip_fcb_list", -1,
          "FCB List:\nTotal FCBs: 1, Total Frags: 1\n\n"
          "No.  Src-IP            Dst-IP        IP-ID Proto\n"
          "---- --------------- --------------- ----- -----\n"
@@ -221,7 +218,7 @@ TEST_F(OpsDisplay, ReadFailures) {
     };
     for (const Case& c : cases) {
         ap.fault(c.fault, -3, 1);
-        auto r = run(c.h, c.cmd, clitest::kPlain);
+        auto r = cmd(c.line);
         EXPECT_EQ(r.rc, c.rc) << c.fault;
         EXPECT_EQ(r.out, c.out) << c.fault;
     }
@@ -229,28 +226,22 @@ TEST_F(OpsDisplay, ReadFailures) {
 
 TEST_F(OpsDisplay, GreTunnelClearingPostsEvent113) {
     struct Case {
-        std::uint32_t cmd;
-        clitest::Handler h;
+        const char* line;
         std::uint32_t kind, all, id;
         bool station;
     };
     const Case cases[] = {
-        {953, qz_fed_cli_clear_gre_id, 2, 0, 77, false},
-        {952, qz_fed_cli_clear_gre_station, 2, 0, 0, true},
-        {954, qz_fed_cli_clear_gre_all, 2, 1, 0, false},
-        {956, qz_fed_cli_clear_gre_client_id, 1, 0, 77, false},
-        {955, qz_fed_cli_clear_gre_client_station, 1, 0, 0, true},
-        {957, qz_fed_cli_clear_gre_client_all, 1, 1, 0, false},
+        {"clear gre-tunnel server id 77", 2, 0, 77, false},
+        {"clear gre-tunnel server station 00:01:02:03:04:05", 2, 0, 0, true},
+        {"clear gre-tunnel server all", 2, 1, 0, false},
+        {"clear gre-tunnel client id 77", 1, 0, 77, false},
+        {"clear gre-tunnel client station 00:01:02:03:04:05", 1, 0, 0, true},
+        {"clear gre-tunnel client all", 1, 1, 0, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.cmd);
+        SCOPED_TRACE(c.line);
         ap.clear_logs();
-        Rec rec(20);
-        if (c.station)
-            rec.mac(12, {0, 1, 2, 3, 4, 5});
-        else
-            rec.word(12, 77);
-        auto r = run(c.h, c.cmd, clitest::kPlain, rec);
+        auto r = cmd(c.line);
         EXPECT_EQ(r.rc, 0);
         EXPECT_EQ(r.out, "");
         auto ev = ap.events_sent();
@@ -265,7 +256,7 @@ TEST_F(OpsDisplay, GreTunnelClearingPostsEvent113) {
         EXPECT_EQ(ev[0].payload, want);
 
         ap.fault("qz_event_send", -1, 1);
-        r = run(c.h, c.cmd, clitest::kPlain, rec);
+        r = cmd(c.line);
         EXPECT_EQ(r.rc, 0);
         EXPECT_EQ(r.out, c.station ? "Clear gre-tunnel station error:send event  fail!\n"
                                    : "Clear gre-tunnel error:send event  fail!\n");
@@ -277,21 +268,18 @@ TEST_F(OpsDisplay, UserProfileRedirectLivesInTheLibrary) {
         std::lock_guard lock(ap.core().mu);
         return ap.core().dcd_fe.up_redir;
     };
-    Rec rec(80);
-    rec.text(12, "guest").text(45, "portal-1");
-    EXPECT_EQ(run(qz_fed_cli_up_redir, 994, clitest::kPlain, rec).rc, 0);
-    rec.text(45, "portal-2");
-    EXPECT_EQ(run(qz_fed_cli_up_redir, 994, clitest::kPlain, rec).rc, 0);
+    EXPECT_EQ(cmd("user-profile guest redirect portal-1").rc, 0);
+    EXPECT_EQ(cmd("user-profile guest redirect portal-2").rc, 0);
     auto s = settings();
     ASSERT_EQ(s.size(), 1u);
     EXPECT_EQ(s[0][0], "guest");
     EXPECT_EQ(s[0][1], "portal-2");
 
     ap.fault("qz_dcd_set_up_redir", -9, 1);
-    EXPECT_EQ(run(qz_fed_cli_up_redir, 994, clitest::kNo, rec).rc, -9);
+    EXPECT_EQ(cmd("no user-profile guest redirect").rc, -9);
     EXPECT_EQ(settings().size(), 1u);
-    EXPECT_EQ(run(qz_fed_cli_up_redir, 994, clitest::kNo, rec).rc, 0)
-        << "no clears whatever is at 45";
+    EXPECT_EQ(cmd("user-profile guest redirect portal-2", {}, QZ_CMD_TYPE_NO).rc, 0)
+        << "no clears whatever name the record holds";
     EXPECT_TRUE(settings().empty());
 }
 

@@ -1,6 +1,6 @@
 // Virtual connection rules following interface changes: rules wait for their
 // interfaces, leave the FE when one goes down and return when it comes up.
-#include "tests/vcon/vcon_support.h"
+#include "tests/fed/cli/vcon_support.h"
 
 namespace {
 

@@ -1,7 +1,5 @@
-// Virtual connection rule handlers run in-process against a LocalAp: commands
-// are typed as text, parsed through the command table and handed to the
-// handler of the identifier they reach; interface changes are delivered as
-// the kernel event's payload.
+// Virtual connection rule handlers run in-process against a LocalAp, commands
+// typed as text; interface changes are delivered as the kernel event's payload.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,32 +11,14 @@
 
 #include "fed/cli/qz_fed_vcon_cli.h"
 #include "fed/qz_fed_debug.h"
-#include "mgt/cli/fed/cmd_text.h"
 #include "platform/vcon_msg.h"
 #include "sim/records.h"
-#include "tests/fed/cli/cli_support.h"
-#include "tests/support/local_ap.h"
+#include "tests/support/cli.h"
 
 namespace vcontest {
 
 using clitest::Ran;
 using Msg = std::array<std::uint8_t, qz_vcon_msg::kSize>;
-
-inline clitest::Handler handler_of(std::uint32_t id) {
-    static constexpr clitest::Handler kAdd[] = {
-        qz_fed_vcon_add_type<1>,  qz_fed_vcon_add_type<2>,  qz_fed_vcon_add_type<3>,
-        qz_fed_vcon_add_type<4>,  qz_fed_vcon_add_type<5>,  qz_fed_vcon_add_type<6>,
-        qz_fed_vcon_add_type<7>,  qz_fed_vcon_add_type<8>,  qz_fed_vcon_add_type<9>,
-        qz_fed_vcon_add_type<10>, qz_fed_vcon_add_type<11>, qz_fed_vcon_add_type<12>,
-        qz_fed_vcon_add_type<13>, qz_fed_vcon_add_type<14>, qz_fed_vcon_add_type<15>,
-        qz_fed_vcon_add_type<16>, qz_fed_vcon_add_type<17>, qz_fed_vcon_add_type<18>,
-    };
-    if (id >= 999 && id <= 1016) return kAdd[id - 999];
-    if (id == 1017) return qz_fed_vcon_delete;
-    if (id == 1018) return qz_fed_vcon_show;
-    if (id == 1019) return qz_fed_vcon_debug_dump;
-    return nullptr;
-}
 
 class VconTest : public ::testing::Test {
    protected:
@@ -51,16 +31,7 @@ class VconTest : public ::testing::Test {
         qz_fed_debug = 0;
     }
 
-    // Parses the line and runs its handler; a line that does not parse fails the test.
-    Ran cmd(const std::string& line) {
-        cmdtbl::ParseResult p = cmdtbl::parse_line(line);
-        clitest::Handler h = p.ok ? handler_of(p.cmd.id) : nullptr;
-        EXPECT_TRUE(h) << line << ": " << p.error;
-        if (!h) return Ran{-999, {}, {}};
-        clitest::Rec rec(p.cmd.record.size());
-        rec.b = p.cmd.record;
-        return clitest::run(h, p.cmd.id, p.cmd.type, rec);
-    }
+    Ran cmd(const std::string& line) { return clitest::cmd(line); }
     std::string show() { return cmd("show vcon-rule").out; }
     std::string dump() { return cmd("show vcon-rule debug").out; }
 
@@ -96,7 +67,7 @@ class VconTest : public ::testing::Test {
         std::vector<std::uint8_t> p = sim::if_change_event(kind, index, kname);
         qz_fed_vcon_if_change(17, static_cast<std::uint32_t>(p.size()), p.data());
     }
-    std::string log() { return clitest::log_text(ap); }
+    std::string log() { return ap.log(); }
 
     testap::LocalAp ap;
 };

@@ -1,13 +1,12 @@
 // Virtual connection rule commands: the eighteen add forms and the messages
 // the FE receives, the limits and refusals, delete, show, the debug dump and
 // the running configuration.
-#include "tests/vcon/vcon_support.h"
+#include "tests/fed/cli/vcon_support.h"
 
 namespace {
 
 using namespace vcontest;
 namespace vm = qz_vcon_msg;
-namespace arg = qz_vcon_arg;
 
 constexpr const char* kZ = "00:00:00:00:00:00";
 constexpr const char* kS = "00:11:22:33:44:55";
@@ -86,83 +85,6 @@ const AddCase kAdds[] = {
     {18, "vcon-rule t18 in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee tx-mac 02:00:00:00:00:01 drop",
      kZ, 0, 1, kT, kZ, true},
 };
-
-std::string field_mac(const std::vector<std::uint8_t>& rec, std::size_t off, std::size_t n) {
-    std::string s;
-    char t[4];
-    for (std::size_t i = 0; i < n; ++i) {
-        std::snprintf(t, sizeof t, i ? ":%02x" : "%02x", rec[off + i]);
-        s += t;
-    }
-    return s;
-}
-std::string field_name(const std::vector<std::uint8_t>& rec, std::size_t off, std::size_t w) {
-    const char* p = reinterpret_cast<const char*>(rec.data() + off);
-    return std::string(p, strnlen(p, w));
-}
-
-// The command table's rows and fed's record layouts are written apart: each
-// add line must land its values where the handler reads them.
-TEST(VconRows, EachAddFormReachesItsTypeWithFieldsAtTheirOffsets) {
-    for (const AddCase& c : kAdds) {
-        SCOPED_TRACE(c.line);
-        cmdtbl::ParseResult p = cmdtbl::parse_line(c.line);
-        ASSERT_TRUE(p.ok) << p.error;
-        EXPECT_EQ(p.cmd.id, arg::kCmdBase + c.type);
-        const arg::Layout& l = arg::kLayouts[c.type - 1];
-        const std::vector<std::uint8_t>& r = p.cmd.record;
-        ASSERT_EQ(r.size(), l.size);
-        EXPECT_EQ(clitest::load32(r, 0), 0u);
-        EXPECT_EQ(field_name(r, arg::kName, arg::kNameWidth), "t" + std::to_string(c.type));
-        EXPECT_EQ(field_name(r, l.iif, arg::kIfWidth), "wifi0.1");
-        if (!c.drop) {
-            EXPECT_EQ(field_name(r, l.oif, arg::kIfWidth), "wifi1.1");
-        }
-        if (c.oui) {
-            EXPECT_EQ(field_mac(r, l.src_mac, 3), "00:11:22");
-        } else if (!c.ignored) {
-            EXPECT_EQ(field_mac(r, l.src_mac, 6), kS);
-        }
-        EXPECT_EQ(field_mac(r, l.dst_mac, 6), kD);
-        if (l.tx_mac) {
-            EXPECT_EQ(field_mac(r, l.tx_mac, 6), kT);
-        }
-        if (l.rx_mac) {
-            EXPECT_EQ(field_mac(r, l.rx_mac, 6), kR);
-        }
-        EXPECT_EQ(cmdtbl::render_record(p.cmd.id, r), std::string(c.line));
-    }
-}
-
-TEST(VconRows, DeleteAndDisplayLines) {
-    struct {
-        const char* line;
-        std::uint32_t id;
-        std::uint32_t flags;
-    } cases[] = {
-        {"no vcon-rule r1", 1017, 0x80000001},
-        {"no vcon-rule", 1017, 0x80000000},
-        {"show vcon-rule", 1018, 0},
-        {"show vcon-rule debug", 1019, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        cmdtbl::ParseResult p = cmdtbl::parse_line(c.line);
-        ASSERT_TRUE(p.ok) << p.error;
-        EXPECT_EQ(p.cmd.id, c.id);
-        EXPECT_EQ(clitest::load32(p.cmd.record, 0), c.flags);
-    }
-    for (const char* bad : {"vcon-rule x in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee",
-                            "vcon-rule x in wifi0.1 src-oui 00:11:22:33:44:55 dst-mac "
-                            "00:aa:bb:cc:dd:ee drop",
-                            "vcon-rule x in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee drop "
-                            "rx-mac 02:00:00:00:00:02",
-                            "vcon-rule x in interface-name-too-long src-any dst-mac "
-                            "00:aa:bb:cc:dd:ee drop"}) {
-        SCOPED_TRACE(bad);
-        EXPECT_FALSE(cmdtbl::parse_line(bad).ok);
-    }
-}
 
 TEST_F(VconTest, EachTypeGivesTheFeItsMessage) {
     for (const AddCase& c : kAdds) {

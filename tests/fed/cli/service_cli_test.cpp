@@ -1,8 +1,7 @@
 // Service commands: what the FE and the configuration library hold after each
 // define, the refusals and their texts, the display, start-up and the
 // running-configuration records.
-#include "fed/qz_fed_default.h"
-#include "tests/service/svc_support.h"
+#include "tests/fed/cli/svc_support.h"
 
 namespace {
 
@@ -13,9 +12,8 @@ class Services : public SvcTest {};
 
 struct TimeoutCase {
     const char* what;
-    Handler h;
-    std::uint32_t cmd;
-    Rec rec;
+    std::string name;
+    std::string line;
     std::uint8_t protocol;
     std::uint16_t port;
     std::uint32_t fe_timeout;
@@ -24,25 +22,25 @@ struct TimeoutCase {
 
 TEST_F(Services, NewServicesGetTheirDefaultTimeoutAndZeroMeansForever) {
     const TimeoutCase cases[] = {
-        {"tcp 22 is ssh's", qz_fed_service_define_keyword, 832, def832("s1", "tcp", 22), 6, 22,
+        {"tcp 22 is ssh's", "s1", def832("s1", "tcp", 22), 6, 22,
          7200, 7200},
-        {"tcp 8080", qz_fed_service_define_keyword, 832, def832("s2", "tcp", 8080), 6, 8080, 300,
+        {"tcp 8080", "s2", def832("s2", "tcp", 8080), 6, 8080, 300,
          300},
-        {"udp 9999", qz_fed_service_define_keyword, 832, def832("s3", "udp", 9999), 17, 9999, 100,
+        {"udp 9999", "s3", def832("s3", "udp", 9999), 17, 9999, 100,
          100},
-        {"svp", qz_fed_service_define_keyword, 832, def832("s4", "svp", 77), 119, 0, 600, 600},
-        {"timeout 0", qz_fed_service_define_keyword, 832, def832("s5", "tcp", 5000, 0), 6, 5000,
+        {"svp", "s4", def832("s4", "svp", 77), 119, 0, 600, 600},
+        {"timeout 0", "s5", def832("s5", "tcp", 5000, 0), 6, 5000,
          86400, 0},
-        {"protocol 47 drops its port", qz_fed_service_define_number, 833, def833("s6", 47, 99), 47,
+        {"protocol 47 drops its port", "s6", def833("s6", 47, 99), 47,
          0, 100, 100},
-        {"protocol 1 is icmp's", qz_fed_service_define_number, 833, def833("s7", 1), 1, 0, 5, 5},
+        {"protocol 1 is icmp's", "s7", def833("s7", 1), 1, 0, 5, 5},
     };
     for (const TimeoutCase& c : cases) {
         SCOPED_TRACE(c.what);
-        Ran r = run(c.h, c.cmd, kPlain, c.rec);
+        Ran r = cmd(c.line);
         EXPECT_EQ(r.rc, 0);
         EXPECT_EQ(r.out, "");
-        std::string name(reinterpret_cast<const char*>(c.rec.b.data() + arg::kName));
+        const std::string& name = c.name;
         const fem::Service* s = fe_service(name);
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(s->protocol, c.protocol);
@@ -58,8 +56,8 @@ TEST_F(Services, NewServicesGetTheirDefaultTimeoutAndZeroMeansForever) {
 }
 
 TEST_F(Services, ExistingServiceKeepsItsTimeoutUnlessGiven) {
-    ASSERT_EQ(run(qz_fed_service_define_keyword, 832, kPlain, def832("x", "tcp", 80, 42)).rc, 0);
-    ASSERT_EQ(run(qz_fed_service_define_keyword, 832, kPlain, def832("x", "tcp", 81)).rc, 0);
+    ASSERT_EQ(cmd(def832("x", "tcp", 80, 42)).rc, 0);
+    ASSERT_EQ(cmd(def832("x", "tcp", 81)).rc, 0);
     EXPECT_EQ(fe_service("x")->timeout, 42u);
     EXPECT_EQ(fe_service("x")->port, 81u);
 }
@@ -72,7 +70,7 @@ TEST_F(Services, AppIdRangeAndTimeoutBackTo300) {
                {18999, false}, {19000, true}, {19099, true}, {19100, false}};
     for (auto& c : ids) {
         SCOPED_TRACE(c.id);
-        Ran r = run(qz_fed_service_define_app_id, 834, kPlain, def834("app", c.id));
+        Ran r = cmd(def834("app", c.id));
         if (c.ok) {
             EXPECT_EQ(r.rc, 0);
             EXPECT_EQ(fe_service("app")->app_id, c.id);
@@ -81,28 +79,27 @@ TEST_F(Services, AppIdRangeAndTimeoutBackTo300) {
             EXPECT_EQ(r.out, "Invalid app-id " + std::to_string(c.id) + " encountered!\n");
         }
     }
-    ASSERT_EQ(run(qz_fed_service_define_app_id, 834, kPlain, def834("app", 19099, 50)).rc, 0);
+    ASSERT_EQ(cmd(def834("app", 19099, 50)).rc, 0);
     EXPECT_EQ(fe_service("app")->timeout, 50u);
-    ASSERT_EQ(run(qz_fed_service_define_app_id, 834, kPlain, def834("app", 19099)).rc, 0);
+    ASSERT_EQ(cmd(def834("app", 19099)).rc, 0);
     EXPECT_EQ(fe_service("app")->timeout, 300u);
     EXPECT_EQ(fe_service("app")->protocol, 0);
 }
 
 TEST_F(Services, SctpWithAPortIsRefused) {
-    Ran r = run(qz_fed_service_define_number, 833, kPlain, def833("sc", 132, 5));
+    Ran r = cmd(def833("sc", 132, 5));
     EXPECT_LT(r.rc, 0);
     EXPECT_EQ(r.out, "Failed: port number is not supported for protocol SCTP(132)\n");
     EXPECT_EQ(fe_service("sc"), nullptr);
-    EXPECT_EQ(run(qz_fed_service_define_number, 833, kPlain, def833("sc", 132)).rc, 0);
+    EXPECT_EQ(cmd(def833("sc", 132)).rc, 0);
 }
 
 TEST_F(Services, TheHundredAndFirstServiceIsRefusedAndLogged) {
     for (int i = 0; i < 71; ++i)
-        ASSERT_EQ(run(qz_fed_service_define_keyword, 832, kPlain,
-                      def832("u" + std::to_string(i), "tcp", 1000 + i))
+        ASSERT_EQ(cmd(def832("u" + std::to_string(i), "tcp", 1000 + i))
                       .rc,
                   0);
-    Ran r = run(qz_fed_service_define_keyword, 832, kPlain, def832("extra", "tcp", 7));
+    Ran r = cmd(def832("extra", "tcp", 7));
     EXPECT_EQ(r.rc, 0);
     EXPECT_EQ(r.out, "Services exceed the limit \n");
     EXPECT_EQ(fe_service("extra"), nullptr);
@@ -115,24 +112,24 @@ TEST_F(Services, InUseServicesAreNeitherChangedNorDeleted) {
         std::lock_guard lock(ap.core().mu);
         ap.core().dcd_svc.in_use.insert("ssh");
     }
-    Ran r = run(qz_fed_service_define_keyword, 832, kPlain, def832("SSH", "tcp", 2222));
+    Ran r = cmd(def832("SSH", "tcp", 2222));
     EXPECT_LT(r.rc, 0);
     EXPECT_EQ(r.out, "services is in use\n");
     EXPECT_EQ(fe_service("ssh")->port, 22);
-    r = run(qz_fed_service_define_keyword, 832, kNo, named(arg::k832Size, "ssh"));
+    r = cmd("no service ssh");
     EXPECT_LT(r.rc, 0);
     EXPECT_EQ(r.out, "services is in use\n");
-    r = run(qz_fed_service_define_number, 833, kPlain, def833("ssh", 6));
+    r = cmd(def833("ssh", 6));
     EXPECT_LT(r.rc, 0);
     EXPECT_EQ(r.out, "");  // 833 ends silently
     EXPECT_NE(fe_service("ssh"), nullptr);
 }
 
 TEST_F(Services, DeleteRemovesBothCopiesAndUnknownNamesAreReported) {
-    ASSERT_EQ(run(qz_fed_service_define_keyword, 832, kNo, named(arg::k832Size, "telnet")).rc, 0);
+    ASSERT_EQ(cmd("no service telnet").rc, 0);
     EXPECT_EQ(fe_service("telnet"), nullptr);
     EXPECT_TRUE(dcd_record("telnet").empty());
-    Ran r = run(qz_fed_service_show, 875, kPlain, named(arg::kShowSize, "telnet"));
+    Ran r = cmd("show service telnet");
     EXPECT_EQ(r.out, "Invalid service name\n");
 }
 
@@ -143,7 +140,7 @@ TEST_F(Services, StartupMirrorsTheFeAndBindsTheAlgsOnce) {
     ASSERT_EQ(qz_dcd_get_fed_run_first_flag(&first), 0);
     EXPECT_EQ(first, 1u);
     // A second start-up (fed restarted) leaves a changed binding alone.
-    ASSERT_EQ(run(qz_fed_alg_bind_service, 1799, kNo, named(arg::k1799Size, "ftp")).rc, 0);
+    ASSERT_EQ(cmd("no service ftp alg").rc, 0);
     ASSERT_EQ(qz_fed_service_startup(), 0);
     EXPECT_EQ(fe_service("ftp")->alg_type, 0);
 }
@@ -158,7 +155,7 @@ const char* const kFreshShow =
     "2   dhcp-client                      udp(17)         68          60         -         -\n";
 
 TEST_F(Services, ShowSortsByNameWithEveryRowKind) {
-    Ran r = run(qz_fed_service_show, 875, kPlain, Rec(arg::kShowSize));
+    Ran r = cmd("show service");
     EXPECT_EQ(r.rc, 0);
     EXPECT_EQ(r.out.substr(0, std::strlen(kFreshShow)), kFreshShow);
     EXPECT_NE(r.out.find("5   ftp                              tcp(6 )         21        1800      "
@@ -174,8 +171,8 @@ TEST_F(Services, ShowSortsByNameWithEveryRowKind) {
                          "-         -\n"),
               std::string::npos);
 
-    ASSERT_EQ(run(qz_fed_service_define_app_id, 834, kPlain, def834("aa", 19000)).rc, 0);
-    r = run(qz_fed_service_show, 875, kPlain, named(arg::kShowSize, "aa"));
+    ASSERT_EQ(cmd(def834("aa", 19000)).rc, 0);
+    r = cmd("show service aa");
     EXPECT_NE(r.out.find("1   aa                                     -         -          300      "
                          "   -     19000\n"),
               std::string::npos);
@@ -190,16 +187,16 @@ TEST_F(Services, StatisticsShowAndClear) {
         for (int i = 0; i < 9; ++i) fem::service_count_packet(a, {17, 2, 1, 53, 4000});
         fem::service_count_packet(a, {6, 2, 1, 53, 4000});
     }
-    Ran r = run(qz_fed_service_stats_show, 897, kPlain, named(arg::kShowSize, "dns"));
+    Ran r = cmd("show service statistics dns");
     EXPECT_EQ(
         r.out,
         "Service statistics counters table \nTotal entries = 1\n\n"
         "No. Service Name                     Ingress Packet Count    Egress Packet Count\n" +
             std::string(80, '-') +
             "\n1   dns                                                 7                      9\n");
-    EXPECT_EQ(run(qz_fed_service_stats_clear, 898, kPlain, Rec(arg::kShowSize)).rc, 0);
+    EXPECT_EQ(cmd("clear service statistics").rc, 0);
     EXPECT_EQ(fe_service("dns")->ingress, 0u);
-    EXPECT_EQ(run(qz_fed_service_stats_clear, 898, kPlain, named(arg::kShowSize, "nope")).out,
+    EXPECT_EQ(cmd("clear service statistics nope").out,
               "Invalid service name\n");
 }
 
@@ -209,40 +206,18 @@ TEST_F(Services, FreshRunningConfigurationHasNoServiceRecords) {
 }
 
 TEST_F(Services, RunningConfigurationRecords) {
-    ASSERT_EQ(run(qz_fed_service_define_keyword, 832, kNo, named(arg::k832Size, "ftp")).rc, 0);
-    ASSERT_EQ(run(qz_fed_service_define_keyword, 832, kPlain, def832("web", "tcp", 8080, 0)).rc, 0);
-    ASSERT_EQ(run(qz_fed_service_define_number, 833, kPlain, def833("gre", 47)).rc, 0);
-    ASSERT_EQ(run(qz_fed_service_define_app_id, 834, kPlain, def834("app", 19000, 30)).rc, 0);
-    ASSERT_EQ(run(qz_fed_service_define_number, 833, kPlain, def833("icmp", 1, -1, 9)).rc, 0);
-    auto recs = emit(qz_fed_service_cfg);
-    ASSERT_EQ(recs.size(), 5u);
+    ASSERT_EQ(cmd("no service ftp").rc, 0);
+    ASSERT_EQ(cmd(def832("web", "tcp", 8080, 0)).rc, 0);
+    ASSERT_EQ(cmd(def833("gre", 47)).rc, 0);
+    ASSERT_EQ(cmd(def834("app", 19000, 30)).rc, 0);
+    ASSERT_EQ(cmd(def833("icmp", 1, -1, 9)).rc, 0);
     // Library order: icmp was already there.
-    EXPECT_EQ(recs[0].cmd, 833u);
-    EXPECT_EQ(load32(recs[0].data, 0), 0xBu);
-    EXPECT_EQ(load32(recs[0].data, arg::k833Timeout), 9u);
-    EXPECT_EQ(recs[1].cmd, 832u);
-    EXPECT_EQ(recs[1].data.size(), arg::k832Size);
-    EXPECT_EQ(load32(recs[1].data, 0), 0xFu);
-    EXPECT_EQ(load32(recs[1].data, arg::k832Port), 8080u);
-    EXPECT_EQ(load32(recs[1].data, arg::k832Timeout), 0u);
-    EXPECT_EQ(recs[2].cmd, 833u);
-    EXPECT_EQ(load32(recs[2].data, 0), 0x3u);
-    EXPECT_EQ(recs[3].cmd, 834u);
-    EXPECT_EQ(load32(recs[3].data, 0), 0x7u);
-    EXPECT_EQ(recs[4].type, 22u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(recs[4].data.data() + 4)),
-              "no service  ftp");
-}
-
-TEST(DefaultTable, LookupsAndDefaults) {
-    EXPECT_EQ(qz_fed_default_service_num(), 29u);
-    EXPECT_STREQ(qz_fed_default_service_find("SIP").name, "sip");
-    EXPECT_STREQ(qz_fed_default_service_find("mine").name, "any");
-    EXPECT_EQ(qz_fed_default_timeout(6, 22, 65534), 7200u);
-    EXPECT_EQ(qz_fed_default_timeout(6, 8080, 65534), 300u);
-    EXPECT_EQ(qz_fed_default_timeout(119, 0, 65534), 600u);
-    EXPECT_EQ(qz_fed_default_timeout(17, 9999, 65534), 100u);
-    EXPECT_EQ(qz_fed_default_timeout(0, 0, 65534), 60u);  // the "any" row
+    EXPECT_EQ(clitest::lines(emit(qz_fed_service_cfg)),
+              "service icmp protocol 1 timeout 9\n"
+              "service web protocol tcp port 8080 timeout 0\n"
+              "service gre protocol 47\n"
+              "service app app-id 19000 timeout 30\n"
+              "no service  ftp\n");
 }
 
 }  // namespace

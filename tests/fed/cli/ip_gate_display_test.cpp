@@ -2,24 +2,13 @@
 // gates, in batches, and the messages of each failure.
 #include <gtest/gtest.h>
 
-#include <cstdarg>
 #include <string>
 
-#include "fed/cli/qz_fed_cli_session.h"
 #include "platform/fe/model.h"
 #include "platform/qz.h"
-#include "tests/support/local_ap.h"
+#include "tests/support/cli.h"
 
 namespace {
-
-int capture(void* ctx, const char* fmt, ...) {
-    va_list ap;
-    va_start(ap, fmt);
-    std::string s = qz_vformat(fmt, ap);
-    va_end(ap);
-    static_cast<std::string*>(ctx)->append(s);
-    return static_cast<int>(s.size());
-}
 
 struct Shown {
     int rc;
@@ -48,9 +37,8 @@ struct IpGateDisplay : ::testing::Test {
         ASSERT_EQ(wire::load_h<std::uint32_t>(&e[36]), 0u);
     }
     Shown show() {
-        Shown s;
-        s.rc = qz_fed_show_ip_gate_table(&s.text, capture);
-        return s;
+        clitest::Ran r = clitest::cmd("show forwarding-engine ip-gate");
+        return {r.rc, r.out};
     }
 };
 

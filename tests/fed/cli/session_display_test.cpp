@@ -4,16 +4,14 @@
 
 #include <string>
 
-#include "fed/cli/qz_fed_cli_session.h"
 #include "platform/fe/model.h"
 #include "platform/fe/replay_flows.h"
 #include "platform/qz.h"
-#include "tests/fed/cli/cli_support.h"
+#include "tests/support/cli.h"
 
 namespace {
 
-using clitest::Rec;
-using clitest::run;
+using clitest::cmd;
 
 constexpr std::uint8_t kProtoTcp = 6;
 constexpr std::uint8_t kProtoUdp = 17;
@@ -57,9 +55,10 @@ constexpr const char* kMacHeader =
     "Zone: A=Access; B=Backhaul; Ageout: Ageout time (in ms)\n";
 
 TEST_F(SessionDisplay, EmptyTablesPrintNothing) {
-    for (auto h : {qz_fed_cli_show_mac_session, qz_fed_cli_filter_mac_session,
-                   qz_fed_cli_show_ip_session, qz_fed_cli_filter_ip_session}) {
-        auto r = run(h, 764, clitest::kPlain, Rec(60));
+    for (const char* line :
+         {"show forwarding-engine mac-session", "show forwarding-engine mac-session filter",
+          "show forwarding-engine ip-session", "show forwarding-engine ip-session filter"}) {
+        auto r = cmd(line);
         EXPECT_EQ(r.rc, 0);
         EXPECT_EQ(r.out, "");
     }
@@ -69,7 +68,7 @@ TEST_F(SessionDisplay, TablesShowInstalledDirectionsOnly) {
     packet(1, false, kProtoTcp, kSta, 40000, kServer, 21, 10, 1000, 1);
     packet(1, true, kProtoTcp, kSta, 40000, kServer, 21, 30, 2000, 1);
     packet(1, false, kProtoUdp, kSta, 5353, kServer, 53, 20, 125000);  // reverse never seen
-    auto mac = run(qz_fed_cli_show_mac_session, 764, clitest::kPlain, Rec(16));
+    auto mac = cmd("show forwarding-engine mac-session");
     EXPECT_EQ(mac.rc, 0);
     EXPECT_EQ(mac.out, std::string(kMacHeader) +
                            "Total entries: 1/8191\n\n"
@@ -78,7 +77,7 @@ TEST_F(SessionDisplay, TablesShowInstalledDirectionsOnly) {
                            " Paks:2; Bytes: 98; Zone:B; CAVC:0\n"
                            "    00:aa:bb:cc:dd:ee->00:11:22:33:44:01,wifi0; Tun:0; Flg:     (0x0);"
                            " Paks:1; Bytes:70; Zone:A; CAVC:0\n");
-    auto ip = run(qz_fed_cli_show_ip_session, 766, clitest::kPlain, Rec(16));
+    auto ip = cmd("show forwarding-engine ip-session");
     EXPECT_EQ(ip.rc, 0);
     EXPECT_EQ(ip.out,
               "IP session table:\n"
@@ -108,8 +107,8 @@ TEST_F(SessionDisplay, ReadsBatchesOf16WhileTheCountSaysMore) {
             packet(static_cast<std::uint8_t>(i), false, kProtoUdp, kSta + static_cast<unsigned>(i),
                    1000, kServer, 53, 0, 0);
         ap.clear_logs();
-        auto mac = run(qz_fed_cli_show_mac_session, 764, clitest::kPlain, Rec(16));
-        auto ip = run(qz_fed_cli_show_ip_session, 766, clitest::kPlain, Rec(16));
+        auto mac = cmd("show forwarding-engine mac-session");
+        auto ip = cmd("show forwarding-engine ip-session");
         EXPECT_EQ(calls("fe_get_mac_session_table"), c.batches);
         EXPECT_EQ(calls("fe_get_ip_session_table"), c.batches);
         auto lines = [](const std::string& s, const char* what) {
@@ -126,44 +125,34 @@ TEST_F(SessionDisplay, FiltersPassTheirFieldsToTheFe) {
     packet(1, false, kProtoTcp, kSta, 40000, kServer, 21, 0, 0, 1);
     packet(2, false, kProtoUdp, kSta + 1, 5000, kServer, 53, 0, 0);
     packet(2, false, kProtoUdp, kSta + 1, 5001, kServer, 69, 0, 0, 2);
-    struct Case {
-        const char* what;
-        Rec rec;
-        const char* expect;  // the one session ids shown, in order
-    };
-    Case mac_cases[] = {
-        {"src", Rec(44).flags(1).mac(16, {0, 0x11, 0x22, 0x33, 0x44, 2}), "Id:2;"},
-        {"dst", Rec(44).flags(2).mac(28, {0, 0xaa, 0xbb, 0xcc, 0xdd, 0xee}), "Id:1;Id:2;"},
-        {"vlan", Rec(44).flags(4).word(40, 7), ""},
-    };
     auto ids = [](const std::string& s) {
         std::string out;
         for (auto at = s.find("Id:"); at != std::string::npos; at = s.find("Id:", at + 1))
             out += s.substr(at, s.find(';', at) - at + 1);
         return out;
     };
-    for (const Case& c : mac_cases) {
-        auto r = run(qz_fed_cli_filter_mac_session, 765, clitest::kPlain, c.rec);
-        EXPECT_EQ(ids(r.out), c.expect) << c.what;
-        EXPECT_NE(r.out.find("Total entries: 2/8191"), std::string::npos) << c.what;
-    }
-    Case ip_cases[] = {
-        {"src-ip", Rec(60).flags(1).ip(16, 10, 0, 0, 6), "Id:2;Id:3;"},
-        {"dst-port", Rec(60).flags(8).word(40, 69), "Id:3;"},
-        {"protocol", Rec(60).flags(16).word(48, 6), "Id:1;"},
-        {"alg 0", Rec(60).flags(32).word(56, 0), "Id:2;"},
-        {"alg 2 and port", Rec(60).flags(36).word(32, 5001).word(56, 2), "Id:3;"},
+    struct Case {
+        const char* filter;
+        const char* expect;  // the one session ids shown, in order
     };
-    for (const Case& c : ip_cases) {
-        auto r = run(qz_fed_cli_filter_ip_session, 767, clitest::kPlain, c.rec);
-        EXPECT_EQ(ids(r.out), c.expect) << c.what;
+    for (Case c : {Case{"src-mac 00:11:22:33:44:02", "Id:2;"},
+                   Case{"dst-mac 00:aa:bb:cc:dd:ee", "Id:1;Id:2;"}, Case{"vlan 7", ""}}) {
+        auto r = cmd(std::string("show forwarding-engine mac-session filter ") + c.filter);
+        EXPECT_EQ(ids(r.out), c.expect) << c.filter;
+        EXPECT_NE(r.out.find("Total entries: 2/8191"), std::string::npos) << c.filter;
+    }
+    for (Case c : {Case{"src-ip 10.0.0.6", "Id:2;Id:3;"}, Case{"dst-port 69", "Id:3;"},
+                   Case{"protocol 6", "Id:1;"}, Case{"alg 0", "Id:2;"},
+                   Case{"src-port 5001 alg 2", "Id:3;"}}) {
+        auto r = cmd(std::string("show forwarding-engine ip-session filter ") + c.filter);
+        EXPECT_EQ(ids(r.out), c.expect) << c.filter;
     }
 }
 
 TEST_F(SessionDisplay, OneSessionInDetail) {
     packet(1, false, kProtoTcp, kSta, 40000, kServer, 21, 10, 1000, 1);
     packet(1, true, kProtoTcp, kSta, 40000, kServer, 21, 30, 71000, 1);
-    auto mac = run(qz_fed_cli_show_mac_session, 764, clitest::kPlain, Rec(16).flags(1).word(12, 1));
+    auto mac = cmd("show forwarding-engine mac-session id 1");
     EXPECT_EQ(mac.rc, 0);
     EXPECT_EQ(
         mac.out,
@@ -179,7 +168,7 @@ TEST_F(SessionDisplay, OneSessionInDetail) {
             "Interface=wifi0; Zone=access; Nhop-Metric=0; Packets=1; Bytes: 70\n"
             "Flags=; Flow_flags=0x0; UPID=0; OutIf=" +
             std::to_string(ifs.client_side) + "; CAVC:0;\n");
-    auto ip = run(qz_fed_cli_show_ip_session, 766, clitest::kPlain, Rec(16).flags(1).word(12, 1));
+    auto ip = cmd("show forwarding-engine ip-session id 1");
     EXPECT_EQ(ip.out,
               "ID=1; Ageout-Time=60000; Flags=0x0; Gate-Cnt=0; Data-Session-Cnt=0 L7 ID=0; "
               "ALG=ftp; Up: 1 min 10 sec\n"
@@ -190,45 +179,43 @@ TEST_F(SessionDisplay, OneSessionInDetail) {
 
     // Only one direction seen: the MAC session says so, the IP session omits it.
     packet(2, false, kProtoUdp, kSta + 1, 5000, kServer, 53, 0, 71000);
-    mac = run(qz_fed_cli_show_mac_session, 764, clitest::kPlain, Rec(16).flags(1).word(12, 2));
+    mac = cmd("show forwarding-engine mac-session id 2");
     EXPECT_NE(mac.out.find("Reverse flow not installed: Flags=0x8; Nhop-Metric=0;\n"),
               std::string::npos)
         << mac.out;
-    ip = run(qz_fed_cli_show_ip_session, 766, clitest::kPlain, Rec(16).flags(1).word(12, 2));
+    ip = cmd("show forwarding-engine ip-session id 2");
     EXPECT_EQ(ip.out.find("Src-IP=192.168.1.1"), std::string::npos) << ip.out;
 }
 
 TEST_F(SessionDisplay, Failures) {
     struct Case {
         const char* fault;
-        clitest::Handler h;
-        Rec rec;
+        const char* line;
         int rc;
         const char* tail;  // how the output ends
     };
     packet(1, false, kProtoTcp, kSta, 40000, kServer, 21, 0, 0);
     Case cases[] = {
-        {"fe_get_int_value:3", qz_fed_cli_show_mac_session, Rec(16), -7,
+        {"fe_get_int_value:3", "show forwarding-engine mac-session", -7,
          "ERROR: Cannot get mac session cnt\n"},
-        {"fe_get_mac_session_table", qz_fed_cli_filter_mac_session, Rec(44), -7,
+        {"fe_get_mac_session_table", "show forwarding-engine mac-session filter", -7,
          "Total entries: 1/8191\n\nERROR: error code in reading mac sessions..\n"},
-        {"fe_get_one_mac_session", qz_fed_cli_show_mac_session, Rec(16).flags(1).word(12, 1), -1,
+        {"fe_get_one_mac_session", "show forwarding-engine mac-session id 1", -1,
          "ERROR: error in get specified mac session or specified mac session not exist!\n"},
-        {"", qz_fed_cli_show_mac_session, Rec(16).flags(1).word(12, 9), 0,
-         "ERROR: specified flow not exist!\n"},
-        {"fe_get_int_value:41", qz_fed_cli_show_ip_session, Rec(16), -7,
+        {"", "show forwarding-engine mac-session id 9", 0, "ERROR: specified flow not exist!\n"},
+        {"fe_get_int_value:41", "show forwarding-engine ip-session", -7,
          "ERROR: Cannot get ip session cnt\n"},
-        {"fe_get_ip_session_table", qz_fed_cli_filter_ip_session, Rec(60), -7,
+        {"fe_get_ip_session_table", "show forwarding-engine ip-session filter", -7,
          "Total entries: 1/8191\n\nERROR: error code in reading ip sessions..\n"},
-        {"fe_get_one_ip_session", qz_fed_cli_show_ip_session, Rec(16).flags(1).word(12, 1), -1,
+        {"fe_get_one_ip_session", "show forwarding-engine ip-session id 1", -1,
          "ERROR: error in get specified ip session or specified ip session not exist!\n"},
-        {"", qz_fed_cli_show_ip_session, Rec(16).flags(1).word(12, 9), 0,
+        {"", "show forwarding-engine ip-session id 9", 0,
          "ERROR: specified IP session does not exist!\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
         if (*c.fault) ap.fault(c.fault, -7, 1);
-        auto r = run(c.h, 764, clitest::kPlain, c.rec);
+        auto r = cmd(c.line);
         EXPECT_EQ(r.rc, c.rc);
         ASSERT_GE(r.out.size(), std::strlen(c.tail));
         EXPECT_EQ(r.out.substr(r.out.size() - std::strlen(c.tail)), c.tail);
@@ -244,23 +231,16 @@ TEST_F(SessionDisplay, ClearingRemovesWhatItNames) {
     ASSERT_EQ(count(3), 3u);
     ASSERT_EQ(count(41), 4u);
 
-    EXPECT_EQ(run(qz_fed_cli_clear_mac_session_id, 778, 0, Rec(16).word(12, 2)).rc, 0);
+    EXPECT_EQ(cmd("clear forwarding-engine mac-session id 2").rc, 0);
     EXPECT_EQ(count(3), 2u);
-    EXPECT_EQ(run(qz_fed_cli_clear_mac_session_id, 778, 0, Rec(16).word(12, 2)).rc, 0)
+    EXPECT_EQ(cmd("clear forwarding-engine mac-session id 2").rc, 0)
         << "a session that is gone still succeeds";
-    EXPECT_EQ(run(qz_fed_cli_clear_mac_session_params, 779, 0,
-                  Rec(36).flags(1).mac(16, {0, 0x11, 0x22, 0x33, 0x44, 3}))
-                  .rc,
-              0);
+    EXPECT_EQ(cmd("clear forwarding-engine mac-session filter src-mac 00:11:22:33:44:03").rc, 0);
     EXPECT_EQ(count(3), 1u);
-
-    EXPECT_EQ(run(qz_fed_cli_clear_ip_session_params, 781, 0, Rec(52).flags(8).word(40, 53)).rc, 0);
+    EXPECT_EQ(cmd("clear forwarding-engine ip-session filter dst-port 53").rc, 0);
     EXPECT_EQ(count(41), 2u);
-    EXPECT_EQ(run(qz_fed_cli_clear_ip_session_id, 780, 0, Rec(16).flags(1).word(12, 1)).rc, 0);
+    EXPECT_EQ(cmd("clear forwarding-engine ip-session id 1").rc, 0);
     EXPECT_EQ(count(41), 1u);
-    EXPECT_EQ(run(qz_fed_cli_clear_ip_session_id, 780, 0, Rec(16)).rc, 0);
-    EXPECT_EQ(count(41), 0u);
-    EXPECT_EQ(run(qz_fed_cli_show_ip_session, 766, 0, Rec(16)).out, "");
 }
 
 }  // namespace
