@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -433,83 +432,6 @@ TEST(EventBus, HandlersRunBeforeTheAckAndEndOfStreamEndsTheThread) {
     c.reset();
     EXPECT_EQ(pthread_join(th, nullptr), 0);
     EXPECT_EQ(qz_event_cleanup(), 0);
-    plat::set_run_dir("");
-}
-
-// ---- driven clock: apsim steps the timers over the TIMER connection
-
-std::atomic<int> g_timer_fires{0};
-std::atomic<std::uint32_t> g_timer_up{0};
-std::atomic<bool> g_timer_on_test_thread{false};
-std::thread::id g_test_thread;
-
-void on_timer(qz_pmpt_timer_t t, void*) {
-    ++g_timer_fires;
-    g_timer_up = qz_sys_up_sec();
-    if (std::this_thread::get_id() == g_test_thread) g_timer_on_test_thread = true;
-    qz_pmpt_timer_continue(t, 3);
-}
-
-TEST(DrivenClock, TimerThreadAnswersNextAndFire) {
-    testap::LocalAp backend;
-    const std::string& dir = backend.dir();
-    // The clock page apsim keeps: magic, mode 1 (driven), boot, driven ms.
-    std::string page_path = dir + "/" + proto::kClockName;
-    {
-        std::uint8_t page[sizeof(proto::ClockPage)] = {};
-        wire::store_h<std::uint32_t>(page, proto::kClockMagic);
-        wire::store_h<std::uint32_t>(page + 4, 1);
-        std::ofstream(page_path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(page), sizeof page);
-    }
-    plat::Fd pf(::open(page_path.c_str(), O_RDWR));
-    void* m =
-        ::mmap(nullptr, sizeof(proto::ClockPage), PROT_READ | PROT_WRITE, MAP_SHARED, pf.get(), 0);
-    ASSERT_NE(m, MAP_FAILED);
-    auto* driven = reinterpret_cast<std::uint64_t*>(static_cast<std::uint8_t*>(m) + 16);
-    auto set_ms = [&](std::uint64_t ms) { std::atomic_ref<std::uint64_t>(*driven).store(ms); };
-
-    FakeApsim ap(dir);
-    ASSERT_TRUE(ap.ok());
-    plat::set_run_dir(dir);
-    g_test_thread = std::this_thread::get_id();
-    ASSERT_EQ(qz_pmpt_timer_init(0), 0);
-    plat::Fd c = ap.take(Kind::Timer);
-    ASSERT_TRUE(c.valid());
-
-    auto ask_next = [&](std::uint32_t has, std::uint64_t due) {
-        send(c, Op::TimerNext, wire::Writer());
-        Frame f = next(c);
-        wire::Writer w;
-        w.h32(has).h64(due);
-        EXPECT_EQ(f.op, Op::TimerNext);
-        EXPECT_EQ(f.body, w.buf());
-    };
-    ask_next(0, 0);
-    set_ms(1000);
-    qz_pmpt_timer_t t = qz_pmpt_timer_create(on_timer, nullptr);
-    ASSERT_EQ(qz_pmpt_timer_start(t, 2), 0);
-    ask_next(1, 3000);
-
-    set_ms(3000);
-    wire::Writer fire;
-    fire.h64(3000);
-    send(c, Op::TimerFire, fire);
-    Frame f = next(c);
-    wire::Writer zero;
-    zero.hi32(0);
-    EXPECT_EQ(f.op, Op::TimerFire);
-    EXPECT_EQ(f.body, zero.buf());
-    EXPECT_EQ(g_timer_fires, 1);
-    EXPECT_EQ(g_timer_up, 3u);
-    EXPECT_FALSE(g_timer_on_test_thread);
-    EXPECT_EQ(qz_sys_up_sec(), 3u);
-    ask_next(1, 6000);  // re-armed from the callback
-
-    qz_pmpt_timer_stop(t);
-    ask_next(0, 0);
-    c.reset();
-    ::munmap(m, sizeof(proto::ClockPage));
     plat::set_run_dir("");
 }
 

@@ -90,56 +90,6 @@ TEST(Calls, NoApsimMeansFailure) {
     EXPECT_EQ(v, 42u);
 }
 
-TEST(Calls, RequestRecordsReachTheBackend) {
-    testap::LocalAp s;
-    std::vector<std::string> seen;
-    s.answer(proto::Op::PmSetState, [&](wire::Reader& r, wire::Writer& w) {
-        std::uint32_t m = r.h32(), st = r.h32();
-        seen.push_back("pm " + std::to_string(m) + " " + std::to_string(st));
-        w.hi32(0);
-    });
-    s.answer(proto::Op::System, [&](wire::Reader& r, wire::Writer& w) {
-        seen.push_back("sh " + r.str());
-        w.hi32(3);
-    });
-    s.answer(proto::Op::EventSend, [&](wire::Reader& r, wire::Writer& w) {
-        std::uint32_t ev = r.h32();
-        auto body = r.blob();
-        seen.push_back("ev " + std::to_string(ev) + " " + std::to_string(body.size()) + " " +
-                       std::to_string(body.empty() ? 0 : body[4]));
-        w.hi32(r.ok() ? 0 : -1);
-    });
-    s.answer(proto::Op::Fe, [&](wire::Reader& r, wire::Writer& w) {
-        auto fn = static_cast<proto::FeFn>(r.h32());
-        wire::Reader a(r.blob());
-        if (fn == proto::FeFn::SetBoolean) {
-            std::uint32_t value = a.h32(), id = a.h32();
-            seen.push_back("fe set " + std::to_string(value) + " " + std::to_string(id) + " " +
-                           a.str());
-            w.hi32(0).blob({});
-        } else {
-            std::uint32_t id = a.h32();
-            wire::Writer out;
-            out.h32(id * 2);
-            // id 7 fails: the value must stay untouched
-            w.hi32(id == 7 ? -3 : 0).blob(out.span());
-        }
-    });
-    EXPECT_EQ(qz_pm_setstate(2, 1), 0);
-    EXPECT_EQ(qz_system("ip rule del fwmark 3"), 3);
-    std::uint8_t body[16] = {1, 0, 0, 0, 9};
-    EXPECT_EQ(qz_event_send(131, 16, body), 0);
-    EXPECT_EQ(fe_set_boolean_value(1, 57, "set proxy arp status"), 0);
-    std::uint32_t v = 0;
-    EXPECT_EQ(fe_get_int_value(&v, 41, "get ip session count"), 0);
-    EXPECT_EQ(v, 82u);
-    v = 5;
-    EXPECT_EQ(fe_get_boolean_value(&v, 7, "x"), -3);
-    EXPECT_EQ(v, 5u);
-    EXPECT_EQ(seen, (std::vector<std::string>{"pm 2 1", "sh ip rule del fwmark 3", "ev 131 16 9",
-                                              "fe set 1 57 set proxy arp status"}));
-}
-
 TEST(Calls, InterfaceNamesFitSeventeenBytes) {
     testap::LocalAp s;
     s.answer(proto::Op::Dcd, [](wire::Reader& r, wire::Writer& w) {

@@ -1,75 +1,47 @@
-// apsim's socket side in-process: a stand-in for fed's TIMER, EVENT and CALL
-// connections checks that a driven clock step fires each timer at its due
-// time and returns only after fed acknowledged every event those timers posted.
+// apsim's socket side and the platform library's TIMER and EVENT threads, both
+// real, in one process: a driven clock step fires each timer at its due time,
+// on the library's timer thread, and returns only after the event thread
+// handled every event those timers posted.
 #include "sim/server.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/socket.h>
 
 #include <atomic>
-#include <filesystem>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/backend.h"
-#include "platform/frame.h"
+#include "platform/qz.h"
 #include "sim/ctl.h"
 
 namespace {
 
 struct Fire {
-    std::uint64_t due;
-    std::uint64_t now;      // what TimerFire said
-    std::uint64_t page_ms;  // what the clock page said meanwhile
+    std::uint32_t up;  // qz_sys_up_sec() in the callback
+    bool on_test_thread;
 };
+std::mutex g_mu;
+std::vector<Fire> g_fires;
+std::atomic<int> g_handled{0};
+std::thread::id g_test_thread;
 
-struct FakeFed {
-    sim::Server* s = nullptr;
-    std::vector<std::uint64_t> timers{3000, 6000, 9000};
-    std::vector<Fire> fires;
-    std::vector<std::uint64_t> fire_calls;
-    std::atomic<int> events_acked{0};
-
-    void timer_loop(int fd) {
-        proto::Op op;
-        std::vector<std::uint8_t> req;
-        while (plat::read_frame(fd, op, req)) {
-            wire::Writer reply;
-            if (op == proto::Op::TimerNext) {
-                reply.h32(timers.empty() ? 0 : 1).h64(timers.empty() ? 0 : timers.front());
-            } else if (op == proto::Op::TimerFire) {
-                wire::Reader r(req);
-                std::uint64_t now = r.h64();
-                fire_calls.push_back(now);
-                while (!timers.empty() && timers.front() <= now) {
-                    fires.push_back({timers.front(), now, sim::clock_now_ms(s->clock)});
-                    timers.erase(timers.begin());
-                    // The 3-second tick only posts an event, as fed's does.
-                    std::uint8_t info[16] = {1};
-                    wire::Writer ev;
-                    ev.h32(131).blob(info);
-                    std::vector<std::uint8_t> rc;
-                    plat::call(proto::Op::EventSend, ev, rc);
-                }
-                reply.hi32(0);
-            }
-            if (!plat::write_frame(fd, op, reply.span())) return;
-        }
+void on_timer(qz_pmpt_timer_t t, void*) {
+    {
+        std::lock_guard lock(g_mu);
+        g_fires.push_back({qz_sys_up_sec(), std::this_thread::get_id() == g_test_thread});
     }
+    // As fed's 3-second tick: post an event, handled when it comes back.
+    std::uint8_t info[16] = {1};
+    qz_event_send(131, sizeof info, info);
+    if (g_fires.size() < 3) qz_pmpt_timer_continue(t, 3);
+}
 
-    void event_loop(int fd) {
-        proto::Op op;
-        std::vector<std::uint8_t> req;
-        while (plat::read_frame(fd, op, req)) {
-            if (op != proto::Op::Event) continue;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));  // a slow handler
-            ++events_acked;
-            wire::Writer ack;
-            ack.h32(0).h32(131);
-            plat::write_frame(fd, proto::Op::EventAck, ack.span());
-        }
-    }
-};
+void on_event(std::uint32_t, std::uint32_t, const void*) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));  // a slow handler
+    ++g_handled;
+}
 
 TEST(ApsimServer, ClockAdvanceFiresTimersInOrderAndDrainsTheirEvents) {
     char tmpl[] = "/tmp/simsrv.XXXXXX";
@@ -84,13 +56,11 @@ TEST(ApsimServer, ClockAdvanceFiresTimersInOrderAndDrainsTheirEvents) {
     std::thread(sim::server_run, std::ref(*s)).detach();
     plat::set_run_dir(s->dir);
 
-    FakeFed fed;
-    fed.s = s;
-    plat::Fd timer = plat::connect_apsim(proto::Kind::Timer);
-    plat::Fd events = plat::connect_apsim(proto::Kind::Event);
-    ASSERT_TRUE(timer.valid() && events.valid());
-    std::thread t(&FakeFed::timer_loop, &fed, timer.get());
-    std::thread e(&FakeFed::event_loop, &fed, events.get());
+    g_test_thread = std::this_thread::get_id();
+    ASSERT_EQ(qz_event_subscribe(131, on_event), 0);
+    pthread_t th;
+    ASSERT_EQ(qz_event_init(2, &th), 0);
+    ASSERT_EQ(qz_pmpt_timer_init(0), 0);
     for (int i = 0; i < 500; ++i) {
         {
             std::lock_guard lock(s->links_mu);
@@ -98,26 +68,22 @@ TEST(ApsimServer, ClockAdvanceFiresTimersInOrderAndDrainsTheirEvents) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    qz_pmpt_timer_t t = qz_pmpt_timer_create(on_timer, nullptr);
+    ASSERT_EQ(qz_pmpt_timer_start(t, 3), 0);
 
     std::string out;
     sim::CtlResult r =
         sim::ctl_line(*s, "platform clock advance 10", [&](std::string_view x) { out += x; });
     EXPECT_EQ(r.rc, 0) << out;
-    EXPECT_EQ(fed.events_acked.load(), 3);  // every posted event was handled first
-    ASSERT_EQ(fed.fires.size(), 3u);
+    EXPECT_EQ(g_handled.load(), 3);  // every posted event was handled first
+    std::lock_guard lock(g_mu);
+    ASSERT_EQ(g_fires.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(fed.fires[i].now, fed.fires[i].due);
-        EXPECT_EQ(fed.fires[i].page_ms, fed.fires[i].due);
+        EXPECT_EQ(g_fires[i].up, 3 * (i + 1));
+        EXPECT_FALSE(g_fires[i].on_test_thread);
     }
-    EXPECT_EQ(fed.fire_calls, (std::vector<std::uint64_t>{3000, 6000, 9000, 10000}));
     EXPECT_EQ(sim::clock_now_ms(s->clock), 10000u);
-
-    ::shutdown(timer.get(), SHUT_RDWR);
-    ::shutdown(events.get(), SHUT_RDWR);
-    t.join();
-    e.join();
-    plat::set_run_dir("");
-    std::filesystem::remove_all(s->dir);
+    EXPECT_EQ(qz_sys_up_sec(), 10u);
 }
 
 }  // namespace

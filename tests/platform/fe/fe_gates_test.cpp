@@ -145,53 +145,6 @@ TEST_F(GateTest, DeleteNeedsCookieAndTuple) {
     EXPECT_EQ(m.alg.gate_opens, 1u);
 }
 
-TEST_F(GateTest, FaultsOnDemand) {
-    fem::fault_arm(f, "ioctl:52", 9, 1);
-    auto r = open(kActive);
-    EXPECT_EQ(r[0], 0u);
-    EXPECT_EQ(r[1], 9u);
-    EXPECT_EQ(count(), 0u);
-    std::uint32_t cookie = open(kActive)[2];
-    fem::fault_arm(f, "ioctl:53", 1, 1);
-    Env del = delete_req(kActive, cookie);
-    EXPECT_EQ(ioctl(del), 1);
-    EXPECT_EQ(count(), 1u) << "a failed delete leaves the gate";
-    fem::fault_arm(f, "qz_ioctl:16384", -1, 1);
-    Env e = open_req(kPassive, 1);
-    EXPECT_EQ(ioctl(e), -1);
-    EXPECT_EQ(word(e, 28), 0u) << "a failed ioctl writes nothing";
-}
-
-TEST_F(GateTest, MessagesAreRecordedWithTheirWords) {
-    for (std::uint16_t cmd : {std::uint16_t{82}, std::uint16_t{83}}) {
-        Env e = envelope(cmd, 36);
-        put_tuple(e, kPassive);
-        wire::store_h<std::uint32_t>(e.data() + 8 + 16, 0x11);
-        wire::store_h<std::uint32_t>(e.data() + 8 + 20, 0x22);
-        wire::store_h<std::uint32_t>(e.data() + 8 + 24, 0x33);
-        wire::store_h<std::uint32_t>(e.data() + 8 + 28, 1);
-        wire::store_h<std::uint32_t>(e.data() + 8 + 32, 0xffffffff);
-        EXPECT_EQ(ioctl(e), 0);
-        EXPECT_EQ(word(e, 32), 0u) << "admitted / taken";
-    }
-    fem::fault_arm(f, "ioctl:82", 1, 1);
-    Env refused = envelope(82, 36);
-    EXPECT_EQ(ioctl(refused), 0);
-    EXPECT_EQ(word(refused, 32), 1u);
-    ASSERT_EQ(m.alg.messages.size(), 3u);
-    const fem::FlowMsg& msg = m.alg.messages[1];
-    EXPECT_EQ(msg.command, 83);
-    EXPECT_EQ(msg.src_ip, kPassive.src_ip);
-    EXPECT_EQ(msg.dst_port, kPassive.dst_port);
-    EXPECT_EQ(msg.protocol, 6);
-    EXPECT_EQ(msg.ctrl_id, 0x11u);
-    EXPECT_EQ(msg.ctrl_cookie, 0x22u);
-    EXPECT_EQ(msg.ctrl_tag, 0x33u);
-    EXPECT_EQ(msg.flag, 1u);
-    EXPECT_EQ(m.alg.messages[2].reply, 1u);
-    EXPECT_TRUE(m.alg.gates.empty());
-}
-
 TEST_F(GateTest, MalformedEnvelopesFailWithoutTouchingTheFe) {
     Env good = open_req(kActive, 1);
     for (std::size_t n = 0; n < good.size(); ++n) {

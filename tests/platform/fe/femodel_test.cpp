@@ -89,61 +89,6 @@ TEST_F(FeModelTest, BooleanCallsNormaliseAndAreLogged) {
     EXPECT_EQ(m.fe_calls[3].value, 1u);
 }
 
-TEST_F(FeModelTest, SpecificFaultWinsOverGenericAndCountsDown) {
-    fem::fault_arm(f, "fe_get_int_value:58", -7, 2);
-    fem::fault_arm(f, "fe_get_int_value", -3, 1);
-    std::uint32_t v = 0;
-    EXPECT_EQ(get(58, &v), -7);
-    EXPECT_EQ(get(60, &v), -3);  // generic, used up
-    EXPECT_EQ(get(60, &v), 0);
-    EXPECT_EQ(get(58, &v), -7);  // second and last
-    EXPECT_EQ(get(58, &v), 0);
-    EXPECT_TRUE(f.armed.empty());
-}
-
-TEST_F(FeModelTest, FaultUntilClearedAndClearAll) {
-    fem::fault_arm(f, "fe_set_int_value", -1, -1);
-    fem::fault_arm(f, "qz_pm_init", -1, -1);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(set(57, 0), -1);
-    std::uint32_t v = 0;
-    EXPECT_EQ(get(58, &v), 0);
-    EXPECT_EQ(v, 1u);  // the failed sets changed nothing
-    fem::fault_clear(f, "fe_set_int_value");
-    EXPECT_EQ(set(57, 0), 0);
-    int rc = 0;
-    EXPECT_TRUE(fem::fault_take(f, "qz_pm_init", &rc));
-    EXPECT_EQ(rc, -1);
-    fem::fault_clear(f, "");
-    EXPECT_FALSE(fem::fault_take(f, "qz_pm_init", &rc));
-    fem::fault_arm(f, "x", -1, 3);
-    fem::fault_arm(f, "x", -1, 0);  // a count of 0 disarms
-    EXPECT_FALSE(fem::fault_take(f, "x", &rc));
-}
-
-TEST_F(FeModelTest, NotificationIntervalReadsSetsAndReadsBack) {
-    std::vector<std::uint8_t> rec(8, 0);
-    EXPECT_EQ(kernel(140, rec), 0);
-    EXPECT_EQ(wire::load_h<std::int32_t>(rec.data()), 0);
-    EXPECT_EQ(wire::load_h<std::uint32_t>(rec.data() + 4), 600u);
-
-    rec.assign(8, 0);
-    wire::store_h<std::uint32_t>(rec.data() + 4, 45);
-    EXPECT_EQ(kernel(141, rec), 0);
-    rec.assign(8, 0);
-    kernel(140, rec);
-    EXPECT_EQ(wire::load_h<std::uint32_t>(rec.data() + 4), 45u);
-
-    ASSERT_EQ(m.requests.size(), 3u);
-    const fem::KernelRequest& k = m.requests[1];
-    EXPECT_EQ(k.code, 141);
-    EXPECT_EQ(k.header_code, 141);
-    EXPECT_EQ(k.module, 2);
-    EXPECT_EQ(k.reply_size, 1500u);
-    ASSERT_EQ(k.record.size(), 8u);
-    EXPECT_EQ(wire::load_h<std::uint32_t>(k.record.data() + 4), 45u);  // as sent
-    EXPECT_EQ(m.reply_violations, 0u);
-}
-
 TEST_F(FeModelTest, UnhandledCodesShortRecordsAndDirtyReplyAreas) {
     struct Case {
         std::uint16_t code;
@@ -165,17 +110,6 @@ TEST_F(FeModelTest, UnhandledCodesShortRecordsAndDirtyReplyAreas) {
     kernel(140, rec, dirty);
     EXPECT_EQ(m.reply_violations, 1u);
     EXPECT_FALSE(m.requests.back().reply_zero);
-}
-
-TEST_F(FeModelTest, KernelCodeFaultWritesTheResult) {
-    fem::fault_arm(f, "kcode:141", -22, 1);
-    std::vector<std::uint8_t> rec(8, 0);
-    wire::store_h<std::uint32_t>(rec.data() + 4, 5);
-    EXPECT_EQ(kernel(141, rec), -22);
-    EXPECT_EQ(wire::load_h<std::int32_t>(rec.data()), -22);
-    EXPECT_EQ(m.notify_interval, 600u);
-    EXPECT_EQ(kernel(141, rec), 0);
-    EXPECT_EQ(m.notify_interval, 5u);
 }
 
 }  // namespace
