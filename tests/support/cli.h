@@ -76,13 +76,24 @@ inline std::vector<plat::CliLocalRecord> emit(void (*emitter)(void* out)) {
     return plat::cli_run_local(0, QZ_CMD_TYPE_SET, detail::emit, &e).records;
 }
 
-// Running-configuration records as command lines, rendered through the table.
+// Running-configuration records as command lines, rendered through the table;
+// each type-7 line must parse back to the same command, type and bytes.
 inline std::string lines(const std::vector<plat::CliLocalRecord>& records) {
     std::string out;
     for (const plat::CliLocalRecord& r : records) {
-        auto line =
-            r.type == 7 ? cmdtbl::render_record(r.cmd, r.data) : cmdtbl::render_text_record(r.data);
-        out += line ? *line + "\n" : "?" + std::to_string(r.cmd) + "\n";
+        if (r.type != 7) {
+            out += cmdtbl::render_text_record(r.data).value_or("?") + "\n";
+            continue;
+        }
+        std::optional<std::string> line = cmdtbl::render_record(r.cmd, r.data);
+        EXPECT_TRUE(line) << "record of " << r.cmd << " does not render";
+        if (!line) continue;
+        cmdtbl::ParseResult p = cmdtbl::parse_line(*line);
+        EXPECT_TRUE(p.ok) << *line << ": " << p.error;
+        EXPECT_EQ(p.cmd.id, r.cmd) << *line;
+        EXPECT_EQ(p.cmd.type, (wire::load_h<std::uint32_t>(r.data.data()) >> 31) * 2) << *line;
+        EXPECT_EQ(p.cmd.record, r.data) << *line;
+        out += *line + "\n";
     }
     return out;
 }
