@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/qz.h"
 #include "tests/support/cli.h"
@@ -14,35 +17,17 @@ using namespace clitest;
 
 class FeSettings : public ApTest {};
 
-// Each command makes exactly one fe_ call, with this number, value and text.
+// Each command makes exactly one fe_ call, with this number, value and text;
+// each switch sets 1, its "no" form 0.
 TEST_F(FeSettings, CommandsMakeTheirFeCall) {
     struct Case {
-        const char* line;
+        std::string line;
         proto::FeFn fn;
         std::uint32_t id;
         std::uint32_t value;
         const char* text;
-    } cases[] = {
-        {"forwarding-engine enable", proto::FeFn::SetBoolean, 56, 1, "set FE status"},
-        {"no forwarding-engine enable", proto::FeFn::SetBoolean, 56, 0, "set FE status"},
-        {"forwarding-engine session-sync-vlan", proto::FeFn::SetBoolean, 157, 1,
-         "set FE sess sync vlan status"},
-        {"no forwarding-engine session-sync-vlan", proto::FeFn::SetBoolean, 157, 0,
-         "set FE sess sync vlan status"},
-        {"ip proxy-arp strict", proto::FeFn::SetBoolean, 61, 1, "set proxy arp status"},
-        {"no ip proxy-arp strict", proto::FeFn::SetBoolean, 61, 0, "set proxy arp status"},
-        {"forwarding-engine inter-ssid-flood", proto::FeFn::SetBoolean, 65, 1,
-         "set inter-ssid flood status"},
-        {"no forwarding-engine inter-ssid-flood", proto::FeFn::SetBoolean, 65, 0,
-         "set inter-ssid flood status"},
-        {"ip tcp-mss-threshold", proto::FeFn::SetBoolean, 126, 1,
-         "set tunnel TCP MSS threshold enable or disable"},
-        {"no ip tcp-mss-threshold", proto::FeFn::SetBoolean, 126, 0,
-         "set tunnel TCP MSS threshold enable or disable"},
-        {"ip path-mtu-discovery", proto::FeFn::SetBoolean, 130, 1,
-         "set ip PMTUD enable or disable"},
-        {"no ip path-mtu-discovery", proto::FeFn::SetBoolean, 130, 0,
-         "set ip PMTUD enable or disable"},
+    };
+    std::vector<Case> cases = {
         {"forwarding-engine max-ip-sessions-per-station 100", proto::FeFn::SetInt, 78, 100,
          "set max session per station"},
         {"no forwarding-engine max-ip-sessions-per-station", proto::FeFn::SetInt, 78, 0,
@@ -60,6 +45,18 @@ TEST_F(FeSettings, CommandsMakeTheirFeCall) {
         {"no ip tcp-mss-threshold size", proto::FeFn::SetInt, 128, 0,
          "set tunnel TCP MSS threshold size"},
     };
+    const std::pair<const char*, std::pair<std::uint32_t, const char*>> switches[] = {
+        {"forwarding-engine enable", {56, "set FE status"}},
+        {"forwarding-engine session-sync-vlan", {157, "set FE sess sync vlan status"}},
+        {"ip proxy-arp strict", {61, "set proxy arp status"}},
+        {"forwarding-engine inter-ssid-flood", {65, "set inter-ssid flood status"}},
+        {"ip tcp-mss-threshold", {126, "set tunnel TCP MSS threshold enable or disable"}},
+        {"ip path-mtu-discovery", {130, "set ip PMTUD enable or disable"}},
+    };
+    for (const auto& [line, fe] : switches)
+        for (bool no : {true, false})
+            cases.push_back({no ? std::string("no ") + line : line, proto::FeFn::SetBoolean,
+                             fe.first, no ? 0u : 1u, fe.second});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         ap.clear_logs();
