@@ -1,6 +1,6 @@
-// What the ALG fuzz targets share: an in-process FE that answers every request
-// as the input's first byte says, the ALG start-up done once, and a clean-up
-// after each input so that objects and the log do not pile up.
+// What the ALG fuzz targets share: the tests' in-process access point, whose
+// FE answers as the input's first byte says, the ALG start-up done once, and
+// a clean-up after each input so that objects, gates and the log do not pile up.
 #pragma once
 
 #include <stdlib.h>
@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,72 +16,38 @@
 #include "alg/qz_alg_main.h"
 #include "fed/qz_fed_debug.h"
 #include "platform/backend.h"
+#include "tests/support/local_ap.h"
 
 namespace algfuzz {
 
-struct Fe {
-    int rc = 0;              // the ioctl's result
-    std::uint32_t code = 0;  // gate-open return code / reply word
-    std::uint32_t cookie = 1;
-};
-inline Fe& fe() {
-    static Fe f;
-    return f;
+inline testap::LocalAp*& ap() {
+    static testap::LocalAp* a = nullptr;
+    return a;
 }
 
-inline void local_fn(proto::Op op, std::span<const std::uint8_t> req, wire::Writer& reply, void*) {
-    wire::Reader r(req);
-    switch (op) {
-        case proto::Op::FeIoctl: {
-            r.h32();
-            auto env = r.blob();
-            std::vector<std::uint8_t> out(env.begin(), env.end());
-            if (fe().rc >= 0 && out.size() >= QZ_ALG_FE_ENV_HDR + 36) {
-                wire::store_h(out.data() + QZ_ALG_FE_ENV_HDR + 28, fe().code);
-                wire::store_h(out.data() + QZ_ALG_FE_ENV_HDR + 32, fe().cookie++);
-            }
-            reply.hi32(fe().rc).blob(out);
-            return;
-        }
-        case proto::Op::Fault:
-            reply.hi32(0).h32(0);
-            return;
-        default:
-            reply.hi32(0);
-            return;
-    }
-}
-
-inline std::string& run_dir() {
-    static std::string dir;
-    return dir;
-}
-
-// Once per process: the local FE, a run directory for the log, the ALG start-up,
-// and every debug line switched on so that their formatting is fuzzed too.
+// Once per process: the access point, the ALG start-up, and every debug line
+// switched on so that their formatting is fuzzed too.
 inline void init() {
     static const bool done = [] {
-        char tmpl[] = "/tmp/fed-alg-fuzz-XXXXXX";
-        if (::mkdtemp(tmpl)) run_dir() = tmpl;
-        plat::set_run_dir(run_dir());
-        plat::set_local_backend(local_fn, nullptr);
+        ap() = new testap::LocalAp;
         qz_pmpt_timer_init(0);
         qz_alg_init();
         qz_fed_debug = fed_dbg::all;
-        std::atexit([] {
-            std::error_code ec;
-            if (!run_dir().empty()) std::filesystem::remove_all(run_dir(), ec);
-        });
+        std::atexit([] { delete ap(); });
         return true;
     }();
     (void)done;
 }
 
-// The FE's answers for this input: bit 7 fails the ioctl, bits 0-1 give the
-// gate-open return code (0 opened, 2 kept, 1 and 3 refused).
+// The FE's answers for this input: bit 7 fails every ioctl, bits 0-1 give the
+// gate-open return code and reply word (0 opened, 2 kept, 1 and 3 refused).
 inline void set_fe(std::uint8_t control) {
-    fe().rc = (control & 0x80) ? -1 : 0;
-    fe().code = control & 0x3;
+    ap()->fault_clear();
+    if (control & 0x80) ap()->fault("qz_ioctl", -1, -1);
+    if (control & 0x3) {
+        ap()->fault("ioctl:52", control & 0x3, -1);
+        ap()->fault("ioctl", control & 0x3, -1);
+    }
 }
 
 // Past every max duration: all objects of this input go. The clock jumps, so
@@ -88,10 +55,15 @@ inline void set_fe(std::uint8_t control) {
 inline void finish() {
     plat::clock_set_ms(plat::clock_ms() + 24ull * 3600 * 1000);
     qz_alg_timer_run();
+    {
+        std::lock_guard lock(ap()->core().mu);
+        ap()->core().fe.alg.gates.clear();
+    }
+    ap()->clear_logs();
     static unsigned runs = 0;
-    if (++runs % 256 == 0 && !run_dir().empty()) {
+    if (++runs % 256 == 0) {
         std::error_code ec;
-        std::filesystem::resize_file(run_dir() + "/" + proto::kLogName, 0, ec);
+        std::filesystem::resize_file(ap()->dir() + "/" + proto::kLogName, 0, ec);
     }
 }
 

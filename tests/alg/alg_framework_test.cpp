@@ -21,7 +21,7 @@ void recorder(const qz_alg_pkt_t* pkt) {
 class Dispatch : public ::testing::Test {
    protected:
     void SetUp() override {
-        be().clear();
+        clear();
         qz_alg_register_handler(QZ_ALG_TYPE_SIP, recorder);
         g_seen.clear();
         g_seen_data.clear();
@@ -101,13 +101,13 @@ TEST_F(Dispatch, UnknownTypesAreReportedAndEmptySlotsDroppedSilently) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
-        be().clear();
+        clear();
         Pkt p;
         p.alg_type = c.type;
         p.payload = "PORT 1,2,3,4,5,6\r\n";
         dispatch(p);
         EXPECT_TRUE(g_seen.empty());
-        EXPECT_TRUE(be().fe.empty());
+        EXPECT_TRUE(fe().empty());
         if (c.message)
             EXPECT_TRUE(logged_err(c.message));
         else
@@ -159,7 +159,7 @@ TEST_F(DispatchDeath, ProgrammingErrorsEndTheProcessWithTheAssertionLine) {
         {[](std::uint8_t*) { qz_alg_timer_stop(nullptr); }, "timer != nullptr"},
     };
     for (const Case& c : cases) {
-        be().clear();
+        clear();
         EXPECT_DEATH(c.call(rec), "");
         EXPECT_TRUE(logged_err(std::string("### Assertion (") + c.condition +
                                ") failed at alg/qz_alg_main.cpp:"))
@@ -171,7 +171,7 @@ TEST_F(DispatchDeath, ProgrammingErrorsEndTheProcessWithTheAssertionLine) {
 
 class FeRequest : public ::testing::Test {
    protected:
-    void SetUp() override { be().clear(); }
+    void SetUp() override { drain(); }
 };
 
 qz_alg_gate_open_req_t open_req() {
@@ -190,15 +190,14 @@ qz_alg_gate_open_req_t open_req() {
 TEST_F(FeRequest, OpenGateSendsTheRecordAndReadsCodeAndCookie) {
     auto req = open_req();
     std::uint32_t result[2] = {9, 9};
-    be().script.push_back({0, 0, 0xcafe});
     EXPECT_EQ(qz_alg_open_gate(&req, result), 0);
     EXPECT_EQ(result[0], 0u);
-    EXPECT_EQ(result[1], 0xcafeu);
-    ASSERT_EQ(be().fe.size(), 1u);
-    expect_open_gate(be().fe[0], {ip(10, 1, 2, 3), ip(172, 16, 0, 9), 0, 6970, 17}, 3, 0x11223344,
-                     77);
+    EXPECT_EQ(result[1], last_cookie());
+    EXPECT_NE(result[1], 0u);
+    ASSERT_EQ(fe().size(), 1u);
+    expect_open_gate(fe()[0], {ip(10, 1, 2, 3), ip(172, 16, 0, 9), 0, 6970, 17}, 3, 0x11223344, 77);
 
-    be().script.push_back({0, 4, 0x99});
+    fe_code_next(QZ_ALG_FE_CMD_OPEN_GATE, 4);
     EXPECT_EQ(qz_alg_open_gate(&req, result), 0);
     EXPECT_EQ(result[0], 4u);
 }
@@ -206,7 +205,7 @@ TEST_F(FeRequest, OpenGateSendsTheRecordAndReadsCodeAndCookie) {
 TEST_F(FeRequest, FailedIoctlGivesOneAndLeavesTheCookieWord) {
     auto req = open_req();
     std::uint32_t result[2] = {0, 0x5a5a5a5a};
-    be().script.push_back({-1, 0, 0});
+    fail_next_ioctl();
     EXPECT_EQ(qz_alg_open_gate(&req, result), -1);
     EXPECT_EQ(result[0], 1u);
     EXPECT_EQ(result[1], 0x5a5a5a5au);
@@ -225,13 +224,16 @@ TEST_F(FeRequest, DeleteGateResultIsTheIoctlResult) {
         std::uint32_t result;
     } cases[] = {{0, 0}, {3, 3}, {-1, 1}};
     for (const Case& c : cases) {
-        be().clear();
-        be().script.push_back({c.rc, 0, 0});
+        clear();
+        if (c.rc)
+            fail_next_ioctl(c.rc);
+        else
+            ap().fault("ioctl:53", 0, 1);  // the FE found the gate
         std::uint32_t result = 77;
         EXPECT_EQ(qz_alg_delete_gate(&req, &result), c.rc);
         EXPECT_EQ(result, c.result);
-        ASSERT_EQ(be().fe.size(), 1u);
-        expect_delete_gate(be().fe[0], {ip(1, 2, 3, 4), ip(5, 6, 7, 8), 20, 50000, 6}, 0x01020304);
+        ASSERT_EQ(fe().size(), 1u);
+        expect_delete_gate(fe()[0], {ip(1, 2, 3, 4), ip(5, 6, 7, 8), 20, 50000, 6}, 0x01020304);
     }
 }
 
@@ -251,16 +253,16 @@ TEST_F(FeRequest, FlowMessagesCarryTheTagAndFlagAndReturnTheReplyWord) {
         std::uint16_t command;
     } cases[] = {{qz_alg_sip_invite_msg, 82}, {qz_alg_dns_msg, 83}};
     for (const Case& c : cases) {
-        be().clear();
-        be().script.push_back({0, 6, 0});
-        be().script.push_back({-1, 6, 0});
+        clear();
+        fe_code_next(c.command, 6);
         std::uint32_t result = 0;
         EXPECT_EQ(c.fn(&msg, &result), 0);
         EXPECT_EQ(result, 6u);
+        fail_next_ioctl();
         EXPECT_EQ(c.fn(&msg, &result), -1);
         EXPECT_EQ(result, 1u);
-        ASSERT_EQ(be().fe.size(), 2u);
-        const FeReq& r = be().fe[0];
+        ASSERT_EQ(fe().size(), 2u);
+        FeReq r = fe()[0];
         EXPECT_EQ(r.command(), c.command);
         EXPECT_EQ(r.length(), 36);
         EXPECT_EQ(r.magic(), -1);
@@ -402,10 +404,10 @@ TEST_F(Timers, ResetReplacesCallbackAndArgument) {
 
 TEST(AlgTick, PostsTheTimerSubTypeEveryThreeSeconds) {
     advance(1);
-    be().clear();
+    clear();
     advance(9);
     int ticks = 0;
-    for (const SentEvent& e : be().events) {
+    for (const SentEvent& e : events()) {
         ASSERT_EQ(e.event, QZ_EVENT_UDPDATE_ALG_INFO);
         ASSERT_EQ(e.payload.size(), 16u);
         EXPECT_EQ(wire::load_h<std::uint32_t>(e.payload.data()), QZ_ALG_INFO_TIMER);
@@ -429,16 +431,16 @@ TEST(AlgSettings, MaxDurationsStartAtTheirDefaultsAndOnlyTypesOneToSixExist) {
 }
 
 TEST(AlgInit, DeviceOpenFailureFailsStartUp) {
-    be().clear();
-    be().faults["qz_open"] = -1;
+    clear();
+    ap().fault("qz_open", -1);
     EXPECT_EQ(qz_alg_init(), -1);
     EXPECT_TRUE(logged_err("open device /dev/fe failed"));
-    be().clear();
+    clear();
     // The working descriptor of the first start-up is kept.
     std::uint32_t result = 0;
     qz_alg_gate_del_req_t req{};
     qz_alg_delete_gate(&req, &result);
-    EXPECT_EQ(be().fe.size(), 1u);
+    EXPECT_EQ(fe().size(), 1u);
 }
 
 }  // namespace

@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
+#include <mutex>
 #include <sstream>
 
 #include "fed/qz_fed_debug.h"
@@ -17,101 +15,21 @@ namespace algtest {
 
 namespace {
 
-std::size_t file_size(const std::string& path) {
-    std::error_code ec;
-    auto n = std::filesystem::file_size(path, ec);
-    return ec ? 0 : static_cast<std::size_t>(n);
-}
-
-std::string messages_path() {
-    return be().dir + "/" + proto::kLogName;
-}
-
-void answer_ioctl(Backend& b, wire::Reader& r, wire::Writer& reply) {
-    std::uint32_t request = r.h32();
-    auto env = r.blob();
-    b.fe.push_back({request, {env.begin(), env.end()}});
-    FeAnswer a;
-    if (!b.script.empty()) {
-        a = b.script.front();
-        b.script.pop_front();
-    }
-    std::vector<std::uint8_t> out(env.begin(), env.end());
-    if (a.rc >= 0 && out.size() >= QZ_ALG_FE_ENV_HDR + 36) {
-        std::uint8_t* d = out.data() + QZ_ALG_FE_ENV_HDR;
-        auto cmd = wire::load_h<std::uint16_t>(out.data() + 4);
-        if (cmd == QZ_ALG_FE_CMD_OPEN_GATE) {
-            std::uint32_t cookie = a.cookie ? a.cookie : b.next_cookie++;
-            wire::store_h(d + 28, a.code);
-            wire::store_h(d + 32, cookie);
-            if (a.code == 0) b.last_cookie = cookie;
-        } else if (cmd == QZ_ALG_FE_CMD_SIP_INVITE || cmd == QZ_ALG_FE_CMD_DNS) {
-            wire::store_h(d + 32, a.code);
-        }
-    }
-    reply.hi32(a.rc).blob(out);
-}
-
-void local_fn(proto::Op op, std::span<const std::uint8_t> req, wire::Writer& reply, void* ctx) {
-    auto& b = *static_cast<Backend*>(ctx);
-    wire::Reader r(req);
-    switch (op) {
-        case proto::Op::FeIoctl:
-            answer_ioctl(b, r, reply);
-            return;
-        case proto::Op::EventSend: {
-            std::uint32_t event = r.h32();
-            auto payload = r.blob();
-            b.events.push_back({event, {payload.begin(), payload.end()}});
-            if (event == QZ_EVENT_UDPDATE_ALG_INFO && payload.size() == QZ_ALG_INFO_SIZE &&
-                wire::load_h<std::uint32_t>(payload.data()) == QZ_ALG_INFO_TIMER)
-                ++b.ticks_posted;
-            reply.hi32(0);
-            return;
-        }
-        case proto::Op::Fault: {
-            auto it = b.faults.find(r.str());
-            if (it == b.faults.end())
-                reply.hi32(0).h32(0);
-            else
-                reply.hi32(it->second).h32(1);
-            return;
-        }
-        case proto::Op::Dcd: {
-            if (!b.dcd) {
-                reply.hi32(0);
-                return;
-            }
-            std::string fn = r.str();
-            wire::Reader args(r.blob());
-            wire::Writer out;
-            int rc = b.dcd(fn, args, out);
-            reply.hi32(rc).blob(out.span());
-            return;
-        }
-        default:
-            reply.hi32(0);
-            return;
-    }
-}
+testap::LocalAp* g_ap = nullptr;
+std::size_t g_log_mark = 0;
+std::size_t g_ticks_seen = 0;  // platform ticks handed to the timer list
 
 class Env : public ::testing::Environment {
    public:
     void SetUp() override {
-        char tmpl[] = "/tmp/fed-alg-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        be().dir = tmpl;
-        plat::set_run_dir(be().dir);
-        plat::set_local_backend(local_fn, &be());
+        g_ap = new testap::LocalAp;
         ASSERT_EQ(qz_pmpt_timer_init(0), 0);
         ASSERT_EQ(qz_alg_init(), 0);
-        be().clear();
+        clear();
     }
     void TearDown() override {
         drain();
-        plat::set_local_backend(nullptr, nullptr);
-        std::error_code ec;
-        std::filesystem::remove_all(be().dir, ec);
+        delete g_ap;
     }
 };
 [[maybe_unused]] auto* const g_env = ::testing::AddGlobalTestEnvironment(new Env);
@@ -132,25 +50,52 @@ std::vector<std::uint8_t> FeReq::data() const {
     return {env.begin() + QZ_ALG_FE_ENV_HDR, env.end()};
 }
 
-void Backend::clear() {
-    fe.clear();
-    events.clear();
-    script.clear();
-    faults.clear();
-    ticks_posted = 0;
-    ticks_seen = 0;
-    log_mark = file_size(messages_path());
+testap::LocalAp& ap() {
+    return *g_ap;
 }
 
-Backend& be() {
-    static Backend b;
-    return b;
+std::vector<FeReq> fe() {
+    std::vector<FeReq> out;
+    for (const fem::IoctlRequest& r : ap().ioctls()) out.push_back({r.request, r.envelope});
+    return out;
+}
+
+std::vector<SentEvent> events() {
+    std::vector<SentEvent> out;
+    for (const sim::Event& e : ap().events_sent()) out.push_back({e.event, e.payload});
+    return out;
+}
+
+std::uint32_t last_cookie() {
+    std::lock_guard lock(ap().core().mu);
+    const auto& gates = ap().core().fe.alg.gates;
+    return gates.empty() ? 0 : gates.back().cookie;
+}
+
+void clear() {
+    ap().clear_logs();
+    ap().fault_clear();
+    g_ticks_seen = 0;
+    g_log_mark = ap().log().size();
+}
+
+void fail_next_ioctl(int rc) {
+    ap().fault("qz_ioctl", rc, 1);
+}
+
+void fe_code_next(std::uint16_t command, std::uint32_t code) {
+    ap().fault("ioctl:" + std::to_string(command), static_cast<int>(code), 1);
+}
+
+void answer(const FeAnswer& a) {
+    if (a.rc != 0)
+        fail_next_ioctl(a.rc);
+    else if (a.code != 0)
+        fe_code_next(QZ_ALG_FE_CMD_OPEN_GATE, a.code);
 }
 
 std::string log() {
-    std::ifstream in(messages_path(), std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(be().log_mark));
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ap().log().substr(std::min(g_log_mark, ap().log().size()));
 }
 
 bool logged(const std::string& flag, const std::string& text) {
@@ -263,10 +208,14 @@ void expect_delete_gate(const FeReq& r, const Flow& f, std::uint32_t gate_cookie
 }
 
 void advance(std::uint32_t seconds) {
-    Backend& b = be();
     for (std::uint32_t i = 0; i < seconds; ++i) {
         plat::clock_advance_ms(1000);
-        for (; b.ticks_seen < b.ticks_posted; ++b.ticks_seen) qz_alg_timer_run();
+        std::size_t posted = 0;
+        for (const sim::Event& e : ap().events_sent())
+            posted += e.event == QZ_EVENT_UDPDATE_ALG_INFO &&
+                      e.payload.size() == QZ_ALG_INFO_SIZE &&
+                      wire::load_h<std::uint32_t>(e.payload.data()) == QZ_ALG_INFO_TIMER;
+        for (; g_ticks_seen < posted; ++g_ticks_seen) qz_alg_timer_run();
     }
 }
 
@@ -275,7 +224,11 @@ void drain() {
     // platform tick (it fires once, late, at the next advance).
     plat::clock_set_ms(plat::clock_ms() + 2ull * 3600 * 1000);
     qz_alg_timer_run();
-    be().clear();
+    {
+        std::lock_guard lock(ap().core().mu);
+        ap().core().fe.alg.gates.clear();
+    }
+    clear();
 }
 
 }  // namespace algtest

@@ -1,18 +1,17 @@
-// What the ALG tests share: a recording stand-in for apsim that answers FE
-// ioctls as told, a builder of ALG packet records, the FE request bytes each
-// host must produce, and the driven clock with the 3-second tick.
+// What the ALG tests share: the in-process access point, a builder of ALG
+// packet records, the FE request bytes each host must produce, and the driven
+// clock with the 3-second tick.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <deque>
-#include <map>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "alg/qz_alg_main.h"
+#include "tests/support/local_ap.h"
 
 namespace algtest {
 
@@ -31,39 +30,29 @@ struct FeReq {
     std::vector<std::uint8_t> data() const;  // the data area
 };
 
-// How the FE answers the next ioctl.
-struct FeAnswer {
-    int rc = 0;                // the ioctl's result (-1: failed)
-    std::uint32_t code = 0;    // gate open: FE return code; 82/83: reply word
-    std::uint32_t cookie = 0;  // gate open: 0 means "the next one in sequence"
-};
-
 struct SentEvent {
     std::uint32_t event;
     std::vector<std::uint8_t> payload;
 };
 
-struct Backend {
-    std::vector<FeReq> fe;
-    std::vector<SentEvent> events;
-    std::deque<FeAnswer> script;  // answers for the next ioctls; then FeAnswer{}
-    std::map<std::string, int> faults;
-    std::uint32_t next_cookie = 0x1001;
-    std::uint32_t last_cookie = 0;  // the cookie of the last opened gate
-    std::size_t ticks_posted = 0;   // tick events the platform timer sent
-    std::size_t ticks_seen = 0;     // of those, handed to the timer list
-    std::string dir;
-    std::size_t log_mark = 0;
-    // Answers named configuration-library calls (Op::Dcd) when set: returns
-    // the call's rc and fills its out blob. Unset, each answers 0 and nothing.
-    int (*dcd)(std::string_view fn, wire::Reader& args, wire::Writer& out) = nullptr;
+// The one access point of the test binary (fed's ALGs initialised, the
+// driven clock installed), and what it saw since the last clear().
+testap::LocalAp& ap();
+std::vector<FeReq> fe();
+std::vector<SentEvent> events();
+std::uint32_t last_cookie();  // the cookie of the gate the FE opened last
+// Forgets the records, the armed faults and the log so far.
+void clear();
 
-    void clear();  // forget the records, the script and the log so far
+// How the FE answers: the next ioctl fails with `rc`; the next gate open or
+// flow message (command 52, 82, 83) answers `code`.
+void fail_next_ioctl(int rc = -1);
+void fe_code_next(std::uint16_t command, std::uint32_t code);
+struct FeAnswer {
+    int rc = 0;              // the next ioctl's result (not 0: fails without reaching the FE)
+    std::uint32_t code = 0;  // else the next gate open's return code
 };
-
-// The one backend of the test binary, installed (with a run directory, the
-// local clock and qz_alg_init done) before the first test.
-Backend& be();
+void answer(const FeAnswer& a);
 
 // The log lines written since the last clear(): DIR/messages.
 std::string log();
@@ -126,7 +115,8 @@ void expect_delete_gate(const FeReq& r, const Flow& f, std::uint32_t gate_cookie
 // ---- time: whole seconds on the driven clock, handing every tick the
 // ---- platform timer posted to the timer list as the event thread would.
 void advance(std::uint32_t seconds);
-// Removes every ALG object by running all timers far in the future, then clears.
+// Removes every ALG object by running all timers far in the future, empties
+// the FE's gate table, then clears.
 void drain();
 
 }  // namespace algtest

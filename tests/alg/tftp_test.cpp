@@ -66,8 +66,8 @@ class Tftp : public ::testing::Test {
     std::uint32_t open_session() {
         dispatch(tftp(request(1, "boot.cfg", "octet")));
         EXPECT_EQ(state(), QZ_TFTP_STATE_PORT_OPEN);
-        std::uint32_t cookie = be().last_cookie;
-        be().clear();
+        std::uint32_t cookie = last_cookie();
+        clear();
         return cookie;
     }
 };
@@ -84,16 +84,16 @@ TEST_P(TftpRequests, SupportedModesOpenTheGateOthersNothing) {
     const RequestCase& c = GetParam();
     dispatch(tftp(request(c.opcode, "boot.cfg", c.mode)));
     if (!c.opens) {
-        EXPECT_TRUE(be().fe.empty());
+        EXPECT_TRUE(fe().empty());
         EXPECT_EQ(qz_tftp_lookup(kId, kCookie), nullptr);
         return;
     }
-    ASSERT_EQ(be().fe.size(), 1u);
-    expect_open_gate(be().fe[0], kGate, QZ_ALG_TYPE_TFTP, kId, kCookie);
+    ASSERT_EQ(fe().size(), 1u);
+    expect_open_gate(fe()[0], kGate, QZ_ALG_TYPE_TFTP, kId, kCookie);
     const qz_tftp_obj_t* o = qz_tftp_lookup(kId, kCookie);
     ASSERT_NE(o, nullptr);
     EXPECT_EQ(o->state, QZ_TFTP_STATE_PORT_OPEN);
-    EXPECT_EQ(o->gate_cookie, be().last_cookie);
+    EXPECT_EQ(o->gate_cookie, last_cookie());
     EXPECT_TRUE(logged("fed_alg_tftp_gate",
                        "TFTP ALG open gate src_ip:10.0.0.1,src_port:0,dst_ip:192.168.1.10,"
                        "dst_port:40000 protocol:17 "));
@@ -122,7 +122,7 @@ TEST_F(Tftp, TraceLinesOfARequest) {
 TEST_F(Tftp, SecondRequestOfTheSessionIsIgnored) {
     open_session();
     dispatch(tftp(request(2, "other", "octet")));
-    EXPECT_TRUE(be().fe.empty());
+    EXPECT_TRUE(fe().empty());
     EXPECT_EQ(state(), QZ_TFTP_STATE_PORT_OPEN);
 }
 
@@ -138,10 +138,10 @@ TEST_F(Tftp, AckOrErrorReleasesTheGateFiveSecondsLater) {
         dispatch(tftp(ack(2)));
         EXPECT_TRUE(logged("fed_alg_tftp_error", "invalid event or state, event:3 state:2"));
         advance(4);
-        EXPECT_TRUE(be().fe.empty());
+        EXPECT_TRUE(fe().empty());
         advance(4);
-        ASSERT_EQ(be().fe.size(), 1u);
-        expect_delete_gate(be().fe[0], kGate, cookie);
+        ASSERT_EQ(fe().size(), 1u);
+        expect_delete_gate(fe()[0], kGate, cookie);
         EXPECT_GE(qz_sys_up_sec(), at + 5);
         EXPECT_EQ(qz_tftp_lookup(kId, kCookie), nullptr);
         EXPECT_TRUE(
@@ -157,7 +157,7 @@ TEST_F(Tftp, ErrorFiveIsIgnored) {
     open_session();
     dispatch(tftp(error(5)));
     EXPECT_EQ(state(), QZ_TFTP_STATE_PORT_OPEN);
-    EXPECT_TRUE(be().fe.empty());
+    EXPECT_TRUE(fe().empty());
 }
 
 TEST_F(Tftp, DataUnknownOpcodesAndShortPayloadsCloseAtOnce) {
@@ -168,8 +168,8 @@ TEST_F(Tftp, DataUnknownOpcodesAndShortPayloadsCloseAtOnce) {
         std::uint32_t cookie = open_session();
         dispatch(tftp(c));
         EXPECT_EQ(qz_tftp_lookup(kId, kCookie), nullptr);
-        ASSERT_EQ(be().fe.size(), 1u);
-        expect_delete_gate(be().fe[0], kGate, cookie);
+        ASSERT_EQ(fe().size(), 1u);
+        expect_delete_gate(fe()[0], kGate, cookie);
     }
     EXPECT_TRUE(logged("fed_alg_tftp_error", "unknown TFTP ALG packet ,packet type : 0"));
 }
@@ -178,11 +178,11 @@ TEST_F(Tftp, FeTimeoutForgetsTheObjectWithoutDelete) {
     open_session();
     dispatch(fe_timeout());
     EXPECT_EQ(qz_tftp_lookup(kId, kCookie), nullptr);
-    EXPECT_TRUE(be().fe.empty());
+    EXPECT_TRUE(fe().empty());
     EXPECT_TRUE(logged("fed_alg_tftp_pkt", "receive a TFTP ALG timeout packet"));
     EXPECT_TRUE(logged("fed_alg_tftp_fsm", "TFTP timeout/unknown event delete object!!"));
     advance(3700);  // its timer went with it
-    EXPECT_TRUE(be().fe.empty());
+    EXPECT_TRUE(fe().empty());
 }
 
 TEST_F(Tftp, FileNameMustEndBeforeOffset1999) {
@@ -202,7 +202,7 @@ TEST_F(Tftp, FileNameMustEndBeforeOffset1999) {
         SCOPED_TRACE(c.name);
         drain();
         dispatch(tftp(c.payload));
-        EXPECT_EQ(be().fe.size(), c.opens ? 1u : 0u);
+        EXPECT_EQ(fe().size(), c.opens ? 1u : 0u);
         EXPECT_EQ(qz_tftp_lookup(kId, kCookie) != nullptr, c.opens);
     }
     drain();
@@ -211,25 +211,25 @@ TEST_F(Tftp, FileNameMustEndBeforeOffset1999) {
     // In PORT_OPEN the same packet deletes gate and object.
     open_session();
     dispatch(tftp(op(1) + std::string(1998, 'f')));
-    EXPECT_EQ(be().fe.size(), 1u);
+    EXPECT_EQ(fe().size(), 1u);
     EXPECT_EQ(qz_tftp_lookup(kId, kCookie), nullptr);
 }
 
 TEST_F(Tftp, MaxDurationDeletesGateAndObject) {
     std::uint32_t cookie = open_session();
     advance(3599);
-    EXPECT_TRUE(be().fe.empty());
+    EXPECT_TRUE(fe().empty());
     advance(4);
-    ASSERT_EQ(be().fe.size(), 1u);
-    expect_delete_gate(be().fe[0], kGate, cookie);
+    ASSERT_EQ(fe().size(), 1u);
+    expect_delete_gate(fe()[0], kGate, cookie);
     EXPECT_TRUE(logged("fed_alg_tftp_fsm", "tftp max duration timer timeout."));
     EXPECT_EQ(qz_tftp_lookup(kId, kCookie), nullptr);
 }
 
 TEST_F(Tftp, RefusedGateKeepsNothing) {
-    for (FeAnswer answer : {FeAnswer{0, 1, 0}, FeAnswer{-1, 0, 0}}) {
-        be().clear();
-        be().script.push_back(answer);
+    for (FeAnswer answer : {FeAnswer{0, 1}, FeAnswer{-1, 0}}) {
+        clear();
+        algtest::answer(answer);
         dispatch(tftp(request(1, "x", "octet")));
         EXPECT_EQ(qz_tftp_lookup(kId, kCookie), nullptr);
         EXPECT_TRUE(logged("fed_alg_tftp_gate", "FE create  gate return code =1 ."));
@@ -240,7 +240,7 @@ TEST_F(Tftp, RefusedGateKeepsNothing) {
 
 TEST_F(Tftp, FailedDeleteStillRemovesTheObject) {
     open_session();
-    be().script.push_back({-1, 0, 0});
+    fail_next_ioctl();
     dispatch(tftp(op(3)));
     EXPECT_EQ(qz_tftp_lookup(kId, kCookie), nullptr);
     EXPECT_NE(log().find(",return code=1\n"), std::string::npos);

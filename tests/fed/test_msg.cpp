@@ -8,11 +8,9 @@
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_msg.h"
 #include "platform/wire.h"
-#include "tests/fed/backend.h"
+#include "tests/support/local_ap.h"
 
 namespace {
-
-namespace m = qz_fed_mpi_msg;
 
 struct Interval {  // codes 140/141: i32 result, u32 seconds
     std::int32_t result;
@@ -27,19 +25,18 @@ class ChannelTest : public ::testing::Test {
         qz_fed_ipc_exit();
         qz_fed_debug = 0;
     }
-    fedtest::Backend be;
+    testap::LocalAp ap;
 };
 
 TEST_F(ChannelTest, MessageHeader) {
     Interval rec{77, 600};
     ASSERT_EQ(qz_fed_send_to_kernel(141, &rec), 0);
-    ASSERT_EQ(be.kernel.size(), 1u);
-    const auto& k = be.kernel[0];
-    ASSERT_EQ(k.header.size(), m::kSize);
-    EXPECT_EQ(k.header[m::kModule], 2);
-    EXPECT_EQ(k.header[m::kFlags], 0);
-    EXPECT_EQ(wire::load_h<std::uint16_t>(&k.header[m::kCode]), 141);
-    EXPECT_EQ(wire::load_h<std::uint32_t>(&k.header[m::kReplySize]), 1500u);
+    auto kernel = ap.kernel_requests();
+    ASSERT_EQ(kernel.size(), 1u);
+    const auto& k = kernel[0];
+    EXPECT_EQ(k.module, 2);
+    EXPECT_EQ(k.header_code, 141);
+    EXPECT_EQ(k.reply_size, 1500u);
     EXPECT_EQ(k.code, 141);
     ASSERT_EQ(k.record.size(), sizeof rec);
     EXPECT_EQ(wire::load_h<std::uint32_t>(&k.record[4]), 600u);
@@ -52,9 +49,8 @@ TEST_F(ChannelTest, ReplyAreaIsClearedBeforeEverySend) {
     // Dirty the reply area as a kernel reply would, then send again.
     std::memset(const_cast<std::uint8_t*>(qz_fed_reply_area()), 0xAB, QZ_FED_REPLY_AREA_SIZE);
     ASSERT_EQ(qz_fed_send_to_kernel(140, &rec), 0);
-    ASSERT_EQ(be.kernel.size(), 2u);
-    EXPECT_TRUE(be.kernel[0].reply_zero);
-    EXPECT_TRUE(be.kernel[1].reply_zero);
+    ASSERT_EQ(ap.kernel_requests().size(), 2u);
+    EXPECT_EQ(ap.reply_violations(), 0u);
 }
 
 TEST_F(ChannelTest, TwoThreadsSendWholeMessages) {
@@ -69,11 +65,12 @@ TEST_F(ChannelTest, TwoThreadsSendWholeMessages) {
     std::thread b(sender, 141, 200000);
     a.join();
     b.join();
-    ASSERT_EQ(be.kernel.size(), 2u * kEach);
+    auto kernel = ap.kernel_requests();
+    ASSERT_EQ(kernel.size(), 2u * kEach);
     int seen140 = 0, seen141 = 0;
-    for (const auto& k : be.kernel) {
+    for (const auto& k : kernel) {
         // Each message names its own code and carries its own record.
-        std::uint16_t code = wire::load_h<std::uint16_t>(&k.header[m::kCode]);
+        std::uint16_t code = k.header_code;
         EXPECT_EQ(code, k.code);
         EXPECT_TRUE(k.reply_zero);
         std::uint32_t v = wire::load_h<std::uint32_t>(&k.record[4]);
@@ -92,20 +89,19 @@ TEST_F(ChannelTest, CallerConvention) {
     Interval rec{};
     EXPECT_EQ(qz_fed_kernel_request(140, &rec), 0);
 
-    be.kernel_result = -5;
+    ap.fault("kcode:140", -5, 1);  // the kernel's result word
     EXPECT_EQ(qz_fed_kernel_request(140, &rec), -1);
-    EXPECT_NE(be.log().find("API returns error(-5)"), std::string::npos);
+    EXPECT_NE(ap.log().find("API returns error(-5)"), std::string::npos);
 
-    be.kernel_result = 0;
-    be.faults["kcode:140"] = -3;
+    ap.fault("qz_mpi_sendto_kernel:140", -3);  // the send itself
     EXPECT_EQ(qz_fed_send_to_kernel(140, &rec), -1);
     EXPECT_EQ(qz_fed_kernel_request(140, &rec), -1);
-    EXPECT_NE(be.log().find("CLI failed (rc = -1)"), std::string::npos);
+    EXPECT_NE(ap.log().find("CLI failed (rc = -1)"), std::string::npos);
 }
 
 TEST(ChannelSetup, FailedOpenReleasesTheChannel) {
-    fedtest::Backend be;
-    be.faults["qz_mpi_open"] = -1;
+    testap::LocalAp ap;
+    ap.fault("qz_mpi_open", -1);
     testing::internal::CaptureStdout();
     EXPECT_EQ(qz_fed_ipc_init(), -1);
     std::string out = testing::internal::GetCapturedStdout();
@@ -116,25 +112,25 @@ TEST(ChannelSetup, FailedOpenReleasesTheChannel) {
 }
 
 TEST(ChannelSetup, ExitTwiceOnlyPrints) {
-    fedtest::Backend be;
+    testap::LocalAp ap;
     ASSERT_EQ(qz_fed_ipc_init(), 0);
     EXPECT_GE(qz_fed_ipc_handle(), 0);
     EXPECT_EQ(qz_fed_ipc_exit(), 0);
     EXPECT_EQ(qz_fed_ipc_handle(), -1);
     EXPECT_EQ(qz_fed_ipc_buffer(), nullptr);
-    be.take_calls();
+    ap.take_calls();
     testing::internal::CaptureStdout();
     EXPECT_EQ(qz_fed_ipc_exit(), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "FED ipc exit ...\n");
-    EXPECT_TRUE(be.take_calls().empty());
+    EXPECT_TRUE(ap.take_calls().empty());
 }
 
 TEST(ChannelSetupDeathTest, SendOnClosedChannelAsserts) {
     GTEST_FLAG_SET(death_test_style, "fast");
-    fedtest::Backend be;
+    testap::LocalAp ap;
     Interval rec{};
     EXPECT_DEATH(qz_fed_send_to_kernel(140, &rec), "");
-    EXPECT_NE(be.log().find("Assertion (mm) failed at fed/qz_fed_msg.cpp:"), std::string::npos);
+    EXPECT_NE(ap.log().find("Assertion (mm) failed at fed/qz_fed_msg.cpp:"), std::string::npos);
 }
 
 }  // namespace

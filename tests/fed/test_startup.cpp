@@ -1,4 +1,4 @@
-// Start-up order, fatal steps and the assertion routine.
+// Start-up order and its fatal steps.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,35 +10,9 @@
 
 #include "fed/qz_fed_hooks.h"
 #include "fed/qz_fed_main.h"
-#include "platform/qz_assert.h"
-#include "tests/fed/backend.h"
+#include "tests/support/local_ap.h"
 
 namespace {
-
-TEST(Assertion, TrimsLeadingDotsAndSlashes) {
-    EXPECT_STREQ(qz_assert_trim_path("./fed/qz_fed_msg.cpp"), "fed/qz_fed_msg.cpp");
-    EXPECT_STREQ(qz_assert_trim_path("../alg/qz_alg_main.cpp"), "alg/qz_alg_main.cpp");
-    EXPECT_STREQ(qz_assert_trim_path("/abs/path.c"), "abs/path.c");
-    EXPECT_STREQ(qz_assert_trim_path("qz_fed_main"), "qz_fed_main");
-    EXPECT_STREQ(qz_assert_trim_path("a/./b"), "a/./b");
-    EXPECT_STREQ(qz_assert_trim_path("..."), "");
-}
-
-TEST(AssertionDeathTest, WritesBothLinesThenAborts) {
-    GTEST_FLAG_SET(death_test_style, "fast");
-    fedtest::Backend be;
-    EXPECT_EXIT(qz_assert_fail("p->type==QZ_CLI_IPC_STRUCT_T", "./mgt/cli/fed/qz_cli_agt_auto", 42),
-                testing::KilledBySignal(SIGABRT), "");
-    std::string log = be.log();
-    EXPECT_NE(log.find("<15> Assertion (p->type==QZ_CLI_IPC_STRUCT_T) failed at "
-                       "mgt/cli/fed/qz_cli_agt_auto:42"),
-              std::string::npos)
-        << log;
-    EXPECT_NE(log.find("### Assertion (p->type==QZ_CLI_IPC_STRUCT_T) failed at "
-                       "mgt/cli/fed/qz_cli_agt_auto:42"),
-              std::string::npos);
-    EXPECT_LT(log.find("<15> Assertion"), log.find("### Assertion"));
-}
 
 // Runs the start-up thread in a child that must die through the fatal stop,
 // and returns the platform calls and the log it left.
@@ -52,7 +26,7 @@ class StartupDeathTest : public ::testing::Test {
     void SetUp() override { GTEST_FLAG_SET(death_test_style, "fast"); }
     void expect_fatal(const char* message) {
         EXPECT_EXIT(qz_fed_startup_thread(nullptr), testing::KilledBySignal(SIGABRT), "");
-        std::string log = be.log();
+        std::string log = ap.log();
         auto msg = log.find(message);
         auto stop = log.find("Assertion (FALSE) failed at qz_fed_main:80");
         EXPECT_NE(msg, std::string::npos) << log;
@@ -60,16 +34,16 @@ class StartupDeathTest : public ::testing::Test {
         EXPECT_LT(msg, stop);
         EXPECT_EQ(log.find("FED module initialized"), std::string::npos);
     }
-    fedtest::Backend be;
+    testap::LocalAp ap;
 };
 
 TEST_F(StartupDeathTest, CliAgentFailure) {
-    be.faults["qz_start_cli_agent"] = -1;
+    ap.fault("qz_start_cli_agent", -1);
     expect_fatal("Failed to start CLI agent");
 }
 
 TEST_F(StartupDeathTest, KernelChannelFailure) {
-    be.faults["qz_mpi_open"] = -1;
+    ap.fault("qz_mpi_open", -1);
     expect_fatal("fed IPC init failed!!!");
 }
 
@@ -85,27 +59,27 @@ TEST_F(StartupDeathTest, PolicyStoreDirectoryFailure) {
         {"mkdir tmp && touch tmp/db", "FED: mkdir /tmp/db/fed failed, ret == -1"},
     };
     for (const Case& c : cases) {
-        std::string cmd = "cd " + be.dir + " && rm -rf tmp && " + c.blocker;
+        std::string cmd = "cd " + ap.dir() + " && rm -rf tmp && " + c.blocker;
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         expect_fatal("fed ip-policy mapping init failed!");
-        std::string log = be.log();
+        std::string log = ap.log();
         EXPECT_LT(log.find(c.line), log.rfind("fed ip-policy mapping init failed!")) << log;
     }
 }
 
 TEST_F(StartupDeathTest, ConfigurationLibraryFailure) {
-    be.faults["qz_dcd_lib_init"] = -1;
+    ap.fault("qz_dcd_lib_init", -1);
     expect_fatal("Failed to initialize dcd fe ipc");
 }
 
 TEST_F(StartupDeathTest, EventLibraryFailure) {
-    be.faults["qz_event_init"] = -1;
+    ap.fault("qz_event_init", -1);
     expect_fatal("Failed to initialize event thread");
-    EXPECT_NE(be.log().find("qz_event_init failed"), std::string::npos);
+    EXPECT_NE(ap.log().find("qz_event_init failed"), std::string::npos);
 }
 
 TEST_F(StartupDeathTest, ProcessMonitorFailureReleasesFirst) {
-    be.faults["qz_pm_init"] = -1;
+    ap.fault("qz_pm_init", -1);
     expect_fatal("Failed to init the pm!");
 }
 
@@ -130,41 +104,41 @@ int run_startup_child() {
 }
 
 TEST(Startup, ProcessMonitorFailureReleasesLibraryAndEventsBeforeStopping) {
-    fedtest::Backend be;
-    be.faults["qz_pm_init"] = -1;
+    testap::LocalAp ap;
+    ap.fault("qz_pm_init", -1);
     int status = run_startup_child();
     ASSERT_TRUE(WIFSIGNALED(status));
-    auto calls = main_calls(be.call_file());
+    auto calls = main_calls(ap.call_file());
     std::vector<std::string> expect = {"MpiOpen", "DcdInit", "PmInit", "DcdCleanup"};
     EXPECT_EQ(calls, expect);
-    EXPECT_NE(be.log().find("Failed to init the pm!"), std::string::npos);
+    EXPECT_NE(ap.log().find("Failed to init the pm!"), std::string::npos);
 }
 
 TEST(Startup, OrderOfAStartAndAShutdown) {
-    fedtest::Backend be;
+    testap::LocalAp ap;
     int status = run_startup_child();
     ASSERT_TRUE(WIFEXITED(status));
-    auto calls = main_calls(be.call_file());
+    auto calls = main_calls(ap.call_file());
     std::vector<std::string> expect = {"MpiOpen",    "DcdInit",   "PmInit",
                                        "PmSetState", "PmCleanup", "DcdCleanup"};
     EXPECT_EQ(calls, expect);
-    std::string log = be.log();
+    std::string log = ap.log();
     EXPECT_NE(log.find("<6> FED module initialized"), std::string::npos) << log;
 }
 
 TEST(Startup, OtherNegativeProcessMonitorResultIsNotFailure) {
-    fedtest::Backend be;
-    be.faults["qz_pm_init"] = -2;
+    testap::LocalAp ap;
+    ap.fault("qz_pm_init", -2);
     // Event and CLI threads end at once without apsim; start-up then shuts down.
     int status = run_startup_child();
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_NE(be.log().find("FED module initialized"), std::string::npos);
+    EXPECT_NE(ap.log().find("FED module initialized"), std::string::npos);
 }
 
 TEST(Startup, ExistingStoreIsLoadedMissingOneIsCreated) {
     static int loads = 0;
-    fedtest::Backend be;
+    testap::LocalAp ap;
     auto saved = qz_fed_hooks;
     qz_fed_hooks.db_load = [] { return ++loads, -1; };  // its result is ignored
     ::umask(022);
@@ -179,7 +153,7 @@ TEST(Startup, ExistingStoreIsLoadedMissingOneIsCreated) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     for (const char* d : {"/tmp/db", "/tmp/db/fed"}) {
         struct stat st;
-        ASSERT_EQ(stat((be.dir + d).c_str(), &st), 0);
+        ASSERT_EQ(stat((ap.dir() + d).c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, 0777u) << d << ", whatever the umask";
     }
 

@@ -1,30 +1,29 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 
 #include "platform/backend.h"
 #include "platform/qz.h"
-#include "tests/platform/stub.h"
+#include "tests/support/local_ap.h"
 
 namespace {
 
 class Db : public ::testing::Test {
    protected:
     void SetUp() override {
-        plat::set_run_dir(dir_.path());
         db_ = qz_db_open_ex("/pol.db", QZ_DB_RW);
         ASSERT_NE(db_, nullptr);
     }
     void TearDown() override {
         if (db_) qz_db_close(db_);
-        plat::set_run_dir("");
     }
     int put(const std::string& k, const std::string& v) {
         return qz_db_store(db_, k.data(), static_cast<int>(k.size()), v.data(),
                            static_cast<int>(v.size()));
     }
-    platstub::TempDir dir_;
+    testap::LocalAp ap_;  // the run directory
     qz_db_t db_ = nullptr;
 };
 
@@ -46,7 +45,7 @@ TEST_F(Db, StoreReplacesFetchCopiesAtMostTheBuffer) {
     EXPECT_EQ(qz_db_delete_ex(db_, "k1", 2, 5), 0);
     EXPECT_EQ(qz_db_delete_ex(db_, "k1", 2, 5), -1);
     EXPECT_EQ(qz_db_count(db_), 1);
-    EXPECT_TRUE(std::filesystem::exists(dir_.path() + "/pol.db"));
+    EXPECT_TRUE(std::filesystem::exists(ap_.dir() + "/pol.db"));
 }
 
 TEST_F(Db, RecordsSurviveReopen) {

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <cstdint>
+#include <string>
 
 #include "platform/qz.h"
+#include "platform/qz_assert.h"
+#include "tests/support/local_ap.h"
 
 namespace {
 
@@ -47,6 +51,31 @@ TEST(DebugFlags, SetClearAndAll) {
     EXPECT_EQ(word, 0u);
     EXPECT_EQ(qz_debug_flag_set("other", "cli", true), -1);
     EXPECT_EQ(qz_register_debug_flag("dbgt", "x", nullptr, 1), -1);
+}
+
+TEST(Assertion, TrimsLeadingDotsAndSlashes) {
+    EXPECT_STREQ(qz_assert_trim_path("./fed/qz_fed_msg.cpp"), "fed/qz_fed_msg.cpp");
+    EXPECT_STREQ(qz_assert_trim_path("../alg/qz_alg_main.cpp"), "alg/qz_alg_main.cpp");
+    EXPECT_STREQ(qz_assert_trim_path("/abs/path.c"), "abs/path.c");
+    EXPECT_STREQ(qz_assert_trim_path("qz_fed_main"), "qz_fed_main");
+    EXPECT_STREQ(qz_assert_trim_path("a/./b"), "a/./b");
+    EXPECT_STREQ(qz_assert_trim_path("..."), "");
+}
+
+TEST(AssertionDeathTest, WritesBothLinesThenAborts) {
+    GTEST_FLAG_SET(death_test_style, "fast");
+    testap::LocalAp ap;
+    EXPECT_EXIT(qz_assert_fail("p->type==QZ_CLI_IPC_STRUCT_T", "./mgt/cli/fed/qz_cli_agt_auto", 42),
+                testing::KilledBySignal(SIGABRT), "");
+    std::string log = ap.log();
+    EXPECT_NE(log.find("<15> Assertion (p->type==QZ_CLI_IPC_STRUCT_T) failed at "
+                       "mgt/cli/fed/qz_cli_agt_auto:42"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("### Assertion (p->type==QZ_CLI_IPC_STRUCT_T) failed at "
+                       "mgt/cli/fed/qz_cli_agt_auto:42"),
+              std::string::npos);
+    EXPECT_LT(log.find("<15> Assertion"), log.find("### Assertion"));
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 #include "platform/kcodes.h"
 #include "platform/qz.h"
-#include "tests/platform/stub.h"
+#include "tests/support/local_ap.h"
 
 namespace {
 
@@ -62,14 +62,12 @@ struct Kernel {
 class Mpi : public ::testing::Test {
    protected:
     void SetUp() override {
-        s_.stub.handlers[proto::Op::MpiSend] = [this](wire::Reader& r, wire::Writer& w) {
-            kernel_.serve(r, w);
-        };
-        s_.stub.handlers[proto::Op::MpiOpen] = [](wire::Reader& r, wire::Writer& w) {
-            w.hi32(r.h32() == 2 ? 7 : -1);
-        };
+        s_.answer(proto::Op::MpiSend,
+                  [this](wire::Reader& r, wire::Writer& w) { kernel_.serve(r, w); });
+        s_.answer(proto::Op::MpiOpen,
+                  [](wire::Reader& r, wire::Writer& w) { w.hi32(r.h32() == 2 ? 7 : -1); });
     }
-    platstub::Scoped s_;
+    testap::LocalAp s_;
     Kernel kernel_;
 };
 
@@ -159,9 +157,9 @@ TEST_F(Mpi, TwoThreadsSendWholeRequests) {
 }
 
 TEST_F(Mpi, MallocFaultGivesNoBuffer) {
-    s_.stub.faults["qz_mpi_malloc"] = -1;
+    s_.fault("qz_mpi_malloc", -1);
     EXPECT_EQ(qz_mpi_malloc(256), nullptr);
-    s_.stub.faults.clear();
+    s_.fault_clear();
     void* p = qz_mpi_malloc(256);
     EXPECT_NE(p, nullptr);
     qz_mpi_free(p);

@@ -1,10 +1,11 @@
-// The library's connections to apsim, against a stand-in that listens on
-// DIR/apsim.sock in a temporary directory and plays apsim's side by hand.
+// The library's connections to apsim where only a hand-played apsim can
+// misbehave (untrusted frame lengths, a dropped connection, the event bus
+// frame by frame), against a stand-in that listens on DIR/apsim.sock; the
+// CLI agent and the timer thread meet the real apsim in tests/sim.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <map>
@@ -24,7 +26,7 @@
 #include "platform/backend.h"
 #include "platform/frame.h"
 #include "platform/qz.h"
-#include "tests/platform/stub.h"
+#include "tests/support/local_ap.h"
 
 namespace {
 
@@ -105,6 +107,16 @@ void send(const plat::Fd& fd, Op op, const wire::Writer& w) {
     ASSERT_TRUE(plat::write_frame(fd.get(), op, w.span()));
 }
 
+// A run directory without an in-process backend: every call goes to the socket.
+struct TempDir {
+    std::string p = [] {
+        char t[] = "/tmp/plattest.XXXXXX";
+        return std::string(::mkdtemp(t) ? t : "");
+    }();
+    ~TempDir() { std::filesystem::remove_all(p); }
+    const std::string& path() const { return p; }
+};
+
 // ---- frame codec
 
 TEST(Frames, RoundTripAndUntrustedLengths) {
@@ -149,7 +161,7 @@ TEST(Frames, RoundTripAndUntrustedLengths) {
 // ---- CALL connection
 
 TEST(Call, ReconnectsOnceAfterApsimDroppedTheConnection) {
-    platstub::TempDir dir;
+    TempDir dir;
     plat::set_run_dir(dir.path());
     FakeApsim ap(dir.path());
     ASSERT_TRUE(ap.ok());
@@ -183,176 +195,6 @@ TEST(Call, ReconnectsOnceAfterApsimDroppedTheConnection) {
     plat::set_run_dir("");
 }
 
-// ---- CLI agent
-
-std::vector<std::string> g_cli_order;
-std::uint32_t g_sockdbg = 0;
-
-int unpack_first(void*, const void*, int) {
-    return -100;
-}  // replaced by a later registration
-
-int unpack_show(void* ctx, const void* list, int len) {
-    qz_cli_ipc_cursor_t cur;
-    qz_cli_ipc_cursor_init(&cur, list, len);
-    const std::uint8_t* rec = qz_cli_ipc_next(&cur);
-    if (!rec || qz_cli_ipc_type(rec) != QZ_CLI_IPC_STRUCT_T) return -50;
-    auto* cmd = static_cast<qz_cli_cmd_t*>(ctx);
-    std::uint32_t total = wire::load_h<std::uint32_t>(rec + 4);
-    std::uint32_t addr = wire::load_h<std::uint32_t>(rec + 8);
-    qz_cli_printf(ctx, "id %u type %u len %d total %u reserved %u\n", cmd->cmd_id, QZ_CMD_TYPE(ctx),
-                  len, total, wire::load_h<std::uint16_t>(rec + 2));
-    qz_cli_printf(ctx, "addr %i\n", addr);
-    return 5;
-}
-
-int unpack_big(void* ctx, const void*, int) {
-    for (int i = 0; i < 5000; ++i) qz_cli_printf(ctx, "line %05d of a long table\n", i);
-    return 0;
-}
-
-int generate(void* out, void* arg) {
-    g_cli_order.push_back("generate " + std::to_string(reinterpret_cast<std::uintptr_t>(arg)));
-    std::uint8_t rec[12] = {1, 0, 0, 0, 'p', 'o', 'l'};
-    qz_cli_agent_add_tlv(out, 919, rec, sizeof rec, 7);
-    std::uint8_t msg[4 + 6];
-    wire::store_h<std::uint32_t>(msg, 937);
-    std::memcpy(msg + 4, "hello", 6);
-    qz_cli_agent_add_tlv_msg(out, msg, sizeof msg, 22);
-    qz_cli_agent_add_delay_cmd(out, 0, "load ?user-profile-attribute vlan");
-    return 0;
-}
-
-int init_flags() {
-    g_cli_order.push_back("flags");
-    return qz_register_debug_flag("sockt", "cli", &g_sockdbg, 0x1);
-}
-int init_vectors() {
-    g_cli_order.push_back("vectors");
-    qz_reg_cmd_vector(0, 900, unpack_first);
-    qz_reg_cmd_vector(0, 901, unpack_big);
-    qz_reg_cmd_vector(0, 900, unpack_show);
-    return 0;
-}
-int init_generator() {
-    g_cli_order.push_back("generator");
-    return qz_reg_cfg_generator(generate, reinterpret_cast<void*>(std::uintptr_t{3}));
-}
-
-// Reads a command's output frames and its CliDone.
-struct Done {
-    std::string text;
-    int outputs = 0;
-    std::int32_t rc = 0;
-    std::vector<std::tuple<std::uint32_t, std::uint32_t, std::string>> tlvs;
-    bool ok = false;
-};
-Done read_done(const plat::Fd& c) {
-    Done d;
-    for (;;) {
-        Frame f = next(c);
-        wire::Reader r(f.body);
-        if (f.op == Op::CliOutput) {
-            d.text += r.str();
-            ++d.outputs;
-            continue;
-        }
-        if (f.op != Op::CliDone) return d;
-        d.rc = r.hi32();
-        std::uint32_t n = r.h32();
-        for (std::uint32_t i = 0; i < n && r.ok(); ++i) {
-            std::uint32_t type = r.h32(), cmd = r.h32();
-            d.tlvs.emplace_back(type, cmd, r.str());
-        }
-        d.ok = r.ok() && r.left() == 0;
-        return d;
-    }
-}
-
-TEST(CliAgent, RunsInitializersThenServesCommandsUntilEndOfStream) {
-    platstub::Scoped backend;  // fault queries and other CALLs stay in-process
-    platstub::TempDir dir;
-    plat::set_run_dir(dir.path());
-    FakeApsim ap(dir.path());
-    ASSERT_TRUE(ap.ok());
-    qz_add_cli_vector_initializer(init_flags);
-    qz_add_cli_vector_initializer(init_generator);
-    qz_add_cli_vector_initializer(init_vectors);
-    pthread_t th;
-    ASSERT_EQ(qz_start_cli_agent(2, 1, &th), 0);
-    plat::Fd c = ap.take(Kind::Cli);
-    ASSERT_TRUE(c.valid());
-    EXPECT_EQ(g_cli_order, (std::vector<std::string>{"flags", "generator", "vectors"}));
-
-    Frame f = next(c);
-    ASSERT_EQ(f.op, Op::CliVectors);
-    wire::Writer want;
-    want.h32(3).h32(900).h32(901).h32(900);
-    EXPECT_EQ(f.body, want.buf());
-    f = next(c);
-    ASSERT_EQ(f.op, Op::CliFlags);
-    wire::Writer flags;
-    flags.h32(1).str("sockt").str("cli").h32(1).h32(0);
-    EXPECT_EQ(f.body, flags.buf());
-
-    // The last registration of an id handles it; the record arrives at byte 8.
-    wire::Writer cmd;
-    std::uint8_t rec[12] = {10, 1, 2, 3};
-    cmd.h32(900).h32(QZ_CMD_TYPE_NO).blob(rec);
-    send(c, Op::CliCommand, cmd);
-    Done d = read_done(c);
-    ASSERT_TRUE(d.ok);
-    EXPECT_EQ(d.rc, 5);
-    EXPECT_EQ(d.text, "id 900 type 2 len 20 total 20 reserved 0\naddr 10.1.2.3\n");
-    EXPECT_TRUE(d.tlvs.empty());
-
-    // Long output streams in pieces whose bytes add up exactly.
-    cmd = wire::Writer();
-    cmd.h32(901).h32(QZ_CMD_TYPE_SET).blob({});
-    send(c, Op::CliCommand, cmd);
-    d = read_done(c);
-    ASSERT_TRUE(d.ok);
-    std::string big;
-    for (int i = 0; i < 5000; ++i) big += qz_format("line %05d of a long table\n", i);
-    EXPECT_EQ(d.text, big);
-    EXPECT_GT(d.outputs, 1);
-
-    cmd = wire::Writer();
-    cmd.h32(777).h32(0).blob(rec);
-    send(c, Op::CliCommand, cmd);
-    d = read_done(c);
-    ASSERT_TRUE(d.ok);
-    EXPECT_EQ(d.rc, -1);
-    EXPECT_EQ(d.outputs, 0);
-
-    send(c, Op::CliRunCfg, wire::Writer());
-    d = read_done(c);
-    ASSERT_TRUE(d.ok);
-    EXPECT_EQ(d.rc, 0);
-    ASSERT_EQ(d.tlvs.size(), 3u);
-    EXPECT_EQ(d.tlvs[0], std::make_tuple(7u, 919u, std::string("\1\0\0\0pol\0\0\0\0\0", 12)));
-    std::string msg(4, '\0');
-    wire::store_h<std::uint32_t>(reinterpret_cast<std::uint8_t*>(msg.data()), 937);
-    EXPECT_EQ(d.tlvs[1], std::make_tuple(22u, 937u, msg + std::string("hello\0", 6)));
-    EXPECT_EQ(d.tlvs[2], std::make_tuple(proto::kTlvDelay, 0u,
-                                         std::string("load ?user-profile-attribute vlan")));
-
-    wire::Writer dbg;
-    dbg.h32(1).str("sockt").str("cli");
-    send(c, Op::CliDebug, dbg);
-    d = read_done(c);
-    EXPECT_EQ(d.rc, 0);
-    EXPECT_EQ(g_sockdbg, 1u);
-    dbg = wire::Writer();
-    dbg.h32(1).str("sockt").str("nosuch");
-    send(c, Op::CliDebug, dbg);
-    EXPECT_EQ(read_done(c).rc, -1);
-
-    c.reset();  // apsim shutting fed down
-    EXPECT_EQ(pthread_join(th, nullptr), 0);
-    plat::set_run_dir("");
-}
-
 // ---- event bus
 
 std::atomic<bool> g_in_handler{false};
@@ -370,15 +212,14 @@ void on_event(std::uint32_t event, std::uint32_t len, const void* payload) {
 }
 
 TEST(EventBus, HandlersRunBeforeTheAckAndEndOfStreamEndsTheThread) {
-    platstub::Scoped backend;
+    testap::LocalAp backend;
     std::atomic<int> posted{0};
-    backend.stub.handlers[Op::EventSend] = [&](wire::Reader&, wire::Writer& w) {
+    backend.answer(Op::EventSend, [&](wire::Reader&, wire::Writer& w) {
         ++posted;
         w.hi32(0);
-    };
-    platstub::TempDir dir;
-    plat::set_run_dir(dir.path());
-    FakeApsim ap(dir.path());
+    });
+    const std::string& dir = backend.dir();
+    FakeApsim ap(dir);
     ASSERT_TRUE(ap.ok());
     ASSERT_EQ(qz_event_subscribe(300, on_event), 0);  // before the bus exists
     pthread_t th;
@@ -427,83 +268,6 @@ TEST(EventBus, HandlersRunBeforeTheAckAndEndOfStreamEndsTheThread) {
     plat::set_run_dir("");
 }
 
-// ---- driven clock: apsim steps the timers over the TIMER connection
-
-std::atomic<int> g_timer_fires{0};
-std::atomic<std::uint32_t> g_timer_up{0};
-std::atomic<bool> g_timer_on_test_thread{false};
-std::thread::id g_test_thread;
-
-void on_timer(qz_pmpt_timer_t t, void*) {
-    ++g_timer_fires;
-    g_timer_up = qz_sys_up_sec();
-    if (std::this_thread::get_id() == g_test_thread) g_timer_on_test_thread = true;
-    qz_pmpt_timer_continue(t, 3);
-}
-
-TEST(DrivenClock, TimerThreadAnswersNextAndFire) {
-    platstub::Scoped backend;
-    platstub::TempDir dir;
-    // The clock page apsim keeps: magic, mode 1 (driven), boot, driven ms.
-    std::string page_path = dir.path() + "/" + proto::kClockName;
-    {
-        std::uint8_t page[sizeof(proto::ClockPage)] = {};
-        wire::store_h<std::uint32_t>(page, proto::kClockMagic);
-        wire::store_h<std::uint32_t>(page + 4, 1);
-        std::ofstream(page_path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(page), sizeof page);
-    }
-    plat::Fd pf(::open(page_path.c_str(), O_RDWR));
-    void* m =
-        ::mmap(nullptr, sizeof(proto::ClockPage), PROT_READ | PROT_WRITE, MAP_SHARED, pf.get(), 0);
-    ASSERT_NE(m, MAP_FAILED);
-    auto* page = static_cast<proto::ClockPage*>(m);
-    auto set_ms = [&](std::uint64_t ms) { proto::split_ms_store(page->driven, ms); };
-
-    FakeApsim ap(dir.path());
-    ASSERT_TRUE(ap.ok());
-    plat::set_run_dir(dir.path());
-    g_test_thread = std::this_thread::get_id();
-    ASSERT_EQ(qz_pmpt_timer_init(0), 0);
-    plat::Fd c = ap.take(Kind::Timer);
-    ASSERT_TRUE(c.valid());
-
-    auto ask_next = [&](std::uint32_t has, std::uint64_t due) {
-        send(c, Op::TimerNext, wire::Writer());
-        Frame f = next(c);
-        wire::Writer w;
-        w.h32(has).h64(due);
-        EXPECT_EQ(f.op, Op::TimerNext);
-        EXPECT_EQ(f.body, w.buf());
-    };
-    ask_next(0, 0);
-    set_ms(1000);
-    qz_pmpt_timer_t t = qz_pmpt_timer_create(on_timer, nullptr);
-    ASSERT_EQ(qz_pmpt_timer_start(t, 2), 0);
-    ask_next(1, 3000);
-
-    set_ms(3000);
-    wire::Writer fire;
-    fire.h64(3000);
-    send(c, Op::TimerFire, fire);
-    Frame f = next(c);
-    wire::Writer zero;
-    zero.hi32(0);
-    EXPECT_EQ(f.op, Op::TimerFire);
-    EXPECT_EQ(f.body, zero.buf());
-    EXPECT_EQ(g_timer_fires, 1);
-    EXPECT_EQ(g_timer_up, 3u);
-    EXPECT_FALSE(g_timer_on_test_thread);
-    EXPECT_EQ(qz_sys_up_sec(), 3u);
-    ask_next(1, 6000);  // re-armed from the callback
-
-    qz_pmpt_timer_stop(t);
-    ask_next(0, 0);
-    c.reset();
-    ::munmap(m, sizeof(proto::ClockPage));
-    plat::set_run_dir("");
-}
-
 }  // namespace
 
 // ---- neighbour link: UDP on loopback
@@ -532,7 +296,7 @@ std::uint16_t free_port() {
 }
 
 TEST(Neighbours, BroadcastReachesEveryListedNeighbourWhole) {
-    platstub::TempDir dir;
+    TempDir dir;
     plat::set_run_dir(dir.path());
     std::uint16_t port = free_port();
     ASSERT_NE(port, 0);

@@ -7,7 +7,7 @@
 #include "platform/backend.h"
 #include "platform/fe.h"
 #include "platform/qz.h"
-#include "tests/platform/stub.h"
+#include "tests/support/local_ap.h"
 
 namespace {
 
@@ -55,8 +55,7 @@ TEST(Names, EthernetNamesEventNamesAndPaths) {
 }
 
 TEST(Log, LineFormats) {
-    platstub::TempDir dir;
-    plat::set_run_dir(dir.path());
+    testap::LocalAp ap;
     std::uint32_t word = 0x10u;
     qz_log(6, "FED module initialized\n");
     qz_log_flash(5, "notice %d", 7);
@@ -66,7 +65,7 @@ TEST(Log, LineFormats) {
     qz_log(4, "two\n\n");
     qz_hexdump("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11", 17);
     qz_log(3, "%i", word);
-    EXPECT_EQ(platstub::read_file(dir.path() + "/messages"),
+    EXPECT_EQ(ap.log(),
               "<6> FED module initialized\n"
               "<5F> notice 7\n"
               "ERR  :68 ### Assertion (x) failed at alg/qz_alg_main:12\n"
@@ -77,7 +76,6 @@ TEST(Log, LineFormats) {
               "HEX 0010: 11\n"
               "<3> " +
                   qz_format("%i", word) + "\n");
-    plat::set_run_dir("");
 }
 
 TEST(Calls, NoApsimMeansFailure) {
@@ -92,60 +90,9 @@ TEST(Calls, NoApsimMeansFailure) {
     EXPECT_EQ(v, 42u);
 }
 
-TEST(Calls, RequestRecordsReachTheBackend) {
-    platstub::Scoped s;
-    std::vector<std::string> seen;
-    auto& h = s.stub.handlers;
-    h[proto::Op::PmSetState] = [&](wire::Reader& r, wire::Writer& w) {
-        std::uint32_t m = r.h32(), st = r.h32();
-        seen.push_back("pm " + std::to_string(m) + " " + std::to_string(st));
-        w.hi32(0);
-    };
-    h[proto::Op::System] = [&](wire::Reader& r, wire::Writer& w) {
-        seen.push_back("sh " + r.str());
-        w.hi32(3);
-    };
-    h[proto::Op::EventSend] = [&](wire::Reader& r, wire::Writer& w) {
-        std::uint32_t ev = r.h32();
-        auto body = r.blob();
-        seen.push_back("ev " + std::to_string(ev) + " " + std::to_string(body.size()) + " " +
-                       std::to_string(body.empty() ? 0 : body[4]));
-        w.hi32(r.ok() ? 0 : -1);
-    };
-    h[proto::Op::Fe] = [&](wire::Reader& r, wire::Writer& w) {
-        auto fn = static_cast<proto::FeFn>(r.h32());
-        wire::Reader a(r.blob());
-        if (fn == proto::FeFn::SetBoolean) {
-            std::uint32_t value = a.h32(), id = a.h32();
-            seen.push_back("fe set " + std::to_string(value) + " " + std::to_string(id) + " " +
-                           a.str());
-            w.hi32(0).blob({});
-        } else {
-            std::uint32_t id = a.h32();
-            wire::Writer out;
-            out.h32(id * 2);
-            // id 7 fails: the value must stay untouched
-            w.hi32(id == 7 ? -3 : 0).blob(out.span());
-        }
-    };
-    EXPECT_EQ(qz_pm_setstate(2, 1), 0);
-    EXPECT_EQ(qz_system("ip rule del fwmark 3"), 3);
-    std::uint8_t body[16] = {1, 0, 0, 0, 9};
-    EXPECT_EQ(qz_event_send(131, 16, body), 0);
-    EXPECT_EQ(fe_set_boolean_value(1, 57, "set proxy arp status"), 0);
-    std::uint32_t v = 0;
-    EXPECT_EQ(fe_get_int_value(&v, 41, "get ip session count"), 0);
-    EXPECT_EQ(v, 82u);
-    v = 5;
-    EXPECT_EQ(fe_get_boolean_value(&v, 7, "x"), -3);
-    EXPECT_EQ(v, 5u);
-    EXPECT_EQ(seen, (std::vector<std::string>{"pm 2 1", "sh ip rule del fwmark 3", "ev 131 16 9",
-                                              "fe set 1 57 set proxy arp status"}));
-}
-
 TEST(Calls, InterfaceNamesFitSeventeenBytes) {
-    platstub::Scoped s;
-    s.stub.handlers[proto::Op::Dcd] = [](wire::Reader& r, wire::Writer& w) {
+    testap::LocalAp s;
+    s.answer(proto::Op::Dcd, [](wire::Reader& r, wire::Writer& w) {
         std::string fn = r.str();
         wire::Reader a(r.blob());
         std::string name = a.str();
@@ -156,7 +103,7 @@ TEST(Calls, InterfaceNamesFitSeventeenBytes) {
         }
         out.str(fn == "qz_dcd_int_ifname_to_user_ifname" ? "user-" + name : "k" + name);
         w.hi32(0).blob(out.span());
-    };
+    });
     char out[17];
     EXPECT_EQ(qz_dcd_int_ifname_to_user_ifname("eth0", out), 0);
     EXPECT_STREQ(out, "user-eth0");
@@ -166,10 +113,10 @@ TEST(Calls, InterfaceNamesFitSeventeenBytes) {
 }
 
 TEST(FeDevice, IoctlCarriesTheEnvelopeAndCopiesBackItsLengthOnly) {
-    platstub::Scoped s;
+    testap::LocalAp s;
     std::uint32_t got_request = 0;
     std::size_t got_len = 0;
-    s.stub.handlers[proto::Op::FeIoctl] = [&](wire::Reader& r, wire::Writer& w) {
+    s.answer(proto::Op::FeIoctl, [&](wire::Reader& r, wire::Writer& w) {
         got_request = r.h32();
         auto env = r.blob();
         got_len = env.size();
@@ -178,7 +125,7 @@ TEST(FeDevice, IoctlCarriesTheEnvelopeAndCopiesBackItsLengthOnly) {
         wire::store_h<std::uint32_t>(back.data() + 8 + 28, 0);   // FE return code
         wire::store_h<std::uint32_t>(back.data() + 8 + 32, 77);  // gate cookie
         w.hi32(0).blob(back);
-    };
+    });
     int fd = qz_open("/dev/fe", 2);
     ASSERT_GE(fd, 0);
     std::uint8_t env[8 + 36 + 4];
@@ -193,7 +140,7 @@ TEST(FeDevice, IoctlCarriesTheEnvelopeAndCopiesBackItsLengthOnly) {
     EXPECT_EQ(env[44], 0x11);  // past the envelope: untouched
     EXPECT_EQ(qz_close(fd), 0);
 
-    s.stub.faults["qz_open"] = -1;
+    s.fault("qz_open", -1);
     EXPECT_EQ(qz_open("/dev/fe", 2), -1);
 }
 
@@ -207,13 +154,13 @@ void* twice(void* arg) {
 }
 
 TEST(Threads, CreateRunsTheStartFunctionOrReportsTheFault) {
-    platstub::Scoped s;
+    testap::LocalAp s;
     int v = 21;
     pthread_t th;
     ASSERT_EQ(qz_pthread_create(&th, twice, &v, 0, 64 * 1024, 0), 0);
     ASSERT_EQ(pthread_join(th, nullptr), 0);
     EXPECT_EQ(v, 42);
-    s.stub.faults["qz_pthread_create"] = 11;
+    s.fault("qz_pthread_create", 11);
     EXPECT_EQ(qz_pthread_create(&th, twice, &v, 0, 0, 0), 11);
     EXPECT_EQ(v, 42);
 }

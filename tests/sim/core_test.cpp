@@ -109,27 +109,6 @@ TEST_F(CoreTest, InterfaceNameTranslation) {
     }
 }
 
-TEST_F(CoreTest, FeSetThenGetThroughTheWire) {
-    wire::Writer set_args;
-    set_args.h32(0).h32(57).str("set proxy arp status");
-    wire::Writer set;
-    set.h32(static_cast<std::uint32_t>(proto::FeFn::SetInt)).blob(set_args.span());
-    EXPECT_EQ(rc_of(call(Op::Fe, set)), 0);
-
-    wire::Writer get_args;
-    get_args.h32(58).str("get proxy arp status");
-    wire::Writer get;
-    get.h32(static_cast<std::uint32_t>(proto::FeFn::GetInt)).blob(get_args.span());
-    auto reply = call(Op::Fe, get);
-    wire::Reader r(reply);
-    EXPECT_EQ(r.hi32(), 0);
-    wire::Reader out(r.blob());
-    EXPECT_EQ(out.h32(), 0u);
-    EXPECT_TRUE(out.ok());
-    ASSERT_EQ(c.fe.fe_calls.size(), 2u);
-    EXPECT_EQ(c.fe.fe_calls[1].text, "get proxy arp status");
-}
-
 TEST_F(CoreTest, KernelRequestNeedsAnOpenHandleAndHonoursSendFaults) {
     auto send = [&](std::int32_t handle, std::uint32_t interval,
                     std::vector<std::uint8_t>* rec_out) {
@@ -189,20 +168,6 @@ TEST_F(CoreTest, ProcessMonitorAndItsFaults) {
     sim::core_fed_started(c);
     EXPECT_FALSE(c.pm.registered);
     EXPECT_FALSE(c.pm.has_state);
-}
-
-TEST_F(CoreTest, FaultQueryReportsAndConsumes) {
-    fem::fault_arm(c.faults, "qz_open", -9, 1);
-    wire::Writer q;
-    q.str("qz_open");
-    auto reply = call(Op::Fault, q);
-    wire::Reader r(reply);
-    EXPECT_EQ(r.hi32(), -9);
-    EXPECT_EQ(r.h32(), 1u);
-    reply = call(Op::Fault, q);
-    wire::Reader again(reply);
-    EXPECT_EQ(again.hi32(), 0);
-    EXPECT_EQ(again.h32(), 0u);
 }
 
 TEST_F(CoreTest, EventsGoToEverySubscriberOneAtATimeInOrder) {

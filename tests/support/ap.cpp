@@ -19,6 +19,8 @@
 #include <sstream>
 #include <thread>
 
+#include "mgt/cli/fed/cmd_text.h"
+
 extern char** environ;
 
 namespace testap {
@@ -108,33 +110,6 @@ Result run(const std::vector<std::string>& args, int timeout_ms) {
     return res;
 }
 
-// Words of a line as fedctl quotes them ("My SSID" is one word), so that
-// fedctl, which joins its arguments, sends the line unchanged.
-std::vector<std::string> split(const std::string& line) {
-    std::vector<std::string> words;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        if (line[i] == ' ' || line[i] == '\t') {
-            ++i;
-            continue;
-        }
-        std::string w;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t') {
-            if (line[i] != '"') {
-                w += line[i++];
-                continue;
-            }
-            for (++i; i < line.size() && line[i] != '"'; ++i) {
-                if (line[i] == '\\' && i + 1 < line.size()) ++i;
-                w += line[i];
-            }
-            ++i;
-        }
-        words.push_back(std::move(w));
-    }
-    return words;
-}
-
 // A process that is gone or only waits to be reaped.
 bool gone(pid_t pid) {
     if (pid <= 0 || ::kill(pid, 0) != 0) return true;
@@ -207,8 +182,11 @@ Ap::~Ap() {
 }
 
 Result Ap::ctl(const std::string& line) {
-    std::vector<std::string> args = {bin("fedctl"), "-d", dir_};
-    for (std::string& w : split(line)) args.push_back(std::move(w));
+    // The words as fedctl quotes them ("My SSID" is one word), so that fedctl,
+    // which joins its arguments, sends the line unchanged.
+    std::vector<std::string> args = {bin("fedctl"), "-d", dir_}, words;
+    cmdtbl::split_line(line, words);
+    args.insert(args.end(), words.begin(), words.end());
     return run(args, kCtlTimeoutMs);
 }
 

@@ -4,6 +4,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <utility>
 
 #include "platform/backend.h"
 
@@ -11,11 +14,34 @@ namespace testap {
 
 namespace {
 
-void local_call(proto::Op op, std::span<const std::uint8_t> req, wire::Writer& reply, void* ctx) {
-    sim::core_call(*static_cast<sim::Core*>(ctx), op, req, reply);
-}
+constexpr const char* kOpNames[] = {"PmInit", "PmSetState", "PmCleanup", "DcdInit",  "DcdCleanup",
+                                    "Dcd",    "EventSend",  "MpiOpen",   "MpiClose", "MpiSend",
+                                    "Fe",     "FeIoctl",    "System",    "Tpa"};
 
 }  // namespace
+
+struct CallLog {
+    static void call(proto::Op op, std::span<const std::uint8_t> req, wire::Writer& reply,
+                     void* ctx) {
+        auto& ap = *static_cast<LocalAp*>(ctx);
+        if (auto it = ap.answers_.find(op); it != ap.answers_.end()) {
+            wire::Reader r(req);
+            it->second(r, reply);
+            return;
+        }
+        auto n = static_cast<std::size_t>(op) - static_cast<std::size_t>(proto::Op::PmInit);
+        if (n < std::size(kOpNames)) {
+            std::string name = kOpNames[n];
+            if (op == proto::Op::Dcd) name += ":" + wire::Reader(req).str();
+            {
+                std::lock_guard lock(ap.core_->mu);
+                ap.calls_.push_back(name);
+            }
+            std::ofstream(ap.dir_ + "/calls", std::ios::app) << name << "\n";
+        }
+        sim::core_call(*ap.core_, op, req, reply);
+    }
+};
 
 LocalAp::LocalAp() : core_(std::make_unique<sim::Core>()) {
     char tmpl[] = "/tmp/fedlocal.XXXXXX";
@@ -26,7 +52,7 @@ LocalAp::LocalAp() : core_(std::make_unique<sim::Core>()) {
     std::error_code ec;
     if (!dir_.empty()) std::filesystem::create_directories(dir_ + "/tmp", ec);
     sim::core_init(*core_, dir_);
-    plat::set_local_backend(local_call, core_.get());
+    plat::set_local_backend(CallLog::call, this);
     plat::set_run_dir(dir_);
 }
 
@@ -107,6 +133,29 @@ void LocalAp::clear_logs() {
     core_->fe.ioctls.clear();
     core_->system.clear();
     core_->unknown_calls.clear();
+    calls_.clear();
+}
+
+std::vector<std::string> LocalAp::take_calls() {
+    std::lock_guard lock(core_->mu);
+    return std::exchange(calls_, {});
+}
+
+std::vector<std::string> LocalAp::call_file() {
+    std::ifstream in(dir_ + "/calls");
+    std::vector<std::string> out;
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+std::vector<fem::IoctlRequest> LocalAp::ioctls() {
+    std::lock_guard lock(core_->mu);
+    return {core_->fe.ioctls.begin(), core_->fe.ioctls.end()};
+}
+
+std::string LocalAp::log() {
+    std::ifstream in(dir_ + "/messages", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace testap

@@ -1,9 +1,11 @@
-// A simulated access point inside a unit test: the platform library answers
-// from an in-process Core (FE model, tables, event log) instead of apsim, with
-// a fresh temporary run directory. One at a time per process.
+// The one stand-in for apsim in unit tests: the platform library answers from
+// an in-process Core (FE model, tables, event log) instead of apsim, with a
+// fresh temporary run directory. One at a time per process.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,11 +41,27 @@ class LocalAp {
     void fault(const std::string& name, int rc, int count = -1);
     void fault_clear(const std::string& name = "");
 
-    // Forgets the logs (events, kernel requests, FE calls, shell commands).
+    // Forgets the logs (events, kernel requests, FE calls, ioctls, shell commands, calls).
     void clear_logs();
 
+    // The platform calls in their order ("PmInit", "MpiOpen", "Dcd:NAME", ...;
+    // not fault queries and log copies). Also kept in DIR/calls, so that the
+    // calls of a forked child that died can be read back with call_file().
+    std::vector<std::string> take_calls();
+    std::vector<std::string> call_file();
+    std::vector<fem::IoctlRequest> ioctls();
+    std::string log();  // DIR/messages
+
+    // Answers `op` with `fn` instead of the core, for a test of the library's
+    // edge (an answer longer than asked, a scripted kernel). Call before use.
+    using Answer = std::function<void(wire::Reader& req, wire::Writer& reply)>;
+    void answer(proto::Op op, Answer fn) { answers_[op] = std::move(fn); }
+
    private:
+    friend struct CallLog;
     std::string dir_;
+    std::vector<std::string> calls_;
+    std::map<proto::Op, Answer> answers_;
     std::unique_ptr<sim::Core> core_;
 };
 

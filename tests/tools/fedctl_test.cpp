@@ -47,16 +47,6 @@ TEST(FedctlText, JoinQuotesOnlyWhatNeedsItAndSplitUndoesIt) {
     }
 }
 
-TEST(FedctlText, SplitHandlesBlanksAndRefusesOpenQuote) {
-    std::vector<std::string> w;
-    ASSERT_TRUE(cmdtbl::split_line("  show\t\tip-policy  ", w));
-    EXPECT_EQ(w, (std::vector<std::string>{"show", "ip-policy"}));
-    ASSERT_TRUE(cmdtbl::split_line(R"(a"b c"d)", w));
-    EXPECT_EQ(w, (std::vector<std::string>{"ab cd"}));
-    EXPECT_FALSE(cmdtbl::split_line(R"(service "my svc)", w));
-    EXPECT_FALSE(cmdtbl::split_line(R"("ends in escape\")", w));
-}
-
 TEST(FedctlText, ReplayFileBecomesAbsolute) {
     const std::pair<const char*, const char*> cases[] = {
         {"replay a.pcap", "replay /w/a.pcap"},

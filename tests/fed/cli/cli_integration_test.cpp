@@ -1,0 +1,67 @@
+// Command text from fedctl through apsim's parser to fed's handlers, with the
+// real programs: refusals and command types.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "tests/support/ap.h"
+
+namespace {
+
+// The value of an FE setting as "platform fe" shows it (set number first).
+long fe_setting(testap::Ap& ap, int set) {
+    std::istringstream in(ap.ctl("platform fe").out);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream f(line);
+        std::string s, r;
+        long v = -1;
+        if (f >> s >> r >> v && s == std::to_string(set)) return v;
+    }
+    return -1;
+}
+
+TEST(CliIntegration, BadInputNamesTheWordAndFails) {
+    testap::Ap ap;
+    struct Case {
+        const char* line;
+        const char* out;
+    } cases[] = {
+        {"ip tcp-mss-threshold bogus", "% Invalid input at word 3: 'bogus'\n"},
+        {"frobnicate now", "% Unknown command: frobnicate now\n"},
+        {"show running-config please", "% Invalid input at word 3: 'please'\n"},
+        {"no", "% Incomplete command\n"},
+        {"sh run x", "% Invalid input at word 3: 'x'\n"},  // abbreviated keywords
+    };
+    for (const Case& c : cases) {
+        testap::Result r = ap.ctl(c.line);
+        EXPECT_EQ(r.rc, 1) << c.line;
+        EXPECT_EQ(r.out, c.out) << c.line;
+        EXPECT_EQ(r.err, "") << c.line;  // apsim refused it: no result of fed
+    }
+    // A file goes on after a bad line and reports the failure.
+    testap::Result f = ap.ctl_file("frobnicate\nshow running-config\n");
+    EXPECT_EQ(f.rc, 1);
+    EXPECT_EQ(f.out, "% Unknown command: frobnicate\n");
+}
+
+TEST(CliIntegration, CommandReachesFedWithItsType) {
+    testap::Ap ap;
+    testap::Result on = ap.ctl("ip tcp-mss-threshold");
+    EXPECT_EQ(on.rc, 0) << on.out << on.err;
+    EXPECT_EQ(fe_setting(ap, 126), 1);
+    testap::Result off = ap.ctl("no ip tcp-mss-threshold");
+    EXPECT_EQ(off.rc, 0) << off.out << off.err;
+    EXPECT_EQ(fe_setting(ap, 126), 0);
+    EXPECT_EQ(ap.ctl("show running-config").out, "no ip tcp-mss-threshold\n");
+
+    ASSERT_EQ(ap.ctl("platform fault fe_set_boolean_value:126 -1").rc, 0);
+    ASSERT_EQ(ap.ctl("platform fault fe_set_int_value:126 -1").rc, 0);
+    testap::Result bad = ap.ctl("ip tcp-mss-threshold");
+    EXPECT_EQ(bad.rc, 1);
+    EXPECT_EQ(bad.out, "Unable to enable/disable TCP MSS threshold\n");
+    EXPECT_EQ(bad.err, "% rc 0x3001a\n");
+}
+
+}  // namespace

@@ -1,0 +1,236 @@
+// The running configuration's round trip through real access points, one row
+// per command family and one with every family at once: apply the family's
+// configuration, take `show running-config`, restart fed where the family's
+// tables live in apsim (nothing changes), apply the text to a fresh access
+// point, take it again. The texts are equal, and the family's own lines read
+// as expected.
+// A family adds its row here.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/support/ap.h"
+
+namespace {
+
+struct Family {
+    const char* name;
+    const char* config;                 // a file of commands as fedctl -f reads it
+    std::vector<const char*> prefixes;  // the running-configuration lines of this family
+    const char* running;                // exactly those lines, in order; nullptr: not checked
+    std::vector<const char*> contains;  // parts of those lines
+    std::vector<const char*> displays;  // equal on both access points and after the restart
+    // What the access point holds after the configuration: {command, part of its output}.
+    std::vector<std::pair<const char*, const char*>> holds;
+    bool kept_by_apsim = true;  // a restarted fed finds the family's state in apsim
+};
+
+const Family kFamilies[] = {
+    {"forwarding-engine settings and rate limits",
+     "no ip proxy-arp\n"
+     "ip proxy-arp enhanced\n"
+     "ip proxy-arp strict\n"
+     "forwarding-engine session-sync-vlan\n"
+     "no forwarding-engine inter-ssid-flood\n"
+     "forwarding-engine log firewall-dropped-packets\n"
+     "forwarding-engine log to-self-sessions\n"
+     "forwarding-engine drop ip-fragmented-packets\n"
+     "forwarding-engine drop to-self-non-management-traffic\n"
+     "forwarding-engine max-ip-sessions-per-station 200\n"
+     "forwarding-engine max-mac-sessions-per-station 16\n"
+     "no ip tcp-mss-threshold\n"
+     "ip tcp-mss-threshold size 1380\n"
+     "ip multicast tunnel block 224.1.1.1 255.255.255.0\n"
+     "ip multicast tunnel block 239.255.255.250\n"
+     "forwarding-engine notification-interval 300\n"
+     "no ip path-mtu-discovery\n"
+     "interface eth1 l2-default-route vlan 10 to 20\n"
+     "interface eth1 l2-default-route vlan 100\n"
+     "interface eth1 l2-default-route vlan 4000 to 4094\n"
+     "interface agg0 l2-default-route vlan 30\n"
+     "forwarding-engine filter id 1 src-mac 00:11:22:33:44:55 etype 0x800 bidirectional\n"
+     "forwarding-engine filter id 2 dhcp-client 00:aa:bb:cc:dd:ee\n"
+     "forwarding-engine virtual-wire eth1 agg0\n"
+     "forwarding-engine mac-session-refresh-time unicast 120\n"
+     "no interface eth0 rate-limit broadcast\n"
+     "no interface eth1 rate-limit multicast\n"
+     "interface agg0 rate-limit unicast\n"
+     "interface red0 rate-limit broadcast 5000\n"
+     "interface red0 rate-limit multicast 6000\n"
+     "interface red0 rate-limit unicast 70000\n",
+     {"ip proxy-arp", "no ip proxy-arp", "forwarding-engine", "no forwarding-engine",
+      "ip multicast tunnel", "ip tcp-mss-threshold", "no ip tcp-mss-threshold",
+      "no ip path-mtu-discovery", "interface ", "no interface "},
+     // agg0's VLAN lives in the library but only eth1's are written back.
+     "no interface eth0 rate-limit broadcast\n"
+     "no interface eth1 rate-limit multicast\n"
+     "interface agg0 rate-limit unicast\n"
+     "interface red0 rate-limit broadcast 5000\n"
+     "interface red0 rate-limit multicast 6000\n"
+     "interface red0 rate-limit unicast 70000\n"
+     "no ip proxy-arp\n"
+     "ip proxy-arp enhanced\n"
+     "ip proxy-arp strict\n"
+     "forwarding-engine session-sync-vlan\n"
+     "no forwarding-engine inter-ssid-flood\n"
+     "forwarding-engine log firewall-dropped-packets\n"
+     "forwarding-engine log to-self-sessions\n"
+     "forwarding-engine drop ip-fragmented-packets\n"
+     "forwarding-engine drop to-self-non-management-traffic\n"
+     "forwarding-engine max-ip-sessions-per-station 200\n"
+     "forwarding-engine max-mac-sessions-per-station 16\n"
+     "no ip tcp-mss-threshold\n"
+     "ip tcp-mss-threshold size 1380\n"
+     "ip multicast tunnel block 224.1.1.0 255.255.255.0\n"
+     "ip multicast tunnel block 239.255.255.250\n"
+     "forwarding-engine notification-interval 300\n"
+     "no ip path-mtu-discovery\n"
+     "interface eth1 l2-default-route vlan 10 to 20\n"
+     "interface eth1 l2-default-route vlan 100\n"
+     "interface eth1 l2-default-route vlan 4000 to 4094\n",
+     {},
+     {"show forwarding-engine icsa", "show ip multicast tunnel", "show ip tcp-mss-threshold",
+      "show interface eth1 l2-default-route", "show interface red0 rate-limit",
+      "show forwarding-engine notification-interval"},
+     // agg0's VLAN and the filters are held but not written back.
+     {{"platform fe-tables",
+       "rate-limit red0  broadcast on 5000, multicast on 6000, unicast off "
+       "70000\n"},
+      {"platform fe-tables", "tunnel multicast 224.1.1.0 255.255.255.0\n"},
+      {"platform dcd", "icsa: 1 1 1 1 1\n"},
+      {"platform dcd", "default-route vlans eth1: 10-20 100 4000-4094\n"},
+      {"platform dcd", "dual-profile red0 4 1\n"},
+      {"show interface agg0 l2-default-route", "L2 default route VLANs on agg0:\n30   "},
+      {"show forwarding-engine filter",
+       "id 1 src-mac 00:11:22:33:44:55 etype 0x800 bidirectional\n"
+       "id 2 dhcp-client 00:aa:bb:cc:dd:ee\n"}}},
+    {"services, ALG settings and their QoS classes",
+     "service web protocol tcp port 8080 timeout 0\n"
+     "service voice protocol udp port 5070\n"
+     "service phone protocol svp timeout 90\n"
+     "service gre protocol 47\n"
+     "service app1 app-id 19000 timeout 30\n"
+     "service app2 app-id 12\n"
+     "service ssh protocol tcp port 22 timeout 60\n"
+     "no service telnet\n"
+     "no service ftp\n"
+     "service voice alg sip\n"
+     "service web alg tv\n"
+     "no service dns alg\n"
+     "alg ftp enable\n"
+     "alg sip qos 4\n"
+     "alg tftp inactive-data-timeout 45\n"
+     "alg ftp max-duration 5\n"
+     "alg dns enable\n"
+     "qos classifier-map service sip 3 action deny\n"
+     "qos classifier-map service sip action log\n"
+     "qos classifier-map service gre 5\n"
+     "qos classifier-map service app1 action log\n"
+     "qos classifier-map service ssh\n",
+     {"service ", "no service ", "alg ", "no alg ", "qos classifier-map service "},
+     nullptr,
+     {"no service  ftp", "service voice alg sip", "alg ftp max-duration 5",
+      "service app2 app-id 12\n",
+      "qos classifier-map service sip 3 action deny\nqos classifier-map service sip 3 action log\n",
+      "qos classifier-map service app1 2 action log\n"},
+     {"show service", "show alg"},
+     {}},
+    {"virtual connection rules",
+     "vcon-rule fwd1 in wifi0.1 src-mac 00:11:22:33:44:55 dst-mac 00:aa:bb:cc:dd:ee out wifi1.1\n"
+     "vcon-rule oui1 in eth1 src-oui 0a:1b:2c dst-mac 00:aa:bb:cc:dd:ee tx-mac 02:00:00:00:00:01 "
+     "out vap9 rx-mac 02:00:00:00:00:02\n"
+     "vcon-rule any1 in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee drop\n"
+     "vcon-rule \"two words\" in wifi1.1 src-mac 00:11:22:33:44:66 dst-mac 00:aa:bb:cc:dd:ef "
+     "tx-mac 02:00:00:00:00:03 drop\n",
+     {"vcon-rule "},
+     "vcon-rule fwd1 in wifi0.1 src-mac 00:11:22:33:44:55 dst-mac 00:aa:bb:cc:dd:ee out wifi1.1\n"
+     "vcon-rule oui1 in eth1 src-oui 0a:1b:2c dst-mac 00:aa:bb:cc:dd:ee tx-mac 02:00:00:00:00:01 "
+     "out vap9 rx-mac 02:00:00:00:00:02\n"
+     "vcon-rule any1 in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee drop\n"
+     "vcon-rule \"two words\" in wifi1.1 src-mac 00:11:22:33:44:66 dst-mac 00:aa:bb:cc:dd:ef "
+     "tx-mac 02:00:00:00:00:03 drop\n",
+     {},
+     {"show vcon-rule"},
+     // oui1 waits for its outgoing interface.
+     {{"platform vcon", "requests: set 3, unset 0, unset all 0\n"}},
+     false},
+};
+
+std::string family_lines(const Family& f, const std::string& text) {
+    std::istringstream in(text);
+    std::string line, out;
+    while (std::getline(in, line))
+        for (const char* p : f.prefixes)
+            if (line.rfind(p, 0) == 0) {
+                out += line + "\n";
+                break;
+            }
+    return out;
+}
+
+std::string displays(testap::Ap& ap, const Family& f) {
+    std::string s;
+    for (const char* cmd : f.displays) s += std::string("> ") + cmd + "\n" + ap.ctl(cmd).out;
+    return s;
+}
+
+std::string running(testap::Ap& ap) {
+    testap::Result r = ap.ctl("show running-config");
+    EXPECT_EQ(r.rc, 0) << r.out << r.err;
+    EXPECT_EQ(r.err, "");
+    return r.out;
+}
+
+void round_trip(const Family& f) {
+    SCOPED_TRACE(f.name);
+    std::string first, first_displays;
+    {
+        testap::Ap ap;
+        EXPECT_EQ(family_lines(f, running(ap)), "") << "a fresh access point writes nothing";
+        testap::Result applied = ap.ctl_file(f.config);
+        ASSERT_EQ(applied.rc, 0) << applied.out << applied.err;
+        for (const auto& [cmd, part] : f.holds)
+            EXPECT_NE(ap.ctl(cmd).out.find(part), std::string::npos) << cmd << ": " << part;
+        first = running(ap);
+        first_displays = displays(ap, f);
+        if (f.kept_by_apsim) {
+            ASSERT_EQ(ap.ctl("platform restart fed").rc, 0);
+            ASSERT_TRUE(ap.wait_running());
+            EXPECT_EQ(running(ap), first);
+            EXPECT_EQ(displays(ap, f), first_displays);
+        }
+    }
+    std::string own = family_lines(f, first);
+    if (f.running) {
+        EXPECT_EQ(own, f.running);
+    }
+    for (const char* part : f.contains) EXPECT_NE(own.find(part), std::string::npos) << part;
+
+    testap::Ap fresh;
+    testap::Result reapplied = fresh.ctl_file(first);
+    ASSERT_EQ(reapplied.rc, 0) << reapplied.out << reapplied.err;
+    EXPECT_EQ(running(fresh), first);
+    EXPECT_EQ(displays(fresh, f), first_displays);
+}
+
+TEST(RoundTrip, EachFamily) {
+    for (const Family& f : kFamilies) round_trip(f);
+}
+
+TEST(RoundTrip, EveryFamilyAtOnce) {
+    Family all{"every family", nullptr, {}, nullptr, {}, {}, {}};
+    std::string config;
+    for (const Family& f : kFamilies) {
+        all.kept_by_apsim = all.kept_by_apsim && f.kept_by_apsim;
+        config += f.config;
+        all.prefixes.insert(all.prefixes.end(), f.prefixes.begin(), f.prefixes.end());
+        all.displays.insert(all.displays.end(), f.displays.begin(), f.displays.end());
+    }
+    all.config = config.c_str();
+    round_trip(all);
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+// The FE model alone: booted settings, set/read pairing, kernel codes, faults.
+#include <gtest/gtest.h>
+
+#include "platform/fe/model.h"
+#include "platform/wire.h"
+
+namespace {
+
+using proto::FeFn;
+
+struct FeModelTest : ::testing::Test {
+    fem::Model m;
+    fem::Faults f;
+    void SetUp() override { fem::model_init(m); }
+
+    int get(std::uint32_t id, std::uint32_t* v, FeFn fn = FeFn::GetInt) {
+        return fem::fe_get(m, f, fn, id, "test read", v);
+    }
+    int set(std::uint32_t id, std::uint32_t v, FeFn fn = FeFn::SetInt) {
+        return fem::fe_set(m, f, fn, id, v, "test set");
+    }
+    std::int32_t kernel(std::uint16_t code, std::vector<std::uint8_t>& record,
+                        std::vector<std::uint8_t> reply = std::vector<std::uint8_t>(1500)) {
+        std::vector<std::uint8_t> header(20);
+        header[0] = 2;
+        wire::store_h<std::uint16_t>(header.data() + 2, code);
+        wire::store_h<std::uint32_t>(header.data() + 12, 1500);
+        return fem::kernel_request(m, f, code, header, record, reply);
+    }
+};
+
+struct Booted {
+    std::uint32_t read;
+    std::uint32_t value;
+};
+
+// What fed reads from a freshly booted FE.
+constexpr Booted kBooted[] = {
+    {58, 1},  {60, 0},  {62, 0}, {66, 1}, {77, 0},    {79, 0},   {127, 1}, {129, 0},
+    {131, 1}, {158, 0}, {3, 0},  {5, 0},  {6, 0},     {41, 0},   {55, 0},  {154, 0},
+    {91, 0},  {92, 0},  {94, 0}, {98, 0}, {100, 100}, {17, 300}, {19, 60},
+};
+
+TEST_F(FeModelTest, BootedValuesReadBack) {
+    for (const Booted& b : kBooted) {
+        std::uint32_t v = 0xdeadbeef;
+        EXPECT_EQ(get(b.read, &v), 0) << "read " << b.read;
+        EXPECT_EQ(v, b.value) << "read " << b.read;
+    }
+}
+
+TEST_F(FeModelTest, EverySetNumberChangesItsReadNumber) {
+    for (const fem::SettingDef& d : fem::kSettings) {
+        if (d.set == fem::kNoId) continue;
+        ASSERT_EQ(set(d.set, 4321), 0) << "set " << d.set;
+        std::uint32_t v = 0;
+        ASSERT_TRUE(fem::setting_value(m, d.set, &v));
+        EXPECT_EQ(v, 4321u) << "set " << d.set;
+        if (d.read == fem::kNoId) continue;
+        EXPECT_EQ(get(d.read, &v), 0);
+        EXPECT_EQ(v, 4321u) << "set " << d.set << " read " << d.read;
+    }
+}
+
+TEST_F(FeModelTest, WrongDirectionAndUnknownNumbersFail) {
+    std::uint32_t v = 77;
+    EXPECT_EQ(get(57, &v), -1);  // a set number is not readable
+    EXPECT_EQ(get(56, &v), -1);  // set-only
+    EXPECT_EQ(get(9999, &v), -1);
+    EXPECT_EQ(v, 77u);          // untouched on failure
+    EXPECT_EQ(set(58, 0), -1);  // a read number is not settable
+    EXPECT_EQ(set(3, 5), -1);   // read-only count
+    EXPECT_EQ(set(0, 5), -1);
+    EXPECT_EQ(get(58, &v, FeFn::SetInt), -1);  // a set function on the get path
+}
+
+TEST_F(FeModelTest, BooleanCallsNormaliseAndAreLogged) {
+    ASSERT_EQ(set(57, 7, FeFn::SetBoolean), 0);
+    std::uint32_t v = 0;
+    EXPECT_EQ(get(58, &v, FeFn::GetInt), 0);
+    EXPECT_EQ(v, 1u);
+    ASSERT_EQ(set(16, 7, FeFn::SetInt), 0);
+    EXPECT_EQ(get(17, &v, FeFn::GetBoolean), 0);
+    EXPECT_EQ(v, 1u);
+    ASSERT_EQ(m.fe_calls.size(), 4u);
+    EXPECT_EQ(m.fe_calls[0].fn, FeFn::SetBoolean);
+    EXPECT_EQ(m.fe_calls[0].id, 57u);
+    EXPECT_EQ(m.fe_calls[0].text, "test set");
+    EXPECT_EQ(m.fe_calls[3].value, 1u);
+}
+
+TEST_F(FeModelTest, UnhandledCodesShortRecordsAndDirtyReplyAreas) {
+    struct Case {
+        std::uint16_t code;
+        std::size_t size;
+    } cases[] = {{1, 40}, {125, 44}, {200, 8}, {140, 4}, {141, 7}};
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> rec(c.size, 0);
+        EXPECT_EQ(kernel(c.code, rec), -1) << c.code;
+        EXPECT_EQ(wire::load_h<std::int32_t>(rec.data()), -1) << c.code;
+    }
+    EXPECT_EQ(m.notify_interval, 600u);  // the short 141 changed nothing
+
+    std::vector<std::uint8_t> tiny(2, 0xaa);
+    EXPECT_EQ(kernel(140, tiny), -1);
+    EXPECT_EQ(tiny[0], 0xaa);  // no room for a result word: left alone
+
+    std::vector<std::uint8_t> rec(8, 0), dirty(1500, 0);
+    dirty[1499] = 1;
+    kernel(140, rec, dirty);
+    EXPECT_EQ(m.reply_violations, 1u);
+    EXPECT_FALSE(m.requests.back().reply_zero);
+}
+
+}  // namespace
