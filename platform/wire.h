@@ -7,6 +7,7 @@
 // end never happens: the reader latches a failure and returns zeros.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -113,6 +114,37 @@ class Reader {
     bool ok_ = true;
 };
 
+// Random-access reads of one fixed-layout record, each field by its offset
+// (host order). A field that does not lie wholly inside the record reads as
+// zeros, so a short record can never be read past its end.
+class Fields {
+   public:
+    explicit Fields(std::span<const std::uint8_t> data) : data_(data) {}
+
+    std::size_t size() const { return data_.size(); }
+    std::uint8_t u8(std::size_t off) const { return at(off).u8(); }
+    std::uint16_t h16(std::size_t off) const { return at(off).h16(); }
+    std::uint32_t h32(std::size_t off) const { return at(off).h32(); }
+    std::int32_t hi32(std::size_t off) const { return at(off).hi32(); }
+    // The n bytes at off, or an empty span when they are not all there.
+    std::span<const std::uint8_t> view(std::size_t off, std::size_t n) const {
+        return at(off).view(n);
+    }
+    // The record nested at off (n bytes, or fewer where the record ends).
+    Fields sub(std::size_t off, std::size_t n) const {
+        if (off >= data_.size()) return Fields({});
+        return Fields(data_.subspan(off, std::min(n, data_.size() - off)));
+    }
+
+   private:
+    Reader at(std::size_t off) const {
+        Reader r(data_);
+        r.skip(off);
+        return r;
+    }
+    std::span<const std::uint8_t> data_;
+};
+
 // Growable writer for protocol messages.
 class Writer {
    public:
@@ -173,8 +205,10 @@ class Span {
     bool ok() const { return ok_; }
     std::size_t pos() const { return pos_; }
     void seek(std::size_t pos) {
-        if (pos > data_.size()) ok_ = false;
-        else pos_ = pos;
+        if (pos > data_.size())
+            ok_ = false;
+        else
+            pos_ = pos;
     }
     Span& u8(std::uint8_t v) { return put(&v, 1); }
     Span& be16(std::uint16_t v) {
