@@ -6,9 +6,7 @@
 #include <cstdint>
 #include <span>
 
-// Where a display prints: qz_cli_printf on the command context in fed, a
-// capturing printer in tests.
-using qz_fed_print_fn = int (*)(void* ctx, const char* fmt, ...);
+#include "fed/cli/qz_fed_fe_table.h"
 
 // The IP gate table (command 763), printed through `print` on `ctx`. 0, or
 // the FE's failure code, or -1 when the list cannot be allocated.
