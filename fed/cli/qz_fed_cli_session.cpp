@@ -366,10 +366,7 @@ int qz_fed_cli_clear_mac_session_params(void*, std::span<const std::uint8_t> arg
 }
 
 int qz_fed_cli_clear_ip_session_id(void*, std::span<const std::uint8_t> args) {
-    if (bit(args, 0))
-        fe_clr_ip_session_by_id(word(args, 12));
-    else
-        fe_clr_ip_sess_by_params(0, 0, 0, 0, 0);  // every session
+    if (bit(args, 0)) fe_clr_ip_session_by_id(word(args, 12));
     return 0;
 }
 

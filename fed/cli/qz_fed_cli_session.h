@@ -32,8 +32,9 @@ int qz_fed_cli_filter_ip_session(void* ctx, std::span<const std::uint8_t> args);
 // Clearing sessions: the FE's answer is not the operator's concern, 0 always.
 int qz_fed_cli_clear_mac_session_id(void* ctx, std::span<const std::uint8_t> args);      // 778
 int qz_fed_cli_clear_mac_session_params(void* ctx, std::span<const std::uint8_t> args);  // 779
-int qz_fed_cli_clear_ip_session_id(void* ctx, std::span<const std::uint8_t> args);       // 780
-int qz_fed_cli_clear_ip_session_params(void* ctx, std::span<const std::uint8_t> args);   // 781
+// 780 clears the one session whose id it carries (bit 0); without an id, none.
+int qz_fed_cli_clear_ip_session_id(void* ctx, std::span<const std::uint8_t> args);      // 780
+int qz_fed_cli_clear_ip_session_params(void* ctx, std::span<const std::uint8_t> args);  // 781
 
 // FE operations tables, each printed through `print` like the displays above.
 int qz_fed_show_policy_table(void* ctx, qz_fed_print_fn print);                        // 769

@@ -259,6 +259,8 @@ TEST_F(SessionDisplay, ClearingRemovesWhatItNames) {
     EXPECT_EQ(run(qz_fed_cli_clear_ip_session_id, 780, 0, Rec(16).flags(1).word(12, 1)).rc, 0);
     EXPECT_EQ(count(41), 1u);
     EXPECT_EQ(run(qz_fed_cli_clear_ip_session_id, 780, 0, Rec(16)).rc, 0);
+    EXPECT_EQ(count(41), 1u) << "without an id no session is cleared";
+    EXPECT_EQ(run(qz_fed_cli_clear_ip_session_params, 781, 0, Rec(52)).rc, 0);
     EXPECT_EQ(count(41), 0u);
     EXPECT_EQ(run(qz_fed_cli_show_ip_session, 766, 0, Rec(16)).out, "");
 }
