@@ -145,31 +145,44 @@ class Fields {
     std::span<const std::uint8_t> data_;
 };
 
+// The value encoders both writers share: each value as its bytes, handed to
+// Out::bytes, which decides what a value that does not fit means.
+template <typename Out>
+class Encoder {
+   public:
+    Out& u8(std::uint8_t v) { return out().bytes(&v, 1); }
+    Out& be16(std::uint16_t v) {
+        std::uint8_t b[2];
+        store_be16(b, v);
+        return out().bytes(b, sizeof b);
+    }
+    Out& be32(std::uint32_t v) {
+        std::uint8_t b[4];
+        store_be32(b, v);
+        return out().bytes(b, sizeof b);
+    }
+    Out& h16(std::uint16_t v) { return h(v); }
+    Out& h32(std::uint32_t v) { return h(v); }
+    Out& hi32(std::int32_t v) { return h(v); }
+    Out& h64(std::uint64_t v) { return h(v); }
+
+   private:
+    Out& out() { return static_cast<Out&>(*this); }
+    template <typename T>
+    Out& h(T v) {
+        std::uint8_t b[sizeof(T)];
+        store_h(b, v);
+        return out().bytes(b, sizeof b);
+    }
+};
+
 // Growable writer for protocol messages.
-class Writer {
+class Writer : public Encoder<Writer> {
    public:
     std::vector<std::uint8_t>& buf() { return buf_; }
     const std::vector<std::uint8_t>& buf() const { return buf_; }
     std::span<const std::uint8_t> span() const { return buf_; }
 
-    Writer& u8(std::uint8_t v) {
-        buf_.push_back(v);
-        return *this;
-    }
-    Writer& be16(std::uint16_t v) {
-        std::uint8_t b[2];
-        store_be16(b, v);
-        return bytes(b, 2);
-    }
-    Writer& be32(std::uint32_t v) {
-        std::uint8_t b[4];
-        store_be32(b, v);
-        return bytes(b, 4);
-    }
-    Writer& h16(std::uint16_t v) { return h(v); }
-    Writer& h32(std::uint32_t v) { return h(v); }
-    Writer& hi32(std::int32_t v) { return h(v); }
-    Writer& h64(std::uint64_t v) { return h(v); }
     Writer& bytes(const void* p, std::size_t n) {
         // resize + memcpy rather than insert, and an explicit size bound:
         // GCC 12 reports false -Wstringop-overflow warnings otherwise at -O2.
@@ -189,17 +202,11 @@ class Writer {
     }
 
    private:
-    template <typename T>
-    Writer& h(T v) {
-        std::uint8_t b[sizeof(T)];
-        store_h(b, v);
-        return bytes(b, sizeof b);
-    }
     std::vector<std::uint8_t> buf_;
 };
 
 // Fixed-size record writer over caller memory; latches failure instead of overrunning.
-class Span {
+class Span : public Encoder<Span> {
    public:
     explicit Span(std::span<std::uint8_t> data) : data_(data) {}
     bool ok() const { return ok_; }
@@ -210,37 +217,17 @@ class Span {
         else
             pos_ = pos;
     }
-    Span& u8(std::uint8_t v) { return put(&v, 1); }
-    Span& be16(std::uint16_t v) {
-        std::uint8_t b[2];
-        store_be16(b, v);
-        return put(b, 2);
-    }
-    Span& be32(std::uint32_t v) {
-        std::uint8_t b[4];
-        store_be32(b, v);
-        return put(b, 4);
-    }
-    Span& h16(std::uint16_t v) { return puth(v); }
-    Span& h32(std::uint32_t v) { return puth(v); }
-    Span& bytes(const void* p, std::size_t n) { return put(p, n); }
-
-   private:
-    template <typename T>
-    Span& puth(T v) {
-        std::uint8_t b[sizeof(T)];
-        store_h(b, v);
-        return put(b, sizeof b);
-    }
-    Span& put(const void* p, std::size_t n) {
+    Span& bytes(const void* p, std::size_t n) {
         if (!ok_ || n > data_.size() - pos_) {
             ok_ = false;
             return *this;
         }
-        std::memcpy(data_.data() + pos_, p, n);
+        if (n) std::memcpy(data_.data() + pos_, p, n);
         pos_ += n;
         return *this;
     }
+
+   private:
     std::span<std::uint8_t> data_;
     std::size_t pos_ = 0;
     bool ok_ = true;
