@@ -32,19 +32,10 @@ bool local_backend_active();
 // the transport failed (no apsim); callers then fail with -1.
 bool call(proto::Op op, const wire::Writer& req, std::vector<std::uint8_t>& reply);
 
-// True while a local backend is installed. Without an apsim socket the CLI
-// agent and event threads then end at once instead of failing.
-bool local_backend_active();
-
 // Sends one CALL request whose reply starts with an i32 rc. Returns that rc, or
 // -1 when the transport failed or the reply is too short; `rest` (optional)
 // receives the reply bytes after the rc.
 int call_rc(proto::Op op, const wire::Writer& req, std::vector<std::uint8_t>* rest = nullptr);
-
-// A library call by name (Op::Dcd, Op::Tpa): str fn, blob args -> i32 rc, blob out.
-// Returns rc (-1 on transport failure); `out` (optional) receives the out blob.
-int call_named(proto::Op op, std::string_view fn, std::span<const std::uint8_t> args,
-               std::vector<std::uint8_t>* out = nullptr);
 
 // A CLI command run in-process (unit tests of handlers and running-configuration
 // emitters): fn gets a command context of command `cmd` and command type

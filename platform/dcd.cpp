@@ -4,34 +4,20 @@
 // answers {i32 rc, blob out}. Records by call (host order):
 //   qz_dcd_int_ifname_to_user_ifname  args: str kernel name -> out: str user name
 //   qz_dcd_user_ifname_to_int_ifname  args: str user name   -> out: str kernel name
-#include <cstring>
-
 #include "platform/backend.h"
+#include "platform/call.h"
 #include "platform/qz.h"
 
 namespace {
 
 inline constexpr std::size_t kIfNameSize = 17;  // 16 characters and the NUL
 
-int dcd(std::string_view fn, const wire::Writer& args, std::vector<std::uint8_t>* out) {
-    return plat::call_named(proto::Op::Dcd, fn, args.span(), out);
-}
-
 // Name translation: str in, str out, copied into a 17-byte field.
 int translate_ifname(std::string_view fn, const char* in, char* out) {
     if (!in || !out) return -1;
     wire::Writer args;
     args.str(in);
-    std::vector<std::uint8_t> reply;
-    int rc = dcd(fn, args, &reply);
-    if (rc != 0) return rc;
-    wire::Reader r(reply);
-    std::string name = r.str();
-    if (!r.ok()) return -1;
-    std::size_t n = std::min(name.size(), kIfNameSize - 1);
-    std::memcpy(out, name.data(), n);
-    out[n] = '\0';
-    return 0;
+    return plat::reply_name(plat::named_call(proto::Op::Dcd, fn, args), out, kIfNameSize);
 }
 
 int pm_call(proto::Op op, int module, const int* state) {

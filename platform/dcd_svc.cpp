@@ -15,7 +15,7 @@
 //   qz_tpa_dns_alg_enabled_by_jss    args: -                 -> out: u32 flag
 #include <cstring>
 
-#include "platform/backend.h"
+#include "platform/call.h"
 #include "platform/qz.h"
 #include "platform/svc_msg.h"
 
@@ -23,10 +23,7 @@ namespace {
 
 namespace db = qz_service_entry_db;
 
-int named(proto::Op op, std::string_view fn, const wire::Writer& args,
-          std::vector<std::uint8_t>* out = nullptr) {
-    return plat::call_named(op, fn, args.span(), out);
-}
+using plat::named_call;
 
 wire::Writer name_args(const char* name) {
     wire::Writer args;
@@ -36,48 +33,37 @@ wire::Writer name_args(const char* name) {
 
 int u32_out(proto::Op op, std::string_view fn, std::uint32_t* value) {
     if (!value) return -1;
-    std::vector<std::uint8_t> out;
-    int rc = named(op, fn, wire::Writer(), &out);
-    if (rc < 0) return rc;
-    wire::Reader r(out);
-    std::uint32_t v = r.h32();
-    if (!r.ok()) return -1;
-    *value = v;
-    return rc;
+    return plat::reply_words(named_call(op, fn), {value});
 }
 
 }  // namespace
 
 int qz_dcd_is_service_in_use(const char* name) {
-    return named(proto::Op::Dcd, "qz_dcd_is_service_in_use", name_args(name));
+    return named_call(proto::Op::Dcd, "qz_dcd_is_service_in_use", name_args(name)).rc;
 }
 
 int qz_dcd_get_service_table(const char* name, void* record) {
     if (!record) return -1;
-    std::vector<std::uint8_t> out;
-    int rc = named(proto::Op::Dcd, "qz_dcd_get_service_table", name_args(name), &out);
-    if (rc < 0) return rc;
-    if (out.size() != db::kSize) return -1;
-    std::memcpy(record, out.data(), db::kSize);
-    return rc;
+    return plat::reply_record(
+        named_call(proto::Op::Dcd, "qz_dcd_get_service_table", name_args(name)), record, db::kSize);
 }
 
 int qz_dcd_set_service_table(const char* name, const void* record) {
     if (!record) return -1;
     wire::Writer args = name_args(name);
     args.bytes(record, db::kSize);
-    return named(proto::Op::Dcd, "qz_dcd_set_service_table", args);
+    return named_call(proto::Op::Dcd, "qz_dcd_set_service_table", args).rc;
 }
 
 int qz_dcd_del_service_table(const char* name) {
-    return named(proto::Op::Dcd, "qz_dcd_del_service_table", name_args(name));
+    return named_call(proto::Op::Dcd, "qz_dcd_del_service_table", name_args(name)).rc;
 }
 
 int qz_dcd_get_all_service_table(void* records) {
     if (!records) return -1;
-    std::vector<std::uint8_t> out;
-    int rc = named(proto::Op::Dcd, "qz_dcd_get_all_service_table", wire::Writer(), &out);
-    if (rc < 0) return rc;
+    plat::Reply reply = named_call(proto::Op::Dcd, "qz_dcd_get_all_service_table");
+    if (reply.rc < 0) return reply.rc;
+    const std::vector<std::uint8_t>& out = reply.out;
     if (out.size() % db::kSize != 0 || out.size() > db::kSize * db::kMaxRecords) return -1;
     std::memset(records, 0, db::kSize * db::kMaxRecords);
     if (!out.empty()) std::memcpy(records, out.data(), out.size());
@@ -91,15 +77,15 @@ int qz_dcd_get_fed_run_first_flag(std::uint32_t* flag) {
 int qz_dcd_set_fed_run_first_flag(std::uint32_t flag) {
     wire::Writer args;
     args.h32(flag);
-    return named(proto::Op::Dcd, "qz_dcd_set_fed_run_first_flag", args);
+    return named_call(proto::Op::Dcd, "qz_dcd_set_fed_run_first_flag", args).rc;
 }
 
 int qz_tpa_set_dns_alg_by_cli() {
-    return named(proto::Op::Tpa, "qz_tpa_set_dns_alg_by_cli", wire::Writer());
+    return named_call(proto::Op::Tpa, "qz_tpa_set_dns_alg_by_cli").rc;
 }
 
 int qz_tpa_unset_dns_alg_by_cli() {
-    return named(proto::Op::Tpa, "qz_tpa_unset_dns_alg_by_cli", wire::Writer());
+    return named_call(proto::Op::Tpa, "qz_tpa_unset_dns_alg_by_cli").rc;
 }
 
 int qz_tpa_dns_alg_enabled_by_jss(std::uint32_t* flag) {

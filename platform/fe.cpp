@@ -3,27 +3,14 @@
 // Op::Fe {u32 fn, blob args} -> {i32 rc, blob out}; records per proto::FeFn.
 #include "platform/fe.h"
 
-#include "platform/backend.h"
+#include "platform/call.h"
 
 namespace {
-
-int fe_call(proto::FeFn fn, const wire::Writer& args, std::vector<std::uint8_t>* out) {
-    wire::Writer req;
-    req.h32(static_cast<std::uint32_t>(fn)).blob(args.span());
-    std::vector<std::uint8_t> rest;
-    int rc = plat::call_rc(proto::Op::Fe, req, &rest);
-    if (out) {
-        wire::Reader r(rest);
-        auto blob = r.blob();
-        out->assign(blob.begin(), blob.end());
-    }
-    return rc;
-}
 
 int fe_set(proto::FeFn fn, std::uint32_t value, std::uint32_t id, const char* text) {
     wire::Writer args;
     args.h32(value).h32(id).str(text ? text : "");
-    return fe_call(fn, args, nullptr);
+    return plat::fe_call(fn, args).rc;
 }
 
 // Writes *value only when the call succeeded and said what the value is.
@@ -31,14 +18,7 @@ int fe_get(proto::FeFn fn, std::uint32_t* value, std::uint32_t id, const char* t
     if (!value) return -1;
     wire::Writer args;
     args.h32(id).str(text ? text : "");
-    std::vector<std::uint8_t> out;
-    int rc = fe_call(fn, args, &out);
-    if (rc < 0) return rc;
-    wire::Reader r(out);
-    std::uint32_t v = r.h32();
-    if (!r.ok()) return -1;
-    *value = v;
-    return rc;
+    return plat::reply_words(plat::fe_call(fn, args), {value});
 }
 
 }  // namespace
@@ -61,29 +41,29 @@ int fe_get_int_value(std::uint32_t* value, std::uint32_t id, const char* text) {
 
 int fe_get_ip_gate_table(fe_ip_gate_t* buf, std::uint32_t* count, std::uint32_t index) {
     if (!buf || !count) return -1;
+    namespace o = fe_gate;
     wire::Writer args;
     args.h32(index).h32(*count);
-    std::vector<std::uint8_t> out;
-    int rc = fe_call(proto::FeFn::IpGateTable, args, &out);
+    std::vector<std::uint8_t> recs(std::size_t{*count} * o::kSize);
+    std::uint32_t n = *count;
+    int rc =
+        plat::reply_batch(plat::fe_call(proto::FeFn::IpGateTable, args), recs.data(), &n, o::kSize);
     if (rc < 0) return rc;
-    wire::Reader r(out);
-    std::uint32_t n = r.h32();
-    if (!r.ok() || n > *count || r.left() < std::size_t{n} * fe_gate::kSize) return -1;
-    namespace o = fe_gate;
     for (std::uint32_t i = 0; i < n; ++i) {
-        const std::uint8_t* p = r.view(o::kSize).data();
+        wire::Fields f(
+            std::span<const std::uint8_t>(recs).subspan(std::size_t{i} * o::kSize, o::kSize));
         fe_ip_gate_t& g = buf[i];
-        g.src_ip = wire::load_h<std::uint32_t>(p + o::kSrcIp);
-        g.dst_ip = wire::load_h<std::uint32_t>(p + o::kDstIp);
-        g.src_port = wire::load_h<std::uint16_t>(p + o::kSrcPort);
-        g.dst_port = wire::load_h<std::uint16_t>(p + o::kDstPort);
-        g.protocol = p[o::kProtocol];
-        g.alg_type = p[o::kAlgType];
-        g.flags = wire::load_h<std::uint16_t>(p + o::kFlags);
-        g.refcnt = wire::load_h<std::uint32_t>(p + o::kRefcnt);
-        g.pid = wire::load_h<std::uint32_t>(p + o::kPid);
-        g.ageout = wire::load_h<std::int32_t>(p + o::kAgeout);
-        g.cookie = wire::load_h<std::uint32_t>(p + o::kCookie);
+        g.src_ip = f.h32(o::kSrcIp);
+        g.dst_ip = f.h32(o::kDstIp);
+        g.src_port = f.h16(o::kSrcPort);
+        g.dst_port = f.h16(o::kDstPort);
+        g.protocol = f.u8(o::kProtocol);
+        g.alg_type = f.u8(o::kAlgType);
+        g.flags = f.h16(o::kFlags);
+        g.refcnt = f.h32(o::kRefcnt);
+        g.pid = f.h32(o::kPid);
+        g.ageout = f.hi32(o::kAgeout);
+        g.cookie = f.h32(o::kCookie);
     }
     *count = n;
     return rc;

@@ -1,53 +1,24 @@
 // FE control library: the FE's MAC and IP session tables (read and clear).
 //
 // Op::Fe {u32 fn, blob args} -> {i32 rc, blob out}; records per proto::FeFn.
-#include <cstring>
-
-#include "platform/backend.h"
+#include "platform/call.h"
 #include "platform/fe.h"
 
 namespace {
 
 constexpr std::uint8_t kNoMac[6] = {};
 
-int fe_call(proto::FeFn fn, const wire::Writer& args, std::vector<std::uint8_t>* out) {
-    wire::Writer req;
-    req.h32(static_cast<std::uint32_t>(fn)).blob(args.span());
-    std::vector<std::uint8_t> rest;
-    int rc = plat::call_rc(proto::Op::Fe, req, &rest);
-    if (out) {
-        wire::Reader r(rest);
-        auto blob = r.blob();
-        if (!r.ok()) return -1;
-        out->assign(blob.begin(), blob.end());
-    }
-    return rc;
-}
-
-// A batch read: the reply's count must fit the caller's buffer and its records.
-int read_batch(proto::FeFn fn, const wire::Writer& args, void* buf, std::uint32_t* count,
-               std::size_t size) {
-    std::vector<std::uint8_t> out;
-    int rc = fe_call(fn, args, &out);
-    if (rc < 0) return rc;
-    wire::Reader r(out);
-    std::uint32_t n = r.h32();
-    if (!r.ok() || n > *count || r.left() != std::size_t{n} * size) return -1;
-    if (n) std::memcpy(buf, r.view(r.left()).data(), std::size_t{n} * size);
-    *count = n;
-    return rc;
-}
-
 int read_one(proto::FeFn fn, std::uint32_t id, void* buf, std::size_t size) {
     if (!buf) return -1;
     wire::Writer args;
     args.h32(id);
-    std::vector<std::uint8_t> out;
-    int rc = fe_call(fn, args, &out);
-    if (rc != 0) return rc;
-    if (out.size() != size) return -1;
-    std::memcpy(buf, out.data(), size);
-    return rc;
+    return plat::reply_record(plat::fe_call(fn, args), buf, size);
+}
+
+int by_id(proto::FeFn fn, std::uint32_t id) {
+    wire::Writer args;
+    args.h32(id);
+    return plat::fe_call(fn, args).rc;
 }
 
 }  // namespace
@@ -59,7 +30,8 @@ int fe_get_mac_session_table(void* buf, std::uint32_t* count, std::uint32_t inde
     wire::Writer args;
     args.h32(index).h32(*count);
     args.bytes(src_mac ? src_mac : kNoMac, 6).bytes(dst_mac ? dst_mac : kNoMac, 6).h16(filter);
-    return read_batch(proto::FeFn::MacSessTable, args, buf, count, fe_mac_sess::kSize);
+    return plat::reply_batch(plat::fe_call(proto::FeFn::MacSessTable, args), buf, count,
+                             fe_mac_sess::kSize);
 }
 
 int fe_get_ip_session_table(void* buf, std::uint32_t* count, std::uint32_t index,
@@ -69,7 +41,8 @@ int fe_get_ip_session_table(void* buf, std::uint32_t* count, std::uint32_t index
     wire::Writer args;
     args.h32(index).h32(*count).h32(src_ip).h32(dst_ip).h16(src_port).h16(dst_port);
     args.u8(protocol).hi32(filter);
-    return read_batch(proto::FeFn::IpSessTable, args, buf, count, fe_ip_sess::kSize);
+    return plat::reply_batch(plat::fe_call(proto::FeFn::IpSessTable, args), buf, count,
+                             fe_ip_sess::kSize);
 }
 
 int fe_get_one_mac_session(std::uint32_t id, void* buf) {
@@ -81,26 +54,22 @@ int fe_get_one_ip_session(std::uint32_t id, void* buf) {
 }
 
 int fe_clr_mac_session_by_id(std::uint32_t id) {
-    wire::Writer args;
-    args.h32(id);
-    return fe_call(proto::FeFn::MacSessClrId, args, nullptr);
+    return by_id(proto::FeFn::MacSessClrId, id);
 }
 
 int fe_clr_mac_session_by_params(const std::uint8_t* src_mac, const std::uint8_t* dst_mac) {
     wire::Writer args;
     args.bytes(src_mac ? src_mac : kNoMac, 6).bytes(dst_mac ? dst_mac : kNoMac, 6);
-    return fe_call(proto::FeFn::MacSessClrParam, args, nullptr);
+    return plat::fe_call(proto::FeFn::MacSessClrParam, args).rc;
 }
 
 int fe_clr_ip_session_by_id(std::uint32_t id) {
-    wire::Writer args;
-    args.h32(id);
-    return fe_call(proto::FeFn::IpSessClrId, args, nullptr);
+    return by_id(proto::FeFn::IpSessClrId, id);
 }
 
 int fe_clr_ip_sess_by_params(std::uint32_t src_ip, std::uint16_t src_port, std::uint32_t dst_ip,
                              std::uint16_t dst_port, std::uint8_t protocol) {
     wire::Writer args;
     args.h32(src_ip).h16(src_port).h32(dst_ip).h16(dst_port).u8(protocol);
-    return fe_call(proto::FeFn::IpSessClrParam, args, nullptr);
+    return plat::fe_call(proto::FeFn::IpSessClrParam, args).rc;
 }

@@ -203,23 +203,6 @@ int call_rc(proto::Op op, const wire::Writer& req, std::vector<std::uint8_t>* re
     return rc;
 }
 
-int call_named(proto::Op op, std::string_view fn, std::span<const std::uint8_t> args,
-               std::vector<std::uint8_t>* out) {
-    wire::Writer req;
-    req.str(fn).blob(args);
-    std::vector<std::uint8_t> rest;
-    int rc = call_rc(op, req, &rest);
-    if (out) {
-        wire::Reader r(rest);
-        auto blob = r.blob();
-        if (r.ok())
-            out->assign(blob.begin(), blob.end());
-        else
-            out->clear();
-    }
-    return rc;
-}
-
 bool fault(const char* name, int* rc) {
     if (!name) return false;
     wire::Writer req;

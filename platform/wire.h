@@ -7,6 +7,7 @@
 // end never happens: the reader latches a failure and returns zeros.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -113,31 +114,75 @@ class Reader {
     bool ok_ = true;
 };
 
+// Random-access reads of one fixed-layout record, each field by its offset
+// (host order). A field that does not lie wholly inside the record reads as
+// zeros, so a short record can never be read past its end.
+class Fields {
+   public:
+    explicit Fields(std::span<const std::uint8_t> data) : data_(data) {}
+
+    std::size_t size() const { return data_.size(); }
+    std::uint8_t u8(std::size_t off) const { return at(off).u8(); }
+    std::uint16_t h16(std::size_t off) const { return at(off).h16(); }
+    std::uint32_t h32(std::size_t off) const { return at(off).h32(); }
+    std::int32_t hi32(std::size_t off) const { return at(off).hi32(); }
+    // The n bytes at off, or an empty span when they are not all there.
+    std::span<const std::uint8_t> view(std::size_t off, std::size_t n) const {
+        return at(off).view(n);
+    }
+    // The record nested at off (n bytes, or fewer where the record ends).
+    Fields sub(std::size_t off, std::size_t n) const {
+        if (off >= data_.size()) return Fields({});
+        return Fields(data_.subspan(off, std::min(n, data_.size() - off)));
+    }
+
+   private:
+    Reader at(std::size_t off) const {
+        Reader r(data_);
+        r.skip(off);
+        return r;
+    }
+    std::span<const std::uint8_t> data_;
+};
+
+// The value encoders both writers share: each value as its bytes, handed to
+// Out::bytes, which decides what a value that does not fit means.
+template <typename Out>
+class Encoder {
+   public:
+    Out& u8(std::uint8_t v) { return out().bytes(&v, 1); }
+    Out& be16(std::uint16_t v) {
+        std::uint8_t b[2];
+        store_be16(b, v);
+        return out().bytes(b, sizeof b);
+    }
+    Out& be32(std::uint32_t v) {
+        std::uint8_t b[4];
+        store_be32(b, v);
+        return out().bytes(b, sizeof b);
+    }
+    Out& h16(std::uint16_t v) { return h(v); }
+    Out& h32(std::uint32_t v) { return h(v); }
+    Out& hi32(std::int32_t v) { return h(v); }
+    Out& h64(std::uint64_t v) { return h(v); }
+
+   private:
+    Out& out() { return static_cast<Out&>(*this); }
+    template <typename T>
+    Out& h(T v) {
+        std::uint8_t b[sizeof(T)];
+        store_h(b, v);
+        return out().bytes(b, sizeof b);
+    }
+};
+
 // Growable writer for protocol messages.
-class Writer {
+class Writer : public Encoder<Writer> {
    public:
     std::vector<std::uint8_t>& buf() { return buf_; }
     const std::vector<std::uint8_t>& buf() const { return buf_; }
     std::span<const std::uint8_t> span() const { return buf_; }
 
-    Writer& u8(std::uint8_t v) {
-        buf_.push_back(v);
-        return *this;
-    }
-    Writer& be16(std::uint16_t v) {
-        std::uint8_t b[2];
-        store_be16(b, v);
-        return bytes(b, 2);
-    }
-    Writer& be32(std::uint32_t v) {
-        std::uint8_t b[4];
-        store_be32(b, v);
-        return bytes(b, 4);
-    }
-    Writer& h16(std::uint16_t v) { return h(v); }
-    Writer& h32(std::uint32_t v) { return h(v); }
-    Writer& hi32(std::int32_t v) { return h(v); }
-    Writer& h64(std::uint64_t v) { return h(v); }
     Writer& bytes(const void* p, std::size_t n) {
         // resize + memcpy rather than insert, and an explicit size bound:
         // GCC 12 reports false -Wstringop-overflow warnings otherwise at -O2.
@@ -157,56 +202,32 @@ class Writer {
     }
 
    private:
-    template <typename T>
-    Writer& h(T v) {
-        std::uint8_t b[sizeof(T)];
-        store_h(b, v);
-        return bytes(b, sizeof b);
-    }
     std::vector<std::uint8_t> buf_;
 };
 
 // Fixed-size record writer over caller memory; latches failure instead of overrunning.
-class Span {
+class Span : public Encoder<Span> {
    public:
     explicit Span(std::span<std::uint8_t> data) : data_(data) {}
     bool ok() const { return ok_; }
     std::size_t pos() const { return pos_; }
     void seek(std::size_t pos) {
-        if (pos > data_.size()) ok_ = false;
-        else pos_ = pos;
+        if (pos > data_.size())
+            ok_ = false;
+        else
+            pos_ = pos;
     }
-    Span& u8(std::uint8_t v) { return put(&v, 1); }
-    Span& be16(std::uint16_t v) {
-        std::uint8_t b[2];
-        store_be16(b, v);
-        return put(b, 2);
-    }
-    Span& be32(std::uint32_t v) {
-        std::uint8_t b[4];
-        store_be32(b, v);
-        return put(b, 4);
-    }
-    Span& h16(std::uint16_t v) { return puth(v); }
-    Span& h32(std::uint32_t v) { return puth(v); }
-    Span& bytes(const void* p, std::size_t n) { return put(p, n); }
-
-   private:
-    template <typename T>
-    Span& puth(T v) {
-        std::uint8_t b[sizeof(T)];
-        store_h(b, v);
-        return put(b, sizeof b);
-    }
-    Span& put(const void* p, std::size_t n) {
+    Span& bytes(const void* p, std::size_t n) {
         if (!ok_ || n > data_.size() - pos_) {
             ok_ = false;
             return *this;
         }
-        std::memcpy(data_.data() + pos_, p, n);
+        if (n) std::memcpy(data_.data() + pos_, p, n);
         pos_ += n;
         return *this;
     }
+
+   private:
     std::span<std::uint8_t> data_;
     std::size_t pos_ = 0;
     bool ok_ = true;

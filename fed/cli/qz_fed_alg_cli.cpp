@@ -44,6 +44,7 @@ constexpr AlgKeyword kAlgKeywords[] = {
     {"ftp", 1}, {"tftp", 2}, {"sip", 3}, {"dns", 4}, {"tv", 6}, {"http", 6},
 };
 
+using fedcli::CfgRecord;
 using fedcli::word;
 
 // The ALG type of a name among `accepted` types; 0 when it is not one.
@@ -146,20 +147,6 @@ void show_row(void* ctx, int index, std::uint16_t t, const AlgMsg& m, std::size_
         qz_cli_printf(ctx, "%-10d%-10s%-10s%-10s%-25s%-10s\n", index, name, flag, "-", "-", "-");
 }
 
-template <std::size_t N>
-struct Rec {
-    std::uint8_t b[N] = {};
-    Rec& put(std::size_t off, std::uint32_t v) {
-        wire::store_h<std::uint32_t>(b + off, v);
-        return *this;
-    }
-    Rec& str(std::size_t off, std::size_t width, const std::string& s) {
-        std::memcpy(b + off, s.data(), std::min(s.size(), width - 1));
-        return *this;
-    }
-    void add(void* out, std::uint32_t cmd) { qz_cli_agent_add_tlv(out, cmd, b, N, 7); }
-};
-
 }  // namespace
 
 int qz_fed_alg_enable(void* ctx, qz_fed_svc_args_t args) {
@@ -251,26 +238,26 @@ void qz_fed_alg_cfg(void* out) {
             const AlgDefault& d = kAlgDefaults[t];
             std::string name = qz_fed_alg_name(t);
             if (m.enabled(t) != d.enabled)
-                Rec<arg::kAlgSize>()
-                    .put(0, m.enabled(t) ? 0x1 : (0x1 | kNoFlag))
-                    .str(arg::kAlgName, arg::kAlgNameWidth, name)
+                CfgRecord<arg::kAlgSize>()
+                    .flags(m.enabled(t) ? 0x1 : (0x1 | kNoFlag))
+                    .text(arg::kAlgName, arg::kAlgNameWidth, name)
                     .add(out, 804);
             if (m.qos(t) != d.qos_class)
-                Rec<arg::kAlgValueSize>()
-                    .put(0, 0x3)
-                    .str(arg::kAlgName, arg::kAlgNameWidth, name)
+                CfgRecord<arg::kAlgValueSize>()
+                    .flags(0x3)
+                    .text(arg::kAlgName, arg::kAlgNameWidth, name)
                     .put(arg::kAlgValue, m.qos(t))
                     .add(out, 1800);
             if (m.inactive(t) != d.inactive)
-                Rec<arg::kAlgValueSize>()
-                    .put(0, 0x3)
-                    .str(arg::kAlgName, arg::kAlgNameWidth, name)
+                CfgRecord<arg::kAlgValueSize>()
+                    .flags(0x3)
+                    .text(arg::kAlgName, arg::kAlgNameWidth, name)
                     .put(arg::kAlgValue, m.inactive(t))
                     .add(out, 1801);
             if (m.max_duration(t) != d.max_duration)
-                Rec<arg::kAlgValueSize>()
-                    .put(0, 0x3)
-                    .str(arg::kAlgName, arg::kAlgNameWidth, name)
+                CfgRecord<arg::kAlgValueSize>()
+                    .flags(0x3)
+                    .text(arg::kAlgName, arg::kAlgNameWidth, name)
                     .put(arg::kAlgValue, m.max_duration(t))
                     .add(out, 1802);
         }
@@ -285,15 +272,15 @@ void qz_fed_alg_cfg(void* out) {
         bool known = qz_fed_default_service_known(name.c_str());
         if (known) predefined = qz_fed_default_service_find(name.c_str()).alg_type;
         if (t != 0 && !(known && predefined == t))
-            Rec<arg::k1799Size>()
-                .put(0, 0x3)
-                .str(arg::kName, arg::kNameWidth, name)
-                .str(arg::kKeyword, arg::kKeywordWidth, qz_fed_alg_name(t))
+            CfgRecord<arg::k1799Size>()
+                .flags(0x3)
+                .text(arg::kName, arg::kNameWidth, name)
+                .text(arg::kKeyword, arg::kKeywordWidth, qz_fed_alg_name(t))
                 .add(out, 1799);
         else if (t == 0 && known && predefined != 0)
-            Rec<arg::k1799Size>()
-                .put(0, 0x1 | kNoFlag)
-                .str(arg::kName, arg::kNameWidth, name)
+            CfgRecord<arg::k1799Size>()
+                .flags(0x1 | kNoFlag)
+                .text(arg::kName, arg::kNameWidth, name)
                 .add(out, 1799);
     }
 }

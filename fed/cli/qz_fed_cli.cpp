@@ -5,10 +5,10 @@
 #include "fed/cli/qz_fed_cli.h"
 
 #include <cstring>
-#include <vector>
 
 #include "fed/cli/qz_fed_cli_util.h"
 #include "fed/cli/qz_fed_fe.h"
+#include "fed/cli/qz_fed_fe_table.h"
 #include "fed/qz_fed_msg.h"
 #include "platform/fe.h"
 #include "platform/qz.h"
@@ -307,30 +307,30 @@ int qz_fed_cli_tcp_mss_show(void* ctx, qz_fed_args_t) {
 }
 
 int qz_fed_cli_reg_ports_show(void* ctx, qz_fed_args_t) {
-    std::vector<std::uint8_t> buf(kRegPortsMax * fe_regport::kSize);
-    int n = fe_get_registered_to_self_pkt_port(buf.data(), kRegPortsMax);
-    if (n < 0) {
-        qz_cli_printf(ctx, "Unable to get registered port from FE!\n");
-        return -1;
-    }
-    qz_cli_printf(ctx,
-                  "Register these ports in order to avoid FE drop these\nto-self-traffic when "
-                  "enable drop non-management traffic.\n");
-    qz_cli_printf(ctx, "Registered Ports Table:\n");
+    namespace o = fe_regport;
+    static constexpr FeTable kPorts{o::kSize, 0, nullptr, nullptr,
+                                    "Unable to get registered port from FE!\n"};
     const char* fmt = "%-5s %-7s %-5s %-15s %-32s\n";
-    qz_cli_printf(ctx, fmt, "No.", "Port", "Proto", "Port Direction", "Note");
-    qz_cli_printf(ctx, fmt, "-----", "-------", "-----", "---------------",
-                  "--------------------------------");
-    for (int i = 0; i < n && i < static_cast<int>(kRegPortsMax); ++i) {
-        const std::uint8_t* e = buf.data() + static_cast<std::size_t>(i) * fe_regport::kSize;
-        const char* note = reinterpret_cast<const char*>(e + fe_regport::kNote);
-        std::string note_text(note, strnlen(note, fe_regport::kNoteSize));
-        qz_cli_printf(ctx, "%-5d %-7d %-5s %-15s %-32s\n", i + 1,
-                      static_cast<int>(wire::load_h<std::uint16_t>(e + fe_regport::kPort)),
-                      e[fe_regport::kProto] == 17 ? "UDP" : "TCP",
-                      e[fe_regport::kDirection] == 1 ? "Source" : "Destination", note_text.c_str());
-    }
-    return 0;
+    int rc = show_fe_table<std::uint8_t>(
+        ctx, qz_cli_printf, kPorts, known_count(kRegPortsMax),
+        counted_fetch(fe_get_registered_to_self_pkt_port),
+        [&](std::uint32_t) {
+            qz_cli_printf(ctx,
+                          "Register these ports in order to avoid FE drop these\nto-self-traffic "
+                          "when enable drop non-management traffic.\n");
+            qz_cli_printf(ctx, "Registered Ports Table:\n");
+            qz_cli_printf(ctx, fmt, "No.", "Port", "Proto", "Port Direction", "Note");
+            qz_cli_printf(ctx, fmt, "-----", "-------", "-----", "---------------",
+                          "--------------------------------");
+        },
+        [&](std::span<const std::uint8_t> e, std::uint32_t i) {
+            Fields f(e);
+            qz_cli_printf(ctx, "%-5d %-7d %-5s %-15s %-32s\n", static_cast<int>(i + 1),
+                          static_cast<int>(f.h16(o::kPort)), f.u8(o::kProto) == 17 ? "UDP" : "TCP",
+                          f.u8(o::kDirection) == 1 ? "Source" : "Destination",
+                          f.name(o::kNote, o::kNoteSize).c_str());
+        });
+    return rc == 0 ? 0 : -1;
 }
 
 int qz_fed_cli_pmtud(void* ctx, qz_fed_args_t) {

@@ -1,10 +1,9 @@
 // The forwarding-engine settings step of the running configuration: one
 // record for each setting that differs from the booted FE, in a fixed order.
-#include <vector>
-
 #include "fed/cli/qz_fed_cli.h"
 #include "fed/cli/qz_fed_cli_util.h"
 #include "fed/cli/qz_fed_fe.h"
+#include "fed/cli/qz_fed_fe_table.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_msg.h"
 #include "platform/fe.h"
@@ -14,8 +13,6 @@ using namespace fedcli;
 namespace arg = qz_fed_arg;
 
 namespace {
-
-inline constexpr std::uint32_t kListReadMax = 1024;
 
 bool read_bool(const FeSetting& s, std::uint32_t* v) {
     return fe_get_boolean_value(v, s.read, s.read_text) >= 0;
@@ -87,21 +84,21 @@ void emit_mcast(void* out) {
     std::uint32_t size = 0;
     if (fe_get_tunnel_multicast_status_size(&status, &size) < 0) return;
     if (status) CfgRecord<arg::kSwitchSize>().add(out, 985);
-    if (size == 0) return;
-    std::uint32_t want = std::min(size, kListReadMax);
-    std::vector<std::uint8_t> buf(want * fe_mcast::kSize);
-    int n = fe_get_tunnel_multicast_list(buf.data(), want);
-    for (int i = 0; i < n && static_cast<std::uint32_t>(i) < want; ++i) {
-        const std::uint8_t* e = buf.data() + static_cast<std::size_t>(i) * fe_mcast::kSize;
-        std::uint32_t mask = wire::load_h<std::uint32_t>(e + fe_mcast::kMask);
-        CfgRecord<arg::kMcastSize> r;
-        r.flags(1u << arg::kMcastBit)
-            .put(arg::kMcastForm,
-                 mask == 0xFFFFFFFFu ? arg::kMcastFormSingle : arg::kMcastFormMasked)
-            .put(arg::kMcastAddr, wire::load_h<std::uint32_t>(e + fe_mcast::kAddr))
-            .put(arg::kMcastMask, mask)
-            .add(out, status ? 987 : 986);
-    }
+    static constexpr FeTable kList{fe_mcast::kSize, 0, nullptr, nullptr, nullptr};
+    show_fe_table<std::uint8_t>(
+        nullptr, nullptr, kList, known_count(std::min(size, kFeListReadMax)),
+        counted_fetch(fe_get_tunnel_multicast_list), [](std::uint32_t) {},
+        [&](std::span<const std::uint8_t> e, std::uint32_t) {
+            Fields f(e);
+            std::uint32_t mask = f.h32(fe_mcast::kMask);
+            CfgRecord<arg::kMcastSize>()
+                .flags(1u << arg::kMcastBit)
+                .put(arg::kMcastForm,
+                     mask == 0xFFFFFFFFu ? arg::kMcastFormSingle : arg::kMcastFormMasked)
+                .put(arg::kMcastAddr, f.h32(fe_mcast::kAddr))
+                .put(arg::kMcastMask, mask)
+                .add(out, status ? 987 : 986);
+        });
 }
 
 void emit_notify_interval(void* out) {

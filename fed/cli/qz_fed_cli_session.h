@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 
+#include "fed/cli/qz_fed_fe_table.h"
 #include "mgt/cli/fed/cmd_lookup.h"
 #include "mgt/cli/fed/rows_fe_sessions.h"
 
@@ -58,9 +59,6 @@ inline constexpr std::size_t kUpNameSize = arg_width(kSe, 994, "UP");
 static_assert(arg_width(kSe, 994, "redirect") == kUpNameSize);
 }  // namespace qz_fed_sess_arg
 
-// Where a display prints: qz_cli_printf on the command context in fed, a
-// capturing printer in tests.
-using qz_fed_print_fn = int (*)(void* ctx, const char* fmt, ...);
 
 // The IP gate table (command 763), printed through `print` on `ctx`. 0, or
 // the FE's failure code, or -1 when the list cannot be allocated.
@@ -86,8 +84,9 @@ int qz_fed_cli_filter_ip_session(void* ctx, std::span<const std::uint8_t> args);
 // Clearing sessions: the FE's answer is not the operator's concern, 0 always.
 int qz_fed_cli_clear_mac_session_id(void* ctx, std::span<const std::uint8_t> args);      // 778
 int qz_fed_cli_clear_mac_session_params(void* ctx, std::span<const std::uint8_t> args);  // 779
-int qz_fed_cli_clear_ip_session_id(void* ctx, std::span<const std::uint8_t> args);       // 780
-int qz_fed_cli_clear_ip_session_params(void* ctx, std::span<const std::uint8_t> args);   // 781
+// 780 clears the one session whose id it carries (bit 0); without an id, none.
+int qz_fed_cli_clear_ip_session_id(void* ctx, std::span<const std::uint8_t> args);      // 780
+int qz_fed_cli_clear_ip_session_params(void* ctx, std::span<const std::uint8_t> args);  // 781
 
 // FE operations tables, each printed through `print` like the displays above.
 int qz_fed_show_policy_table(void* ctx, qz_fed_print_fn print);                        // 769

@@ -1,5 +1,5 @@
-// Helpers the FE settings and rate-limit handlers share: bounded reads of
-// argument records, record writers for the running configuration.
+// Helpers the command handlers share: bounded reads of argument records and
+// FE table entries, the record builder of the running configuration.
 #pragma once
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "fed/cli/qz_fed_cli.h"
 #include "platform/qz.h"
@@ -15,9 +16,32 @@
 
 namespace fedcli {
 
+// A record's fields by offset (argument records, FE table entries): a field
+// that the record does not hold wholly reads as zeros, a name as empty.
+class Fields : public wire::Fields {
+   public:
+    explicit Fields(std::span<const std::uint8_t> data) : wire::Fields(data) {}
+    explicit Fields(wire::Fields f) : wire::Fields(f) {}
+
+    // The 6-byte MAC at off, or six zeros.
+    const std::uint8_t* mac(std::size_t off) const {
+        static constexpr std::uint8_t kZero[6] = {};
+        auto v = view(off, 6);
+        return v.empty() ? kZero : v.data();
+    }
+    // The NUL-padded name of `width` bytes at off, cut at the record's end.
+    std::string name(std::size_t off, std::size_t width) const {
+        if (off >= size()) return {};
+        auto v = view(off, std::min(width, size() - off));
+        const char* p = reinterpret_cast<const char*>(v.data());
+        return std::string(p, strnlen(p, v.size()));
+    }
+    Fields sub(std::size_t off, std::size_t n) const { return Fields(wire::Fields::sub(off, n)); }
+};
+
 // A word of the record; 0 past its end.
 inline std::uint32_t word(qz_fed_args_t a, std::size_t off) {
-    return off <= a.size() && a.size() - off >= 4 ? wire::load_h<std::uint32_t>(a.data() + off) : 0;
+    return Fields(a).h32(off);
 }
 
 inline bool bit(qz_fed_args_t a, unsigned b) {
@@ -26,16 +50,12 @@ inline bool bit(qz_fed_args_t a, unsigned b) {
 
 // A NUL-terminated name field of `width` bytes, cut at the record's end.
 inline std::string name(qz_fed_args_t a, std::size_t off, std::size_t width) {
-    if (off >= a.size()) return {};
-    std::size_t room = std::min(width, a.size() - off);
-    const char* p = reinterpret_cast<const char*>(a.data() + off);
-    return std::string(p, strnlen(p, room));
+    return Fields(a).name(off, width);
 }
 
 // A 6-byte MAC of the record (zeros past its end).
 inline void mac(qz_fed_args_t a, std::size_t off, std::uint8_t out[6]) {
-    std::memset(out, 0, 6);
-    if (off <= a.size() && a.size() - off >= 6) std::memcpy(out, a.data() + off, 6);
+    std::memcpy(out, Fields(a).mac(off), 6);
 }
 
 // The "no" form; any other command type counts as the plain form.
@@ -43,26 +63,42 @@ inline bool is_no(void* ctx) {
     return QZ_CMD_TYPE(ctx) == QZ_CMD_TYPE_NO;
 }
 
-// A generated running-configuration record of N bytes.
+// A running-configuration record of N bytes, built field by field. A field
+// that would not fit leaves the record unchanged and marks it failed; a failed
+// record is not added.
 template <std::size_t N>
-struct CfgRecord {
-    std::uint8_t b[N] = {};
+class CfgRecord {
+   public:
     CfgRecord& flags(std::uint32_t v) { return put(qz_fed_arg::kFlags, v); }
     CfgRecord& put(std::size_t off, std::uint32_t v) {
-        if (off + 4 <= N) wire::store_h<std::uint32_t>(b + off, v);
-        return *this;
+        std::uint8_t w[4];
+        wire::store_h<std::uint32_t>(w, v);
+        return bytes(off, w, sizeof w);
     }
     // Copies at most width-1 characters, so the field stays NUL-terminated.
-    CfgRecord& text(std::size_t off, std::size_t width, const char* s) {
-        if (off < N && width) {
-            std::size_t n = std::min({std::strlen(s), width - 1, N - off - 1});
-            std::memcpy(b + off, s, n);
+    CfgRecord& text(std::size_t off, std::size_t width, std::string_view s) {
+        if (width == 0 || off + width > N) {
+            ok_ = false;
+            return *this;
         }
+        return bytes(off, s.data(), std::min(s.size(), width - 1));
+    }
+    CfgRecord& bytes(std::size_t off, const void* p, std::size_t n) {
+        wire::Span at(b_);
+        at.seek(off);
+        at.bytes(p, n);
+        ok_ = ok_ && at.ok();
         return *this;
     }
+    bool ok() const { return ok_; }
+    std::span<const std::uint8_t> data() const { return b_; }
     void add(void* out, std::uint32_t cmd) const {
-        qz_cli_agent_add_tlv(out, cmd, b, static_cast<int>(N), 7);
+        if (ok_) qz_cli_agent_add_tlv(out, cmd, b_, static_cast<int>(N), 7);
     }
+
+   private:
+    std::uint8_t b_[N] = {};
+    bool ok_ = true;
 };
 
 }  // namespace fedcli

@@ -1,12 +1,14 @@
 // FE filters: match records by id (1-1023) that the FE applies to traffic,
 // set field by field, and the DHCP-client filters that match one client's
 // DHCP requests.
+#include <algorithm>
+#include <cstdarg>
 #include <cstring>
-#include <memory>
-#include <new>
+#include <string>
 
 #include "fed/cli/qz_fed_cli.h"
 #include "fed/cli/qz_fed_cli_util.h"
+#include "fed/cli/qz_fed_fe_table.h"
 #include "fed/qz_fed_debug.h"
 #include "platform/fe.h"
 #include "platform/qz.h"
@@ -86,53 +88,53 @@ std::string if_name(std::uint32_t index) {
     return buf;
 }
 
-void print_ff(void* ctx, const std::uint8_t* b) {
-    std::uint16_t fl = wire::load_h<std::uint16_t>(b + ff::kFlags);
+void print_ff(void* ctx, Fields b) {
+    std::uint16_t fl = b.h16(ff::kFlags);
     bool dhcp = fl & ff::kFlagDhcpClient;
-    auto u16 = [&](std::size_t off) {
-        return static_cast<int>(wire::load_h<std::uint16_t>(b + off));
-    };
-    auto u32 = [&](std::size_t off) { return wire::load_h<std::uint32_t>(b + off); };
-    qz_cli_printf(ctx, "id %d", static_cast<int>(u32(ff::kId)));
-    if (fl & ff::kFlagSrcMac) qz_cli_printf(ctx, " src-mac %m", b + ff::kSrcMac);
-    if (fl & ff::kFlagDstMac) qz_cli_printf(ctx, " dst-mac %m", b + ff::kDstMac);
+    auto u16 = [&](std::size_t off) { return static_cast<int>(b.h16(off)); };
+    qz_cli_printf(ctx, "id %d", static_cast<int>(b.h32(ff::kId)));
+    if (fl & ff::kFlagSrcMac) qz_cli_printf(ctx, " src-mac %m", b.mac(ff::kSrcMac));
+    if (fl & ff::kFlagDstMac) qz_cli_printf(ctx, " dst-mac %m", b.mac(ff::kDstMac));
     if (fl & ff::kFlagEthertype) qz_cli_printf(ctx, " etype %#x", u16(ff::kEthertype));
     if (fl & ff::kFlagInIf)
-        qz_cli_printf(ctx, " incoming-interface %s", if_name(u32(ff::kInIf)).c_str());
+        qz_cli_printf(ctx, " incoming-interface %s", if_name(b.h32(ff::kInIf)).c_str());
     if (fl & ff::kFlagOutIf)
-        qz_cli_printf(ctx, " outgoing-interface %s", if_name(u32(ff::kOutIf)).c_str());
-    if (fl & ff::kFlagSrcIp) qz_cli_printf(ctx, " src-ip %i", u32(ff::kSrcIp));
-    if (fl & ff::kFlagDstIp) qz_cli_printf(ctx, " dst-ip %i", u32(ff::kDstIp));
+        qz_cli_printf(ctx, " outgoing-interface %s", if_name(b.h32(ff::kOutIf)).c_str());
+    if (fl & ff::kFlagSrcIp) qz_cli_printf(ctx, " src-ip %i", b.h32(ff::kSrcIp));
+    if (fl & ff::kFlagDstIp) qz_cli_printf(ctx, " dst-ip %i", b.h32(ff::kDstIp));
     if ((fl & ff::kFlagProtocol) && !dhcp)
-        qz_cli_printf(ctx, " protocol %d", static_cast<int>(b[ff::kProtocol]));
+        qz_cli_printf(ctx, " protocol %d", static_cast<int>(b.u8(ff::kProtocol)));
     if ((fl & ff::kFlagDstPort) && !dhcp) qz_cli_printf(ctx, " dst-port %d", u16(ff::kDstPort));
     if (fl & ff::kFlagSrcPort) qz_cli_printf(ctx, " src-port %d", u16(ff::kSrcPort));
-    if (dhcp) qz_cli_printf(ctx, " dhcp-client %m", b + ff::kDhcpMac);
-    if (b[ff::kBidir] && !dhcp) qz_cli_printf(ctx, " bidirectional");
+    if (dhcp) qz_cli_printf(ctx, " dhcp-client %m", b.mac(ff::kDhcpMac));
+    if (b.u8(ff::kBidir) && !dhcp) qz_cli_printf(ctx, " bidirectional");
     qz_cli_printf(ctx, "\n");
 }
 
+// The display's failures go to the log; the handler then says it failed.
+int log_error(void*, const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    std::string text = qz_vformat(fmt, ap);
+    va_end(ap);
+    FED_ERR("%s", text.c_str());
+    return 0;
+}
+
 bool show_ffs(void* ctx) {
-    int count = fe_get_current_ff_cnt();
-    if (count < 0) {
-        FED_ERR("FED: Can't get FE filter number\n");
-        return false;
-    }
-    if (count == 0) return true;
-    std::size_t n = static_cast<std::size_t>(count);
-    std::unique_ptr<std::uint8_t[]> buf(new (std::nothrow) std::uint8_t[n * ff::kSize]);
-    if (!buf) {
-        FED_ERR("FED: No enough memory show ff!\n");
-        return false;
-    }
-    int got = fe_get_ff_list(buf.get(), static_cast<std::uint32_t>(n));
-    if (got < 0) {
-        FED_ERR("FED: Can't get FE filter list\n");
-        return false;
-    }
-    for (std::size_t i = 0; i < n && i < static_cast<std::size_t>(got); ++i)
-        print_ff(ctx, buf.get() + i * ff::kSize);
-    return true;
+    static constexpr FeTable kFilters{ff::kSize, 0, "FED: Can't get FE filter number\n",
+                                      "FED: No enough memory show ff!\n",
+                                      "FED: Can't get FE filter list\n"};
+    int rc = show_fe_table<std::uint8_t>(
+        ctx, log_error, kFilters,
+        [](std::uint32_t* n) {
+            int count = fe_get_current_ff_cnt();
+            *n = count < 0 ? 0 : static_cast<std::uint32_t>(count);
+            return count < 0 ? count : 0;
+        },
+        counted_fetch(fe_get_ff_list), [](std::uint32_t) {},
+        [&](std::span<const std::uint8_t> e, std::uint32_t) { print_ff(ctx, Fields(e)); });
+    return rc == 0;
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
 // Tunnel multicast forwarding: allow-all with a block list, or block-all with
 // an allow list. The FE keeps one list whose meaning follows the mode, so the
 // mode changes only while the list is empty.
-#include <vector>
-
 #include "fed/cli/qz_fed_cli.h"
 #include "fed/cli/qz_fed_cli_util.h"
 #include "fed/cli/qz_fed_fe.h"
+#include "fed/cli/qz_fed_fe_table.h"
 #include "platform/fe.h"
 #include "platform/qz.h"
 
@@ -13,9 +12,6 @@ using namespace fedcli;
 namespace arg = qz_fed_arg;
 
 namespace {
-
-// More entries than any FE list holds; a larger count is read no further.
-inline constexpr std::uint32_t kListReadMax = 1024;
 
 struct Mode {
     bool block_all;
@@ -102,19 +98,15 @@ int qz_fed_cli_mcast_show(void* ctx, qz_fed_args_t) {
     qz_cli_printf(ctx, "Tunnel IP multicast forwarding: %s %s",
                   m.block_all ? "block-all" : "allow-all",
                   m.size == 0 ? "\n" : "except following\n");
-    if (m.size == 0) return 0;
-    std::uint32_t want = std::min(m.size, kListReadMax);
-    std::vector<std::uint8_t> buf(want * fe_mcast::kSize);
-    int n = fe_get_tunnel_multicast_list(buf.data(), want);
-    if (n < 0) {
-        qz_cli_printf(ctx, "Unable to get tunnel IP multicast list!\n");
-        return QZ_FED_RC_MCAST_GET;
-    }
-    for (int i = 0; i < n && static_cast<std::uint32_t>(i) < want; ++i) {
-        const std::uint8_t* e = buf.data() + static_cast<std::size_t>(i) * fe_mcast::kSize;
-        qz_cli_printf(ctx, "\t%s %i[%i]\n", m.block_all ? "allow" : "block",
-                      wire::load_h<std::uint32_t>(e + fe_mcast::kAddr),
-                      wire::load_h<std::uint32_t>(e + fe_mcast::kMask));
-    }
-    return 0;
+    static constexpr FeTable kList{fe_mcast::kSize, 0, nullptr, nullptr,
+                                   "Unable to get tunnel IP multicast list!\n"};
+    int rc = show_fe_table<std::uint8_t>(
+        ctx, qz_cli_printf, kList, known_count(std::min(m.size, kFeListReadMax)),
+        counted_fetch(fe_get_tunnel_multicast_list), [](std::uint32_t) {},
+        [&](std::span<const std::uint8_t> e, std::uint32_t) {
+            Fields f(e);
+            qz_cli_printf(ctx, "\t%s %i[%i]\n", m.block_all ? "allow" : "block",
+                          f.h32(fe_mcast::kAddr), f.h32(fe_mcast::kMask));
+        });
+    return rc == 0 ? 0 : QZ_FED_RC_MCAST_GET;
 }

@@ -30,6 +30,7 @@ inline constexpr std::size_t kMaxName = 32;
 inline constexpr std::uint32_t kAppIdTimeout = 300;
 
 using fedcli::bit;
+using fedcli::CfgRecord;
 using fedcli::word;
 std::string svc_name(qz_fed_svc_args_t a) {
     return fedcli::name(a, arg::kName, arg::kNameWidth);
@@ -438,74 +439,65 @@ void qz_fed_service_cfg(void* out) {
     }
     for (std::size_t i = 0; i < db::kMaxRecords; ++i) {
         std::span<const std::uint8_t> r(all.data() + i * db::kSize, db::kSize);
-        const char* np = reinterpret_cast<const char*>(r.data());
-        std::string name(np, strnlen(np, db::kNameSize));
+        fedcli::Fields f(r);
+        std::string name = f.name(0, db::kNameSize);
         if (name.empty()) continue;
-        std::uint8_t p = r[db::kProtocol];
-        std::uint16_t port = wire::load_h<std::uint16_t>(r.data() + db::kPort);
-        std::uint16_t app = wire::load_h<std::uint16_t>(r.data() + db::kAppId);
-        std::uint32_t timeout = wire::load_h<std::uint32_t>(r.data() + db::kTimeout);
+        std::uint8_t p = f.u8(db::kProtocol);
+        std::uint16_t port = f.h16(db::kPort);
+        std::uint16_t app = f.h16(db::kAppId);
+        std::uint32_t timeout = f.h32(db::kTimeout);
         bool def_timeout = timeout == qz_fed_default_timeout(p, port, app);
         bool is_default = qz_fed_default_is_definition(r);
-        auto put_name = [&](std::uint8_t* b) {
-            std::memcpy(b + arg::kName, name.data(), name.size());
-        };
-        auto put32 = [](std::uint8_t* b, std::size_t off, std::uint32_t v) {
-            wire::store_h<std::uint32_t>(b + off, v);
-        };
         if (app == qz_svc_msg::kNoAppId && !is_default && (p == 6 || p == 17 || p == 119)) {
-            std::uint8_t b[arg::k832Size] = {};
+            CfgRecord<arg::k832Size> c;
             std::uint32_t flags = 0x3;
-            put_name(b);
-            const char* kw = p == 6 ? "tcp" : p == 17 ? "udp" : "svp";
-            std::memcpy(b + arg::kKeyword, kw, 3);
+            c.text(arg::kName, arg::kNameWidth, name)
+                .text(arg::kKeyword, arg::kKeywordWidth,
+                      p == 6    ? "tcp"
+                      : p == 17 ? "udp"
+                                : "svp");
             if (port != 0) {
                 flags |= 1u << arg::kBitPort;
-                put32(b, arg::k832Port, port);
+                c.put(arg::k832Port, port);
             }
             if (!def_timeout) {
                 flags |= 1u << arg::kBitTimeout;
-                put32(b, arg::k832Timeout, timeout);
+                c.put(arg::k832Timeout, timeout);
             }
-            put32(b, 0, flags);
-            qz_cli_agent_add_tlv(out, 832, b, sizeof b, 7);
+            c.flags(flags).add(out, 832);
         } else if (app == qz_svc_msg::kNoAppId) {
             bool icmp = strcasecmp(name.c_str(), "icmp") == 0 && p == 1;
             bool other = (p != 6 && p != 17 && p != 119 && p != 1) || (p == 1 && !icmp);
             if (strcasecmp(name.c_str(), "any") == 0) other = false;
             if (other || (icmp && !def_timeout)) {
-                std::uint8_t b[arg::k833Size] = {};
+                CfgRecord<arg::k833Size> c;
                 std::uint32_t flags = 0x3;
-                put_name(b);
-                put32(b, arg::k833Protocol, p);
+                c.text(arg::kName, arg::kNameWidth, name).put(arg::k833Protocol, p);
                 if (!def_timeout) {
                     flags |= 1u << arg::k833BitTimeout;
-                    put32(b, arg::k833Timeout, timeout);
+                    c.put(arg::k833Timeout, timeout);
                 }
-                put32(b, 0, flags);
-                qz_cli_agent_add_tlv(out, 833, b, sizeof b, 7);
+                c.flags(flags).add(out, 833);
             }
         } else {
-            std::uint8_t b[arg::k834Size] = {};
+            CfgRecord<arg::k834Size> c;
             std::uint32_t flags = 0x3;
-            put_name(b);
-            put32(b, arg::k834AppId, app);
+            c.text(arg::kName, arg::kNameWidth, name).put(arg::k834AppId, app);
             if (timeout != kAppIdTimeout) {
                 flags |= 1u << arg::k834BitTimeout;
-                put32(b, arg::k834Timeout, timeout);
+                c.put(arg::k834Timeout, timeout);
             }
-            put32(b, 0, flags);
-            qz_cli_agent_add_tlv(out, 834, b, sizeof b, 7);
+            c.flags(flags).add(out, 834);
         }
         if (!qz_fed_default_is_qos(r)) {
-            std::uint8_t action = r[db::kAction];
+            std::uint8_t action = f.u8(db::kAction);
             auto qos = [&](const char* what) {
-                std::uint8_t b[arg::k835Size] = {};
-                put_name(b);
-                put32(b, 0, 0x7);
-                put32(b, arg::k835Class, r[db::kClass]);
-                std::memcpy(b + arg::k835Action, what, std::strlen(what));
-                qz_cli_agent_add_tlv(out, 835, b, sizeof b, 7);
+                CfgRecord<arg::k835Size>()
+                    .flags(0x7)
+                    .text(arg::kName, arg::kNameWidth, name)
+                    .put(arg::k835Class, f.u8(db::kClass))
+                    .text(arg::k835Action, arg::k835ActionWidth, what)
+                    .add(out, 835);
             };
             if (action & 1)
                 qos("permit");

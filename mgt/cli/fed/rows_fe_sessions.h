@@ -28,7 +28,7 @@ inline constexpr CmdRow kRowsFeSessions[] = {
      "[dst-mac <MAC:mac@28> #1]",
      36, NoForm::None, "remove the MAC sessions between these stations"},
     {780, "clear forwarding-engine ip-session [id <ID:u32@12> #0]", 16, NoForm::None,
-     "remove one IP session, or all of them"},
+     "remove one IP session"},
     {781,
      "clear forwarding-engine ip-session filter [src-ip <A.B.C.D:ip@16> #0] "
      "[dst-ip <A.B.C.D:ip@24> #1] [src-port <PORT:u32@32 0-65535> #2] "

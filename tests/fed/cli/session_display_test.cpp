@@ -241,6 +241,11 @@ TEST_F(SessionDisplay, ClearingRemovesWhatItNames) {
     EXPECT_EQ(count(41), 2u);
     EXPECT_EQ(cmd("clear forwarding-engine ip-session id 1").rc, 0);
     EXPECT_EQ(count(41), 1u);
+    EXPECT_EQ(cmd("clear forwarding-engine ip-session").rc, 0);
+    EXPECT_EQ(count(41), 1u) << "without an id no session is cleared";
+    EXPECT_EQ(cmd("clear forwarding-engine ip-session filter").rc, 0);
+    EXPECT_EQ(count(41), 0u);
+    EXPECT_EQ(cmd("show forwarding-engine ip-session").text, "");
 }
 
 }  // namespace
