@@ -245,7 +245,7 @@ TEST_F(SessionDisplay, ClearingRemovesWhatItNames) {
     EXPECT_EQ(count(41), 1u) << "without an id no session is cleared";
     EXPECT_EQ(cmd("clear forwarding-engine ip-session filter").rc, 0);
     EXPECT_EQ(count(41), 0u);
-    EXPECT_EQ(cmd("show forwarding-engine ip-session").text, "");
+    EXPECT_EQ(cmd("show forwarding-engine ip-session").out, "");
 }
 
 }  // namespace
