@@ -239,24 +239,24 @@ void qz_fed_alg_cfg(void* out) {
             std::string name = qz_fed_alg_name(t);
             if (m.enabled(t) != d.enabled)
                 CfgRecord<arg::kAlgSize>()
-                    .flags(m.enabled(t) ? 0x1 : (0x1 | kNoFlag))
+                    .flags(m.enabled(t) ? arg::kAlgFlags : (arg::kAlgFlags | kNoFlag))
                     .text(arg::kAlgName, arg::kAlgNameWidth, name)
                     .add(out, 804);
             if (m.qos(t) != d.qos_class)
                 CfgRecord<arg::kAlgValueSize>()
-                    .flags(0x3)
+                    .flags(arg::kAlgValueFlags)
                     .text(arg::kAlgName, arg::kAlgNameWidth, name)
                     .put(arg::kAlgValue, m.qos(t))
                     .add(out, 1800);
             if (m.inactive(t) != d.inactive)
                 CfgRecord<arg::kAlgValueSize>()
-                    .flags(0x3)
+                    .flags(arg::kAlgValueFlags)
                     .text(arg::kAlgName, arg::kAlgNameWidth, name)
                     .put(arg::kAlgValue, m.inactive(t))
                     .add(out, 1801);
             if (m.max_duration(t) != d.max_duration)
                 CfgRecord<arg::kAlgValueSize>()
-                    .flags(0x3)
+                    .flags(arg::kAlgValueFlags)
                     .text(arg::kAlgName, arg::kAlgNameWidth, name)
                     .put(arg::kAlgValue, m.max_duration(t))
                     .add(out, 1802);
@@ -273,13 +273,13 @@ void qz_fed_alg_cfg(void* out) {
         if (known) predefined = qz_fed_default_service_find(name.c_str()).alg_type;
         if (t != 0 && !(known && predefined == t))
             CfgRecord<arg::k1799Size>()
-                .flags(0x3)
+                .flags(arg::k1799Flags)
                 .text(arg::kName, arg::kNameWidth, name)
                 .text(arg::kKeyword, arg::kKeywordWidth, qz_fed_alg_name(t))
                 .add(out, 1799);
         else if (t == 0 && known && predefined != 0)
             CfgRecord<arg::k1799Size>()
-                .flags(0x1 | kNoFlag)
+                .flags(arg::k1799NoFlags)
                 .text(arg::kName, arg::kNameWidth, name)
                 .add(out, 1799);
     }

@@ -322,9 +322,10 @@ int qz_fed_show_mac_sessions(void* ctx, qz_fed_print_fn print, std::span<const s
 
 int qz_fed_show_mac_sessions_filtered(void* ctx, qz_fed_print_fn print,
                                       std::span<const std::uint8_t> args) {
-    return show_mac_table(ctx, print, bit(args, sa::kSrcMacBit) ? Fields(args).mac(sa::kSrcMac) : nullptr,
-                          bit(args, sa::kDstMacBit) ? Fields(args).mac(sa::kDstMac) : nullptr,
-                          bit(args, sa::kVlanBit) ? static_cast<std::uint16_t>(word(args, sa::kVlan)) : 0);
+    return show_mac_table(
+        ctx, print, bit(args, sa::kSrcMacBit) ? Fields(args).mac(sa::kSrcMac) : nullptr,
+        bit(args, sa::kDstMacBit) ? Fields(args).mac(sa::kDstMac) : nullptr,
+        bit(args, sa::kVlanBit) ? static_cast<std::uint16_t>(word(args, sa::kVlan)) : 0);
 }
 
 int qz_fed_show_ip_sessions(void* ctx, qz_fed_print_fn print, std::span<const std::uint8_t> args) {
@@ -588,8 +589,10 @@ int clear_gre(void* ctx, std::span<const std::uint8_t> args, std::uint32_t kind,
     std::uint8_t rec[o::kSize] = {};
     wire::store_h<std::uint32_t>(rec + o::kKind, kind);
     wire::store_h<std::uint32_t>(rec + o::kAll, target == GreTarget::All ? 1 : 0);
-    if (target == GreTarget::Id) wire::store_h<std::uint32_t>(rec + o::kTunnelId, word(args, sa::kId));
-    if (target == GreTarget::Station) std::memcpy(rec + o::kStaMac, Fields(args).mac(sa::kStation), 6);
+    if (target == GreTarget::Id)
+        wire::store_h<std::uint32_t>(rec + o::kTunnelId, word(args, sa::kId));
+    if (target == GreTarget::Station)
+        std::memcpy(rec + o::kStaMac, Fields(args).mac(sa::kStation), 6);
     if (qz_event_send(o::kEvent, o::kSize, rec) != 0)
         qz_cli_printf(ctx, target == GreTarget::Station
                                ? "Clear gre-tunnel station error:send event  fail!\n"

@@ -59,7 +59,6 @@ inline constexpr std::size_t kUpNameSize = arg_width(kSe, 994, "UP");
 static_assert(arg_width(kSe, 994, "redirect") == kUpNameSize);
 }  // namespace qz_fed_sess_arg
 
-
 // The IP gate table (command 763), printed through `print` on `ctx`. 0, or
 // the FE's failure code, or -1 when the list cannot be allocated.
 int qz_fed_show_ip_gate_table(void* ctx, qz_fed_print_fn print);

@@ -450,7 +450,7 @@ void qz_fed_service_cfg(void* out) {
         bool is_default = qz_fed_default_is_definition(r);
         if (app == qz_svc_msg::kNoAppId && !is_default && (p == 6 || p == 17 || p == 119)) {
             CfgRecord<arg::k832Size> c;
-            std::uint32_t flags = 0x3;
+            std::uint32_t flags = arg::k832Flags;
             c.text(arg::kName, arg::kNameWidth, name)
                 .text(arg::kKeyword, arg::kKeywordWidth,
                       p == 6    ? "tcp"
@@ -471,7 +471,7 @@ void qz_fed_service_cfg(void* out) {
             if (strcasecmp(name.c_str(), "any") == 0) other = false;
             if (other || (icmp && !def_timeout)) {
                 CfgRecord<arg::k833Size> c;
-                std::uint32_t flags = 0x3;
+                std::uint32_t flags = arg::k833Flags;
                 c.text(arg::kName, arg::kNameWidth, name).put(arg::k833Protocol, p);
                 if (!def_timeout) {
                     flags |= 1u << arg::k833BitTimeout;
@@ -481,7 +481,7 @@ void qz_fed_service_cfg(void* out) {
             }
         } else {
             CfgRecord<arg::k834Size> c;
-            std::uint32_t flags = 0x3;
+            std::uint32_t flags = arg::k834Flags;
             c.text(arg::kName, arg::kNameWidth, name).put(arg::k834AppId, app);
             if (timeout != kAppIdTimeout) {
                 flags |= 1u << arg::k834BitTimeout;
@@ -493,7 +493,7 @@ void qz_fed_service_cfg(void* out) {
             std::uint8_t action = f.u8(db::kAction);
             auto qos = [&](const char* what) {
                 CfgRecord<arg::k835Size>()
-                    .flags(0x7)
+                    .flags(arg::k835Flags)
                     .text(arg::kName, arg::kNameWidth, name)
                     .put(arg::k835Class, f.u8(db::kClass))
                     .text(arg::k835Action, arg::k835ActionWidth, what)

@@ -90,6 +90,19 @@ inline constexpr std::size_t kAlgSize = cmd_size(kSv, 804);
 inline constexpr std::size_t kAlgValueSize = cmd_size(kSv, 1800);
 inline constexpr std::size_t k1799Size = cmd_size(kSv, 1799);
 inline constexpr unsigned kAlgShowBit = arg_flag_bit(kSv, 1803, "alg");
+// Flag words the running-configuration records start from.
+inline constexpr std::uint32_t k832Flags = cmdtbl::form_flags(kSv, 832);
+inline constexpr std::uint32_t k833Flags = cmdtbl::form_flags(kSv, 833);
+inline constexpr std::uint32_t k834Flags = cmdtbl::form_flags(kSv, 834);
+inline constexpr std::uint32_t k835Flags = cmdtbl::form_flags(kQos, 835) |
+                                           1u << arg_flag_bit(kQos, 835, "CLASS") |
+                                           1u << arg_flag_bit(kQos, 835, "action");
+inline constexpr std::uint32_t kAlgFlags = cmdtbl::form_flags(kSv, 804);
+inline constexpr std::uint32_t kAlgValueFlags = cmdtbl::form_flags(kSv, 1800);
+inline constexpr std::uint32_t k1799Flags = cmdtbl::form_flags(kSv, 1799);
+inline constexpr std::uint32_t k1799NoFlags = cmdtbl::form_flags(kSv, 1799, true);
+static_assert(cmdtbl::form_flags(kSv, 1801) == kAlgValueFlags &&
+              cmdtbl::form_flags(kSv, 1802) == kAlgValueFlags);
 static_assert(arg_off(kSv, 1800, "alg") == kAlgName && arg_off(kSv, 1801, "alg") == kAlgName &&
               arg_off(kSv, 1802, "alg") == kAlgName && arg_off(kSv, 1803, "alg") == kAlgName);
 static_assert(arg_width(kSv, 1800, "alg") == kAlgNameWidth &&

@@ -170,6 +170,7 @@ void argument_key_names_two_different_places();
 void argument_has_no_single_flag_bit();
 void command_rows_differ_in_record_size();
 void constant_value_is_not_in_the_command_rows();
+void command_has_no_row_of_this_form();
 
 consteval void require(const ArgPlace& p) {
     if (p.found == Found::NoRow) command_identifier_has_no_row_in_this_family();
@@ -255,6 +256,29 @@ consteval std::uint16_t cmd_size(std::span<const CmdRow> rows, std::uint32_t id)
     }
     if (size == 0) lookup_detail::command_identifier_has_no_row_in_this_family();
     return size;
+}
+
+// The flag word a record of command `id` always carries: the #B written
+// outside every optional group and alternative of its plain row (no_form
+// false) or of its "no"-only row (no_form true), with bit 31 for the latter.
+// Writers of running-configuration records start from it.
+consteval std::uint32_t form_flags(std::span<const CmdRow> rows, std::uint32_t id,
+                                   bool no_form = false) {
+    for (const CmdRow& r : rows) {
+        if (r.id != id || (r.no == NoForm::Only) != no_form) continue;
+        std::uint32_t flags = no_form ? kNoFormBit : 0;
+        int depth = 0;
+        for (std::size_t pos = 0;;) {
+            FormTok t = form_next(r.form, pos);
+            if (t.tok == Tok::End || t.tok == Tok::Bad) break;
+            if (t.tok == Tok::OptOpen || t.tok == Tok::AltOpen) ++depth;
+            if (t.tok == Tok::OptClose || t.tok == Tok::AltClose) --depth;
+            if (t.tok == Tok::Flag && depth == 0) flags |= 1u << t.value;
+        }
+        return flags;
+    }
+    lookup_detail::command_has_no_row_of_this_form();
+    return 0;
 }
 
 }  // namespace cmdtbl
