@@ -85,12 +85,9 @@ struct KernelCode {
 };
 
 constexpr KernelCode kCodes[] = {
-    {rl::kEnable, rl::kSize, rl_enable},
-    {rl::kDisable, rl::kSize, rl_disable},
-    {rl::kSetRate, rl::kSize, rl_set_rate},
-    {rl::kRead, rl::kSize, rl_read},
-    {140, 8, notify_interval_read},
-    {141, 8, notify_interval_set},
+    {rl::kEnable, rl::kSize, rl_enable},    {rl::kDisable, rl::kSize, rl_disable},
+    {rl::kSetRate, rl::kSize, rl_set_rate}, {rl::kRead, rl::kSize, rl_read},
+    {140, 8, notify_interval_read},         {141, 8, notify_interval_set},
 };
 
 const KernelCode* handler_of(std::uint16_t code) {

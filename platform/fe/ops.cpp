@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/fe.h"
+#include "platform/fe/calls.h"
 #include "platform/fe/model.h"
 #include "platform/wire.h"
 
@@ -18,12 +19,6 @@ void keep_counts(Model& m) {
     setting_force(m, kPolicyCountId, static_cast<std::uint32_t>(m.ops.policies.size()));
     setting_force(m, kTunnelCountId, static_cast<std::uint32_t>(m.ops.tunnels.size()));
 }
-
-struct Call {
-    Model& m;
-    wire::Reader& args;
-    std::vector<std::uint8_t>& out;
-};
 
 // u32 n, then the first n (at most max) entries from index on, each put by `put`.
 template <typename T, typename Put>
@@ -151,15 +146,7 @@ int tunnel_clear(Call c) {
     return 0;
 }
 
-using OpsFn = int (*)(Call c);
-
-struct OpsCall {
-    proto::FeFn fn;
-    const char* name;
-    OpsFn call;
-};
-
-constexpr OpsCall kOpsCalls[] = {
+constexpr CallRow kOpsCalls[] = {
     {proto::FeFn::PolicyTable, "fe_get_policy_table", policy_table},
     {proto::FeFn::FragAgeoutGet, "fe_get_ip_frag_ageout_time", frag_get},
     {proto::FeFn::FragAgeoutSet, "fe_set_ip_frag_ageout_time", frag_set},
@@ -249,21 +236,7 @@ std::uint32_t fcb_holes(const Fcb& f) {
 
 int fe_ops_call(Model& m, Faults& f, proto::FeFn fn, std::span<const std::uint8_t> args,
                 std::vector<std::uint8_t>& out, bool* known) {
-    const OpsCall* c = nullptr;
-    for (const OpsCall& x : kOpsCalls)
-        if (x.fn == fn) c = &x;
-    if (known) *known = c != nullptr;
-    if (!c) return -1;
-    out.clear();
-    int rc = 0;
-    if (!fault_take(f, c->name, &rc)) {
-        wire::Reader r(args);
-        rc = c->call(Call{m, r, out});
-        if (rc < 0) out.clear();
-    }
-    m.fe_calls.push_back(
-        FeCall{fn, 0, 0, c->name, rc, std::vector<std::uint8_t>(args.begin(), args.end())});
-    return rc;
+    return fe_run_call(kOpsCalls, m, f, fn, args, out, known);
 }
 
 }  // namespace fem

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/fe.h"
+#include "platform/fe/calls.h"
 #include "platform/fe/model.h"
 #include "platform/fe/replay_flows.h"
 #include "platform/wire.h"
@@ -136,12 +137,6 @@ void read_batch(const Model& m, const std::vector<Session>& table, const Filter&
     out.insert(out.end(), recs.begin(), recs.end());
 }
 
-struct Call {
-    Model& m;
-    wire::Reader& args;
-    std::vector<std::uint8_t>& out;
-};
-
 int mac_table(Call c) {
     std::uint32_t index = c.args.h32();
     std::uint32_t max = c.args.h32();
@@ -230,15 +225,7 @@ int ip_clr_params(Call c) {
         std::erase_if(c.m.sess.ip, [&](const IpSession& s) { return f.pass(s); }));
 }
 
-using SessionFn = int (*)(Call c);
-
-struct SessionCall {
-    proto::FeFn fn;
-    const char* name;
-    SessionFn call;
-};
-
-constexpr SessionCall kSessionCalls[] = {
+constexpr CallRow kSessionCalls[] = {
     {proto::FeFn::MacSessTable, "fe_get_mac_session_table", mac_table},
     {proto::FeFn::MacSessOne, "fe_get_one_mac_session", mac_one},
     {proto::FeFn::IpSessTable, "fe_get_ip_session_table", ip_table},
@@ -344,22 +331,7 @@ void sessions_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs, st
 
 int fe_session_call(Model& m, Faults& f, proto::FeFn fn, std::span<const std::uint8_t> args,
                     std::vector<std::uint8_t>& out, bool* known) {
-    const SessionCall* c = nullptr;
-    for (const SessionCall& x : kSessionCalls)
-        if (x.fn == fn) c = &x;
-    if (known) *known = c != nullptr;
-    if (!c) return -1;
-    out.clear();
-    int rc = 0;
-    if (!fault_take(f, c->name, &rc)) {
-        wire::Reader r(args);
-        rc = c->call(Call{m, r, out});
-        if (rc != 0) out.clear();
-        keep_counts(m);
-    }
-    m.fe_calls.push_back(
-        FeCall{fn, 0, 0, c->name, rc, std::vector<std::uint8_t>(args.begin(), args.end())});
-    return rc;
+    return fe_run_call(kSessionCalls, m, f, fn, args, out, known, keep_counts);
 }
 
 }  // namespace fem

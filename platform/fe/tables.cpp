@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/fe.h"
+#include "platform/fe/calls.h"
 #include "platform/fe/model.h"
 #include "platform/rl_msg.h"
 #include "platform/wire.h"
@@ -13,12 +14,6 @@ namespace fem {
 namespace {
 
 static_assert(std::tuple_size_v<FfRecord> == fe_ff::kSize);
-
-struct Call {
-    Model& m;
-    wire::Reader& args;
-    std::vector<std::uint8_t>& out;
-};
 
 std::uint32_t ff_id(const FfRecord& r) {
     return wire::load_h<std::uint32_t>(r.data() + fe_ff::kId);
@@ -140,26 +135,17 @@ int ff_count(Call c) {
     return static_cast<int>(c.m.ffs.size());
 }
 
-using TableFn = int (*)(Call c);
-
-struct TableCall {
-    proto::FeFn fn;
-    const char* name;
-    bool id_first;  // the first argument word is a filter id, for "NAME:ID" faults
-    TableFn call;
-};
-
-constexpr TableCall kTableCalls[] = {
-    {proto::FeFn::SetVwire, "fe_set_vwire_interfaces", false, set_vwire},
-    {proto::FeFn::McastStatus, "fe_get_tunnel_multicast_status_size", false, mcast_status},
-    {proto::FeFn::McastSet, "fe_set_tunnel_multicast_list", false, mcast_set},
-    {proto::FeFn::McastList, "fe_get_tunnel_multicast_list", false, mcast_list},
-    {proto::FeFn::RegPorts, "fe_get_registered_to_self_pkt_port", false, reg_ports},
-    {proto::FeFn::FfAdd, "fe_add_ff", true, ff_add},
-    {proto::FeFn::FfDelete, "fe_delete_ff", true, ff_delete},
-    {proto::FeFn::FfGetOne, "fe_get_one_ff", true, ff_get_one},
-    {proto::FeFn::FfList, "fe_get_ff_list", false, ff_list},
-    {proto::FeFn::FfCount, "fe_get_current_ff_cnt", false, ff_count},
+constexpr CallRow kTableCalls[] = {
+    {proto::FeFn::SetVwire, "fe_set_vwire_interfaces", set_vwire},
+    {proto::FeFn::McastStatus, "fe_get_tunnel_multicast_status_size", mcast_status},
+    {proto::FeFn::McastSet, "fe_set_tunnel_multicast_list", mcast_set},
+    {proto::FeFn::McastList, "fe_get_tunnel_multicast_list", mcast_list},
+    {proto::FeFn::RegPorts, "fe_get_registered_to_self_pkt_port", reg_ports},
+    {proto::FeFn::FfAdd, "fe_add_ff", ff_add, true},
+    {proto::FeFn::FfDelete, "fe_delete_ff", ff_delete, true},
+    {proto::FeFn::FfGetOne, "fe_get_one_ff", ff_get_one, true},
+    {proto::FeFn::FfList, "fe_get_ff_list", ff_list},
+    {proto::FeFn::FfCount, "fe_get_current_ff_cnt", ff_count},
 };
 
 }  // namespace
@@ -177,23 +163,7 @@ void tables_init(Model& m) {
 
 int fe_table_call(Model& m, Faults& f, proto::FeFn fn, std::span<const std::uint8_t> args,
                   std::vector<std::uint8_t>& out, bool* known) {
-    const TableCall* t = nullptr;
-    for (const TableCall& x : kTableCalls)
-        if (x.fn == fn) t = &x;
-    if (known) *known = t != nullptr;
-    if (!t) return -1;
-    out.clear();
-    std::uint32_t id = args.size() >= 4 ? wire::load_h<std::uint32_t>(args.data()) : 0;
-    int rc = 0;
-    bool faulted = t->id_first ? fault_take_id(f, t->name, id, &rc) : fault_take(f, t->name, &rc);
-    if (!faulted) {
-        wire::Reader r(args);
-        rc = t->call(Call{m, r, out});
-        if (rc < 0) out.clear();
-    }
-    m.fe_calls.push_back(FeCall{fn, t->id_first ? id : 0, 0, t->name, rc,
-                                std::vector<std::uint8_t>(args.begin(), args.end())});
-    return rc;
+    return fe_run_call(kTableCalls, m, f, fn, args, out, known);
 }
 
 }  // namespace fem
