@@ -293,8 +293,10 @@ TEST(Words, SplitAndQuoteAreInverse) {
     }
     std::vector<std::string> words;
     EXPECT_FALSE(cmdtbl::split_line("a \"b", words));
-    ASSERT_TRUE(cmdtbl::split_line("  no   service  ftp ", words));
+    ASSERT_TRUE(cmdtbl::split_line("  no \t service  ftp ", words));
     EXPECT_EQ(words, (std::vector<std::string>{"no", "service", "ftp"}));
+    ASSERT_TRUE(cmdtbl::split_line(" \t ", words));
+    EXPECT_TRUE(words.empty());
 }
 
 TEST(Complete, OffersKeywordsPlaceholdersAndEnd) {
