@@ -87,4 +87,29 @@ inline std::vector<std::uint8_t> exact(std::span<const std::uint8_t> bytes) {
     return {bytes.begin(), bytes.end()};
 }
 
+// A packet record from station 192.168.1.10 port 40000 to 10.0.0.1 carrying
+// the payload, its length the payload's size.
+inline qz_alg_pkt_t packet(std::uint8_t alg, std::uint8_t type, std::uint8_t protocol,
+                           std::uint16_t dst_port, std::span<const std::uint8_t> payload) {
+    qz_alg_pkt_t pkt{};
+    pkt.alg_type = alg;
+    pkt.pkt_type = type;
+    pkt.protocol = protocol;
+    pkt.src_ip = qz_alg_net32(0xc0a8010a);
+    pkt.dst_ip = qz_alg_net32(0x0a000001);
+    pkt.src_port = qz_alg_net16(40000);
+    pkt.dst_port = qz_alg_net16(dst_port);
+    pkt.ctrl_id = 1;
+    pkt.ctrl_cookie = 2;
+    pkt.pkt_length = static_cast<std::uint16_t>(payload.size());
+    pkt.data = payload;
+    return pkt;
+}
+
+// Inputs led by a control byte and two length bytes: with bit 7 set the record
+// claims the big-endian length that follows, else the payload's own size.
+inline void claim_length(qz_alg_pkt_t& pkt, const std::uint8_t* data) {
+    if (data[0] & 0x80) pkt.pkt_length = wire::load_be16(data + 1);
+}
+
 }  // namespace algfuzz

@@ -13,23 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     algfuzz::init();
     if (size < 3) return 0;
     auto payload = algfuzz::exact({data + 3, size - 3});
-    qz_alg_pkt_t pkt{};
-    pkt.alg_type = QZ_ALG_TYPE_DNS;
-    pkt.pkt_type = static_cast<std::uint8_t>(data[0] & 0x3);
-    pkt.protocol = (data[0] & 0x4) ? 6 : 17;
+    qz_alg_pkt_t pkt =
+        algfuzz::packet(QZ_ALG_TYPE_DNS, data[0] & 0x3, (data[0] & 0x4) ? 6 : 17, 53, payload);
     std::memcpy(pkt.src_mac, "\x00\x11\x22\x33\x44\x55", 6);
     std::memcpy(pkt.dst_mac, "\x00\x11\x22\x33\x44\x55", 6);
-    pkt.src_ip = qz_alg_net32(0xc0a8010a);
-    pkt.dst_ip = qz_alg_net32(0x0a000035);
-    pkt.src_port = qz_alg_net16(40000);
-    pkt.dst_port = qz_alg_net16(53);
-    pkt.in_ifindex = 1;
-    pkt.out_ifindex = 1;
-    pkt.ctrl_id = 1;
-    pkt.ctrl_cookie = 2;
-    pkt.pkt_length =
-        (data[0] & 0x80) ? wire::load_be16(data + 1) : static_cast<std::uint16_t>(payload.size());
-    pkt.data = payload;
+    pkt.in_ifindex = pkt.out_ifindex = 1;
+    algfuzz::claim_length(pkt, data);
     qz_alg_dns_handler(&pkt);
 
     qz_dns_walled_garden_t wg{};

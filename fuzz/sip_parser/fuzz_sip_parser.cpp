@@ -9,20 +9,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     algfuzz::init();
     if (size < 3) return 0;
-    qz_alg_pkt_t pkt{};
-    pkt.alg_type = QZ_ALG_TYPE_SIP;
-    pkt.pkt_type = static_cast<std::uint8_t>(data[0] & 0x3);
-    pkt.protocol = 17;
-    pkt.src_ip = qz_alg_net32(0xc0a8010a);
-    pkt.dst_ip = qz_alg_net32(0x0a000001);
-    pkt.src_port = qz_alg_net16(5060);
-    pkt.dst_port = qz_alg_net16(5060);
-    pkt.ctrl_id = 1;
-    pkt.ctrl_cookie = 2;
     auto payload = algfuzz::exact({data + 3, size - 3});
-    pkt.pkt_length =
-        (data[0] & 0x80) ? wire::load_be16(data + 1) : static_cast<std::uint16_t>(payload.size());
-    pkt.data = payload;
+    qz_alg_pkt_t pkt = algfuzz::packet(QZ_ALG_TYPE_SIP, data[0] & 0x3, 17, 5060, payload);
+    algfuzz::claim_length(pkt, data);
     qz_sip_parser_event event = qz_sip_parser_event::QZ_SIP_EV_OTHER;
     qz_sip_parse_data_t parse{};
     int rc = qz_sip_parse(&pkt, &event, &parse);

@@ -12,18 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     algfuzz::set_fe(data[0]);
     algfuzz::for_each_record({data + 1, size - 1}, [](std::span<const std::uint8_t> rec) {
         auto payload = algfuzz::exact(rec);
-        qz_alg_pkt_t pkt{};
-        pkt.alg_type = QZ_ALG_TYPE_TFTP;
-        pkt.pkt_type = payload.empty() ? QZ_ALG_PKT_TIMEOUT : QZ_ALG_PKT_CTRL;
-        pkt.protocol = 17;
-        pkt.src_ip = qz_alg_net32(0xc0a8010a);
-        pkt.dst_ip = qz_alg_net32(0x0a000001);
-        pkt.src_port = qz_alg_net16(40000);
-        pkt.dst_port = qz_alg_net16(69);
-        pkt.ctrl_id = 5;
-        pkt.ctrl_cookie = 6;
-        pkt.pkt_length = static_cast<std::uint16_t>(payload.size());
-        pkt.data = payload;
+        qz_alg_pkt_t pkt = algfuzz::packet(QZ_ALG_TYPE_TFTP,
+                                           payload.empty() ? QZ_ALG_PKT_TIMEOUT : QZ_ALG_PKT_CTRL,
+                                           17, 69, payload);
         qz_alg_tftp_handler(&pkt);
     });
     algfuzz::finish();

@@ -188,12 +188,8 @@ void expect_open_gate(const FeReq& r, const Flow& f, std::uint32_t alg_type, std
     EXPECT_EQ(r.command(), QZ_ALG_FE_CMD_OPEN_GATE);
     EXPECT_EQ(r.length(), 36);
     ASSERT_EQ(r.env.size(), 8u + 36u);
-    EXPECT_EQ(flow_of(r), f);
-    auto d = r.data();
-    EXPECT_EQ(wire::load_h<std::uint32_t>(&d[16]), alg_type);
-    EXPECT_EQ(wire::load_h<std::uint32_t>(&d[20]), ctrl_id);
-    EXPECT_EQ(wire::load_h<std::uint32_t>(&d[24]), ctrl_cookie);
-    EXPECT_EQ(d, open_gate_bytes(f, alg_type, ctrl_id, ctrl_cookie));
+    EXPECT_EQ(flow_of(r), f);  // the flow first: it names a wrong request best
+    EXPECT_EQ(r.data(), open_gate_bytes(f, alg_type, ctrl_id, ctrl_cookie));
 }
 
 void expect_delete_gate(const FeReq& r, const Flow& f, std::uint32_t gate_cookie) {
@@ -203,7 +199,6 @@ void expect_delete_gate(const FeReq& r, const Flow& f, std::uint32_t gate_cookie
     EXPECT_EQ(r.length(), 20);
     ASSERT_EQ(r.env.size(), 8u + 20u);
     EXPECT_EQ(flow_of(r), f);
-    EXPECT_EQ(wire::load_h<std::uint32_t>(&r.data()[16]), gate_cookie);
     EXPECT_EQ(r.data(), delete_gate_bytes(f, gate_cookie));
 }
 

@@ -42,6 +42,10 @@ struct Seen {
     std::vector<std::uint8_t> mac;
 };
 Seen* g_seen = nullptr;
+void note(const char* call, const std::uint8_t* mac = nullptr) {
+    g_seen->calls.push_back(call);
+    if (mac) g_seen->mac.assign(mac, mac + 6);
+}
 
 class EventTest : public ::testing::Test {
    protected:
@@ -49,39 +53,18 @@ class EventTest : public ::testing::Test {
         g_seen = &seen;
         saved = qz_fed_hooks;
         qz_fed_hooks = {};
-        qz_fed_hooks.alg_timer_run = [] { g_seen->calls.push_back("timer"); };
-        qz_fed_hooks.sip_roam_apply = [](std::uint32_t ref) {
-            g_seen->calls.push_back("roam");
-            g_seen->roam_ref = ref;
-        };
-        qz_fed_hooks.sta_join = [](const std::uint8_t* m) {
-            g_seen->calls.push_back("join");
-            g_seen->mac.assign(m, m + 6);
-        };
-        qz_fed_hooks.sta_leave = [](const std::uint8_t* m) {
-            g_seen->calls.push_back("leave");
-            g_seen->mac.assign(m, m + 6);
-        };
-        qz_fed_hooks.dns_forget_sta = [](const std::uint8_t* m) {
-            g_seen->calls.push_back("dns_forget");
-            g_seen->mac.assign(m, m + 6);
-        };
+        // clang-format off
+        qz_fed_hooks.alg_timer_run = [] { note("timer"); };
+        qz_fed_hooks.sip_roam_apply = [](std::uint32_t ref) { note("roam"); g_seen->roam_ref = ref; };
+        qz_fed_hooks.sta_join = [](const std::uint8_t* m) { note("join", m); };
+        qz_fed_hooks.sta_leave = [](const std::uint8_t* m) { note("leave", m); };
+        qz_fed_hooks.dns_forget_sta = [](const std::uint8_t* m) { note("dns_forget", m); };
         qz_fed_hooks.qos_ssid_bind = [](const char* s, const char* i, int b) {
-            g_seen->calls.push_back("bind");
-            g_seen->ssid = s;
-            g_seen->ifname = i;
-            g_seen->bound = b;
-        };
-        qz_fed_hooks.qos_ssid_remove = [](const char* s) {
-            g_seen->calls.push_back("remove");
-            g_seen->ssid = s;
-        };
-        qz_fed_hooks.ppsk_server = [](std::uint32_t, const void*) {
-            g_seen->calls.push_back("ppsk");
-        };
-        qz_fed_hooks.vc_if_change = [](std::uint32_t, std::uint32_t, const void*) {
-            g_seen->calls.push_back("vc");
-        };
+            note("bind"); g_seen->ssid = s; g_seen->ifname = i; g_seen->bound = b; };
+        qz_fed_hooks.qos_ssid_remove = [](const char* s) { note("remove"); g_seen->ssid = s; };
+        qz_fed_hooks.ppsk_server = [](std::uint32_t, const void*) { note("ppsk"); };
+        qz_fed_hooks.vc_if_change = [](std::uint32_t, std::uint32_t, const void*) { note("vc"); };
+        // clang-format on
         qz_fed_debug = 0;
     }
     void TearDown() override {
@@ -109,21 +92,14 @@ TEST_F(EventTest, WrongSizesAreRefusedAndPostNothing) {
         std::vector<std::size_t> sizes;
         const char* name;
     } cases[] = {
-        {QZ_EVENT_AUTH_JOIN,
-         qz_fed_sta_ssid_handler,
-         [](std::size_t n) { return auth_event(n); },
-         {903, 905, 0, 16},
-         "QZ_EVENT_AUTH_JOIN"},
-        {QZ_EVENT_AUTH_LEAVE,
-         qz_fed_sta_ssid_handler,
-         [](std::size_t n) { return auth_event(n); },
-         {903, 905, 0, 16},
-         "QZ_EVENT_AUTH_LEAVE"},
-        {QZ_EVENT_UDPDATE_ALG_INFO,
-         qz_fed_alg_info_handler,
-         [](std::size_t n) { return alg_info(1, n); },
-         {15, 17, 0, 904},
-         "QZ_EVENT_UDPDATE_ALG_INFO"},
+        // clang-format off
+        {QZ_EVENT_AUTH_JOIN, qz_fed_sta_ssid_handler, [](std::size_t n) { return auth_event(n); },
+         {903, 905, 0, 16}, "QZ_EVENT_AUTH_JOIN"},
+        {QZ_EVENT_AUTH_LEAVE, qz_fed_sta_ssid_handler, [](std::size_t n) { return auth_event(n); },
+         {903, 905, 0, 16}, "QZ_EVENT_AUTH_LEAVE"},
+        {QZ_EVENT_UDPDATE_ALG_INFO, qz_fed_alg_info_handler,
+         [](std::size_t n) { return alg_info(1, n); }, {15, 17, 0, 904}, "QZ_EVENT_UDPDATE_ALG_INFO"},
+        // clang-format on
     };
     for (const Case& c : cases) {
         for (std::size_t size : c.sizes) {

@@ -14,19 +14,15 @@
 
 namespace {
 
-// Runs the start-up thread in a child that must die through the fatal stop,
-// and returns the platform calls and the log it left.
-struct Outcome {
-    std::string log;
-    std::vector<std::string> calls;
-};
-
+// The start-up thread in a child that must die through the fatal stop, after
+// the failing step's line.
 class StartupDeathTest : public ::testing::Test {
    protected:
     void SetUp() override { GTEST_FLAG_SET(death_test_style, "fast"); }
     void expect_fatal(const char* message) {
+        std::size_t from = ap.log().size();  // this child's lines only
         EXPECT_EXIT(qz_fed_startup_thread(nullptr), testing::KilledBySignal(SIGABRT), "");
-        std::string log = ap.log();
+        std::string log = ap.log().substr(from);
         auto msg = log.find(message);
         auto stop = log.find("Assertion (FALSE) failed at qz_fed_main:80");
         EXPECT_NE(msg, std::string::npos) << log;
@@ -37,14 +33,25 @@ class StartupDeathTest : public ::testing::Test {
     testap::LocalAp ap;
 };
 
-TEST_F(StartupDeathTest, CliAgentFailure) {
-    ap.fault("qz_start_cli_agent", -1);
-    expect_fatal("Failed to start CLI agent");
-}
-
-TEST_F(StartupDeathTest, KernelChannelFailure) {
-    ap.fault("qz_mpi_open", -1);
-    expect_fatal("fed IPC init failed!!!");
+TEST_F(StartupDeathTest, FailingStepStopsFed) {
+    struct Case {
+        const char* fault;
+        const char* line;
+        const char* also = "";  // a line the failing library writes
+    } cases[] = {
+        {"qz_start_cli_agent", "Failed to start CLI agent"},
+        {"qz_mpi_open", "fed IPC init failed!!!"},
+        {"qz_dcd_lib_init", "Failed to initialize dcd fe ipc"},
+        {"qz_event_init", "Failed to initialize event thread", "qz_event_init failed"},
+        {"qz_pm_init", "Failed to init the pm!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        ap.fault_clear();
+        ap.fault(c.fault, -1);
+        expect_fatal(c.line);
+        EXPECT_NE(ap.log().find(c.also), std::string::npos);
+    }
 }
 
 TEST_F(StartupDeathTest, PolicyStoreDirectoryFailure) {
@@ -65,22 +72,6 @@ TEST_F(StartupDeathTest, PolicyStoreDirectoryFailure) {
         std::string log = ap.log();
         EXPECT_LT(log.find(c.line), log.rfind("fed ip-policy mapping init failed!")) << log;
     }
-}
-
-TEST_F(StartupDeathTest, ConfigurationLibraryFailure) {
-    ap.fault("qz_dcd_lib_init", -1);
-    expect_fatal("Failed to initialize dcd fe ipc");
-}
-
-TEST_F(StartupDeathTest, EventLibraryFailure) {
-    ap.fault("qz_event_init", -1);
-    expect_fatal("Failed to initialize event thread");
-    EXPECT_NE(ap.log().find("qz_event_init failed"), std::string::npos);
-}
-
-TEST_F(StartupDeathTest, ProcessMonitorFailureReleasesFirst) {
-    ap.fault("qz_pm_init", -1);
-    expect_fatal("Failed to init the pm!");
 }
 
 // Without the filler calls of the library (fault checks, logs), the platform

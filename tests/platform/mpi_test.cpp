@@ -84,13 +84,6 @@ int send(int handle, std::uint8_t* msg, std::uint16_t code, Guarded& rec,
     return qz_mpi_sendto_kernel(handle, msg, 20, 0);
 }
 
-TEST(Kcodes, NotificationIntervalRecordsAreEightBytes) {
-    EXPECT_EQ(kcode_record_size(140), 8u);
-    EXPECT_EQ(kcode_record_size(141), 8u);
-    EXPECT_EQ(kcode_record_size(0), 0u);
-    EXPECT_EQ(kcode_record_size(60000), 0u);
-}
-
 TEST_F(Mpi, RequestCarriesHeaderRecordAndZeroedReplyAndCopiesBackWithinBounds) {
     int h = qz_mpi_open(2);
     ASSERT_EQ(h, 7);

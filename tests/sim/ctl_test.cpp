@@ -225,28 +225,6 @@ TEST_F(CtlTest, CompletionOffersKeywordsAndPlaceholders) {
     EXPECT_TRUE(sim::ctl_complete(*s, "\"open").empty());
 }
 
-TEST(CtlSplit, FollowsFedctlQuoting) {
-    struct Case {
-        const char* line;
-        bool ok;
-        std::vector<std::string> words;
-    } cases[] = {
-        {"a b\tc", true, {"a", "b", "c"}},
-        {"  ", true, {}},
-        {"event ssid-bind \"My SSID\" wifi0.1", true, {"event", "ssid-bind", "My SSID", "wifi0.1"}},
-        {"x \"a\\\"b\\\\c\"", true, {"x", "a\"b\\c"}},
-        {"\"\"", true, {""}},
-        {"x \"open", false, {}},
-    };
-    for (const Case& c : cases) {
-        std::vector<std::string> w;
-        EXPECT_EQ(sim::ctl_split(c.line, w), c.ok) << c.line;
-        if (c.ok) {
-            EXPECT_EQ(w, c.words) << c.line;
-        }
-    }
-}
-
 TEST(Records, ParsersRefuseWhatTheyCannotRead) {
     sim::Mac mac;
     EXPECT_TRUE(sim::parse_mac("00:1A:2b:3c:4D:5e", mac));

@@ -1,12 +1,92 @@
-// Virtual connection rule commands: the eighteen add forms and the messages
-// the FE receives, the limits and refusals, delete, show, the debug dump and
-// the running configuration.
-#include "tests/fed/cli/vcon_support.h"
+// Virtual connection rules in-process against a LocalAp, commands typed as
+// text: the eighteen add forms and the messages the FE receives, the limits
+// and refusals, delete, show, the debug dump, the running configuration; and
+// rules following interface changes (the kernel event's payload).
+#include <gtest/gtest.h>
+
+#include <array>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "fed/cli/qz_fed_vcon_cli.h"
+#include "fed/qz_fed_debug.h"
+#include "platform/vcon_msg.h"
+#include "sim/records.h"
+#include "tests/support/cli.h"
 
 namespace {
 
-using namespace vcontest;
+using clitest::Ran;
+using sim::IfChange;
 namespace vm = qz_vcon_msg;
+using Msg = std::array<std::uint8_t, qz_vcon_msg::kSize>;
+
+class VconTest : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        qz_fed_vcon_reset();
+        qz_fed_debug = 0;
+    }
+    void TearDown() override {
+        qz_fed_vcon_reset();
+        qz_fed_debug = 0;
+    }
+
+    Ran cmd(const std::string& line) { return clitest::cmd(line); }
+    std::string show() { return cmd("show vcon-rule").out; }
+    std::string dump() { return cmd("show vcon-rule debug").out; }
+
+    // The FE's rules, in the order it holds them.
+    std::vector<Msg> fe_rules() {
+        std::lock_guard lock(ap.core().mu);
+        std::vector<Msg> v(ap.core().dcd_vcon.rules.begin(), ap.core().dcd_vcon.rules.end());
+        return v;
+    }
+    std::vector<sim::VconRequest> fe_requests() {
+        std::lock_guard lock(ap.core().mu);
+        return {ap.core().dcd_vcon.requests.begin(), ap.core().dcd_vcon.requests.end()};
+    }
+    void forget_requests() {
+        std::lock_guard lock(ap.core().mu);
+        ap.core().dcd_vcon.requests.clear();
+    }
+    std::uint32_t ifindex(const std::string& kname) {
+        std::lock_guard lock(ap.core().mu);
+        sim::Iface* i = sim::iface_by_kname_locked(ap.core(), kname);
+        return i ? i->ifindex : 0;
+    }
+    std::uint32_t add_iface(const std::string& kname) {
+        {
+            std::lock_guard lock(ap.core().mu);
+            EXPECT_TRUE(sim::iface_add_locked(ap.core(), kname, kname));
+        }
+        return ifindex(kname);
+    }
+    // The interface-change event as the kernel raises it.
+    void ifchg(sim::IfChange kind, const std::string& kname, std::uint32_t index = 0) {
+        if (index == 0) index = ifindex(kname);
+        std::vector<std::uint8_t> p = sim::if_change_event(kind, index, kname);
+        qz_fed_vcon_if_change(17, static_cast<std::uint32_t>(p.size()), p.data());
+    }
+    std::string log() { return ap.log(); }
+
+    testap::LocalAp ap;
+};
+
+std::string msg_name(const Msg& m) {
+    const char* p = reinterpret_cast<const char*>(m.data());
+    return std::string(p, strnlen(p, qz_vcon_msg::kRuleNameSize));
+}
+std::uint32_t msg_u32(const Msg& m, std::size_t off) {
+    return wire::load_h<std::uint32_t>(m.data() + off);
+}
+std::string msg_mac(const Msg& m, std::size_t off) {
+    char t[18];
+    std::snprintf(t, sizeof t, "%02x:%02x:%02x:%02x:%02x:%02x", m[off], m[off + 1], m[off + 2],
+                  m[off + 3], m[off + 4], m[off + 5]);
+    return t;
+}
 
 constexpr const char* kZ = "00:00:00:00:00:00";
 constexpr const char* kS = "00:11:22:33:44:55";
@@ -17,7 +97,7 @@ constexpr const char* kR = "02:00:00:00:00:02";
 // One add form and the rule message it must give the FE.
 struct AddCase {
     std::uint32_t type;
-    const char* line;
+    std::string line;
     const char* src;
     std::uint32_t oui;
     std::uint32_t ignored;
@@ -26,74 +106,43 @@ struct AddCase {
     bool drop;
 };
 
-const AddCase kAdds[] = {
-    {1, "vcon-rule t1 in wifi0.1 src-mac 00:11:22:33:44:55 dst-mac 00:aa:bb:cc:dd:ee out wifi1.1",
-     kS, 0, 0, kZ, kZ, false},
-    {2,
-     "vcon-rule t2 in wifi0.1 src-mac 00:11:22:33:44:55 dst-mac 00:aa:bb:cc:dd:ee out wifi1.1 "
-     "rx-mac 02:00:00:00:00:02",
-     kS, 0, 0, kZ, kR, false},
-    {3,
-     "vcon-rule t3 in wifi0.1 src-mac 00:11:22:33:44:55 dst-mac 00:aa:bb:cc:dd:ee tx-mac "
-     "02:00:00:00:00:01 out wifi1.1",
-     kS, 0, 0, kT, kZ, false},
-    {4,
-     "vcon-rule t4 in wifi0.1 src-mac 00:11:22:33:44:55 dst-mac 00:aa:bb:cc:dd:ee tx-mac "
-     "02:00:00:00:00:01 out wifi1.1 rx-mac 02:00:00:00:00:02",
-     kS, 0, 0, kT, kR, false},
-    {5, "vcon-rule t5 in wifi0.1 src-oui 00:11:22 dst-mac 00:aa:bb:cc:dd:ee out wifi1.1",
-     "00:11:22:00:00:00", 1, 0, kZ, kZ, false},
-    {6,
-     "vcon-rule t6 in wifi0.1 src-oui 00:11:22 dst-mac 00:aa:bb:cc:dd:ee out wifi1.1 rx-mac "
-     "02:00:00:00:00:02",
-     "00:11:22:00:00:00", 1, 0, kZ, kR, false},
-    {7,
-     "vcon-rule t7 in wifi0.1 src-oui 00:11:22 dst-mac 00:aa:bb:cc:dd:ee tx-mac 02:00:00:00:00:01 "
-     "out wifi1.1",
-     "00:11:22:00:00:00", 1, 0, kT, kZ, false},
-    {8,
-     "vcon-rule t8 in wifi0.1 src-oui 00:11:22 dst-mac 00:aa:bb:cc:dd:ee tx-mac 02:00:00:00:00:01 "
-     "out wifi1.1 rx-mac 02:00:00:00:00:02",
-     "00:11:22:00:00:00", 1, 0, kT, kR, false},
-    {9, "vcon-rule t9 in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee out wifi1.1", kZ, 0, 1, kZ, kZ,
-     false},
-    {10,
-     "vcon-rule t10 in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee out wifi1.1 rx-mac "
-     "02:00:00:00:00:02",
-     kZ, 0, 1, kZ, kR, false},
-    {11,
-     "vcon-rule t11 in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee tx-mac 02:00:00:00:00:01 out "
-     "wifi1.1",
-     kZ, 0, 1, kT, kZ, false},
-    {12,
-     "vcon-rule t12 in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee tx-mac 02:00:00:00:00:01 out "
-     "wifi1.1 rx-mac 02:00:00:00:00:02",
-     kZ, 0, 1, kT, kR, false},
-    {13, "vcon-rule t13 in wifi0.1 src-mac 00:11:22:33:44:55 dst-mac 00:aa:bb:cc:dd:ee drop", kS, 0,
-     0, kZ, kZ, true},
-    {14,
-     "vcon-rule t14 in wifi0.1 src-mac 00:11:22:33:44:55 dst-mac 00:aa:bb:cc:dd:ee tx-mac "
-     "02:00:00:00:00:01 drop",
-     kS, 0, 0, kT, kZ, true},
-    {15, "vcon-rule t15 in wifi0.1 src-oui 00:11:22 dst-mac 00:aa:bb:cc:dd:ee drop",
-     "00:11:22:00:00:00", 1, 0, kZ, kZ, true},
-    {16,
-     "vcon-rule t16 in wifi0.1 src-oui 00:11:22 dst-mac 00:aa:bb:cc:dd:ee tx-mac "
-     "02:00:00:00:00:01 drop",
-     "00:11:22:00:00:00", 1, 0, kT, kZ, true},
-    {17, "vcon-rule t17 in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee drop", kZ, 0, 1, kZ, kZ, true},
-    {18, "vcon-rule t18 in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee tx-mac 02:00:00:00:00:01 drop",
-     kZ, 0, 1, kT, kZ, true},
-};
+// The eighteen forms in type order: source mac, oui, any; each forwarding
+// without and with rx-mac, tx-mac, both; then each dropping without and with tx-mac.
+std::vector<AddCase> all_adds() {
+    struct Src {
+        const char* words;
+        const char* mac;
+        std::uint32_t oui, ignored;
+    };
+    const Src srcs[] = {{"src-mac 00:11:22:33:44:55", kS, 0, 0},
+                        {"src-oui 00:11:22", "00:11:22:00:00:00", 1, 0},
+                        {"src-any", kZ, 0, 1}};
+    std::vector<AddCase> v;
+    auto add = [&](const Src& s, bool tx, bool rx, bool drop) {
+        std::uint32_t type = static_cast<std::uint32_t>(v.size() + 1);
+        std::string line = "vcon-rule t" + std::to_string(type) + " in wifi0.1 " + s.words +
+                           " dst-mac 00:aa:bb:cc:dd:ee" + (tx ? " tx-mac " + std::string(kT) : "") +
+                           (drop ? " drop" : " out wifi1.1") +
+                           (rx ? " rx-mac " + std::string(kR) : "");
+        v.push_back({type, line, s.mac, s.oui, s.ignored, tx ? kT : kZ, rx ? kR : kZ, drop});
+    };
+    for (const Src& s : srcs)
+        for (int f = 0; f < 4; ++f) add(s, f >= 2, f % 2 == 1, false);
+    for (const Src& s : srcs)
+        for (bool tx : {false, true}) add(s, tx, false, true);
+    return v;
+}
+const std::vector<AddCase> kAdds = all_adds();
 
 TEST_F(VconTest, EachTypeGivesTheFeItsMessage) {
+    ASSERT_EQ(kAdds.size(), 18u);
     for (const AddCase& c : kAdds) {
         Ran r = cmd(c.line);
         EXPECT_EQ(r.rc, 0) << c.line << r.out;
         EXPECT_EQ(r.out, "");
     }
     std::vector<Msg> fe = fe_rules();
-    ASSERT_EQ(fe.size(), std::size(kAdds));
+    ASSERT_EQ(fe.size(), kAdds.size());
     for (std::size_t i = 0; i < fe.size(); ++i) {
         const AddCase& c = kAdds[i];
         const Msg& m = fe[i];
@@ -324,6 +373,141 @@ TEST_F(VconTest, RunningConfigWritesEachRuleAsItCame) {
         EXPECT_EQ(recs[i].data, p.cmd.record);
         EXPECT_EQ(cmdtbl::render_record(recs[i].cmd, recs[i].data), expect[i]);
     }
+}
+
+constexpr const char* kFwd = "vcon-rule fwd in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee out vap9";
+constexpr const char* kDrop =
+    "vcon-rule blk in vap9 src-mac 00:11:22:33:44:55 dst-mac 00:aa:bb:cc:dd:ee drop";
+
+std::vector<std::string> names(const std::vector<Msg>& v) {
+    std::vector<std::string> out;
+    for (const Msg& m : v) out.push_back(msg_name(m));
+    return out;
+}
+
+TEST_F(VconTest, MissingOutgoingInterfaceWaitsForItsUpEvent) {
+    ASSERT_EQ(cmd(kFwd).rc, 0);
+    EXPECT_TRUE(fe_rules().empty());
+    EXPECT_NE(dump().find("vmsg->iifindex = " + std::to_string(ifindex("wifi0.1")) +
+                          "\nvmsg->oifindex = 0\n"),
+              std::string::npos);
+
+    std::uint32_t vap = add_iface("vap9");
+    ifchg(IfChange::Up, "vap9");
+    std::vector<Msg> fe = fe_rules();
+    ASSERT_EQ(fe.size(), 1u);
+    EXPECT_EQ(msg_u32(fe[0], vm::kIifIndex), ifindex("wifi0.1"));
+    EXPECT_EQ(msg_u32(fe[0], vm::kOifIndex), vap);
+
+    // The incoming interface going down takes the rule out of the FE.
+    forget_requests();
+    ifchg(IfChange::Down, "wifi0.1");
+    EXPECT_TRUE(fe_rules().empty());
+    std::vector<sim::VconRequest> reqs = fe_requests();
+    ASSERT_EQ(reqs.size(), 1u);
+    EXPECT_FALSE(reqs[0].set);
+    EXPECT_EQ(msg_name(reqs[0].msg), "fwd");
+    EXPECT_EQ(msg_u32(reqs[0].msg, vm::kIifIndex), 0u);
+    EXPECT_EQ(msg_u32(reqs[0].msg, vm::kOifIndex), vap);
+    EXPECT_NE(dump().find("vmsg->iifindex = 0\n"), std::string::npos);
+
+    // A second down changes nothing; the up brings it back.
+    ifchg(IfChange::GoingDown, "wifi0.1");
+    EXPECT_EQ(fe_requests().size(), 1u);
+    ifchg(IfChange::Up, "wifi0.1");
+    ASSERT_EQ(fe_rules().size(), 1u);
+    EXPECT_EQ(msg_u32(fe_rules()[0], vm::kIifIndex), ifindex("wifi0.1"));
+    // The list and its running configuration never changed.
+    EXPECT_EQ(clitest::emit(qz_fed_vcon_cfg).size(), 1u);
+}
+
+TEST_F(VconTest, DownKindsAndTheInterfacesTheyTouch) {
+    struct Case {
+        const char* what;
+        IfChange kind;
+        const char* ifname;
+        std::vector<std::string> left;  // rules still in the FE
+    } cases[] = {
+        {"outgoing down", IfChange::Down, "wifi1.1", {"drop1"}},
+        {"outgoing going down", IfChange::GoingDown, "wifi1.1", {"drop1"}},
+        {"incoming of both", IfChange::Down, "wifi0.1", {}},
+        {"drop rule's name as outgoing of none", IfChange::Down, "eth1", {"fwd1", "drop1"}},
+        {"rename", IfChange::Rename, "wifi0.1", {"fwd1", "drop1"}},
+        {"unknown kind", static_cast<IfChange>(3), "wifi0.1", {"fwd1", "drop1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        qz_fed_vcon_reset();
+        ASSERT_EQ(cmd("no vcon-rule").rc, 0);
+        ASSERT_EQ(cmd("vcon-rule fwd1 in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee out wifi1.1").rc,
+                  0);
+        ASSERT_EQ(cmd("vcon-rule drop1 in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee drop").rc, 0);
+        ifchg(c.kind, c.ifname);
+        EXPECT_EQ(names(fe_rules()), c.left);
+    }
+}
+
+TEST_F(VconTest, UpInstallsDropRulesOfTheIncomingInterface) {
+    ASSERT_EQ(cmd(kDrop).rc, 0);
+    ASSERT_EQ(cmd(kFwd).rc, 0);
+    EXPECT_TRUE(fe_rules().empty());
+    add_iface("vap9");
+    ifchg(IfChange::Up, "vap9");
+    EXPECT_EQ(names(fe_rules()), (std::vector<std::string>{"blk", "fwd"}));
+    ifchg(IfChange::Down, "vap9");
+    EXPECT_TRUE(fe_rules().empty());
+    // An index that moved is taken from the event.
+    ifchg(IfChange::Up, "vap9", 77);
+    std::vector<Msg> fe = fe_rules();
+    ASSERT_EQ(fe.size(), 2u);
+    EXPECT_EQ(msg_u32(fe[0], vm::kIifIndex), 77u);
+    EXPECT_EQ(msg_u32(fe[1], vm::kOifIndex), 77u);
+}
+
+TEST_F(VconTest, FailedSyncIsLoggedAndRetriedOnTheNextUp) {
+    ASSERT_EQ(cmd(kDrop).rc, 0);
+    add_iface("vap9");
+    ap.fault("qz_dcd_fe_vcon_set_rule", -1, 1);
+    ifchg(IfChange::Up, "vap9");
+    EXPECT_TRUE(fe_rules().empty());
+    EXPECT_NE(log().find("<3> VCC: failed to sync drop rule to FE about vap9\n"), std::string::npos)
+        << log();
+    ifchg(IfChange::Up, "vap9");
+    EXPECT_EQ(fe_rules().size(), 1u);
+}
+
+TEST_F(VconTest, EventDebugLinesNameTheKernelEvent) {
+    qz_fed_debug = fed_dbg::cli;
+    ifchg(IfChange::Up, "wifi0.1");
+    ifchg(IfChange::Down, "wifi0.1");
+    ifchg(IfChange::GoingDown, "wifi0.1");
+    ifchg(IfChange::Rename, "wifi0.1");
+    ifchg(static_cast<IfChange>(9), "wifi0.1");
+    std::string l = log();
+    EXPECT_NE(l.find("fed_cli vcc handle if kevent: KEVT_IF_CHG - if_up\n"), std::string::npos)
+        << l;
+    std::size_t down = l.find("vcc handle if kevent: KEVT_IF_CHG - if_down / going down\n");
+    ASSERT_NE(down, std::string::npos);
+    EXPECT_NE(l.find("if_down / going down\n", down + 1), std::string::npos);
+    EXPECT_NE(l.find("vcc handle if kevent: KEVT_IF_CHG - if_changname\n"), std::string::npos);
+    std::size_t lines = 0;
+    for (std::size_t p = l.find("vcc handle"); p != std::string::npos;
+         p = l.find("vcc handle", p + 1))
+        ++lines;
+    EXPECT_EQ(lines, 4u);
+}
+
+TEST_F(VconTest, ShortOrMissingPayloadIsDropped) {
+    ASSERT_EQ(cmd(kDrop).rc, 0);
+    add_iface("vap9");
+    std::vector<std::uint8_t> p = sim::if_change_event(IfChange::Up, ifindex("vap9"), "vap9");
+    for (std::uint32_t len = 0; len < 12; ++len) qz_fed_vcon_if_change(17, len, p.data());
+    qz_fed_vcon_if_change(17, 28, nullptr);
+    EXPECT_TRUE(fe_rules().empty());
+    // A name that fills its field without a terminator is read within it.
+    std::vector<std::uint8_t> cut(p.begin(), p.begin() + 16);
+    qz_fed_vcon_if_change(17, static_cast<std::uint32_t>(cut.size()), cut.data());
+    EXPECT_EQ(fe_rules().size(), 1u);
 }
 
 }  // namespace

@@ -114,18 +114,15 @@ static_assert(finds(2, "A", F::One, 4, 0) && finds(2, "M", F::One, 12, 0) &&
 // Two bits and one direct argument: no bit says "N was given".
 static_assert(finds(3, "a", F::One, 4, cmdtbl::kUnclearBit) && finds(3, "c", F::One, 8, 2));
 
-TEST(Table, EveryRowIsWellFormedAndKnown) {
+// Well-formed rows are checked at compile time (cmd_table.cpp); here what
+// no static_assert states: every row is a known command and has its help.
+TEST(Table, EveryRowIsAKnownCommandWithHelp) {
     std::set<std::uint32_t> known(std::begin(cmdtbl::kCommandIds), std::end(cmdtbl::kCommandIds));
-    for (const cmdtbl::CmdFamily& f : cmdtbl::cmd_families()) {
-        EXPECT_FALSE(f.title.empty());
+    for (const cmdtbl::CmdFamily& f : cmdtbl::cmd_families())
         for (const CmdRow& r : f.rows) {
-            cmdtbl::FormCheck c = cmdtbl::form_check(r);
-            EXPECT_TRUE(c.ok) << r.id << " \"" << r.form << "\": " << c.why << " at " << c.at;
             EXPECT_TRUE(known.count(r.id)) << r.id << " is no command identifier";
             EXPECT_FALSE(r.help.empty()) << r.id;
-            EXPECT_EQ(cmdtbl::cmd_record_size(r.id) >= r.size, true);
         }
-    }
 }
 
 }  // namespace
