@@ -12,7 +12,7 @@ namespace cmdtbl {
 
 namespace {
 
-// A failing check names the index of the first bad row; cmd_table_test prints why.
+// A failing check names the index of the first bad row; form_check(row).why says what is wrong.
 static_assert(first_bad_row(kRowsFeSettings) < 0);
 static_assert(first_bad_row(kRowsFeSessions) < 0);
 static_assert(first_bad_row(kRowsRateLimit) < 0);
