@@ -77,6 +77,19 @@ void local_fn(proto::Op op, std::span<const std::uint8_t> req, wire::Writer& rep
                 reply.hi32(it->second).h32(1);
             return;
         }
+        case proto::Op::Fe: {
+            auto fn = static_cast<proto::FeFn>(r.h32());
+            wire::Reader args(r.blob());
+            auto it = b.fe_bool.find(args.h32());
+            if (fn != proto::FeFn::GetBoolean || it == b.fe_bool.end()) {
+                reply.hi32(-1);
+                return;
+            }
+            wire::Writer out;
+            out.h32(it->second);
+            reply.hi32(0).blob(out.span());
+            return;
+        }
         case proto::Op::Dcd: {
             if (!b.dcd) {
                 reply.hi32(0);
@@ -137,6 +150,7 @@ void Backend::clear() {
     events.clear();
     script.clear();
     faults.clear();
+    fe_bool.clear();
     ticks_posted = 0;
     ticks_seen = 0;
     log_mark = file_size(messages_path());

@@ -57,6 +57,8 @@ struct Backend {
     // Answers named configuration-library calls (Op::Dcd) when set: returns
     // the call's rc and fills its out blob. Unset, each answers 0 and nothing.
     int (*dcd)(std::string_view fn, wire::Reader& args, wire::Writer& out) = nullptr;
+    // FE booleans by number (fe_get_boolean_value); a number not here fails.
+    std::map<std::uint32_t, std::uint32_t> fe_bool;
 
     void clear();  // forget the records, the script and the log so far
 };
