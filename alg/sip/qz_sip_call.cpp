@@ -64,32 +64,34 @@ qz_sip_gate_list build(std::span<const qz_sip_media_t> media) {
     return list;
 }
 
+void open_gate(const qz_sip_call_t* call, qz_sip_gate_t& g) {
+    qz_alg_gate_open_req_t req{};
+    req.dst_ip = g.ip;
+    req.dst_port = qz_alg_net16(g.port);
+    req.protocol = kUdp;
+    req.alg_type = QZ_ALG_TYPE_SIP;
+    req.ctrl_id = call->ctrl_id;
+    req.ctrl_cookie = call->ctrl_cookie;
+    std::uint32_t result[2] = {};
+    qz_alg_open_gate(&req, result);
+    FED_DBG(alg_sip_gate,
+            "open gate ctrl_id(%u), ctrl_cookie(%u), dst_ip(%i), dst_port(%u), protocol(%u),"
+            "return code=%d.",
+            call->ctrl_id, call->ctrl_cookie, g.ip, unsigned{g.port}, unsigned{kUdp},
+            static_cast<int>(result[0]));
+    if (result[0] == 0) {
+        g.cookie = result[1];
+        g.opened = QZ_SIP_GATE_OPEN;
+    } else {
+        g.opened = QZ_SIP_GATE_CLOSED;
+    }
+}
+
 // Opens every gate not open yet that has an address; a refused one is tried
 // again the next time its list is opened.
 void open(const qz_sip_call_t* call, qz_sip_gate_list& list) {
-    for (qz_sip_gate_t& g : list) {
-        if (g.opened == QZ_SIP_GATE_OPEN || g.ip == 0) continue;
-        qz_alg_gate_open_req_t req{};
-        req.dst_ip = g.ip;
-        req.dst_port = qz_alg_net16(g.port);
-        req.protocol = kUdp;
-        req.alg_type = QZ_ALG_TYPE_SIP;
-        req.ctrl_id = call->ctrl_id;
-        req.ctrl_cookie = call->ctrl_cookie;
-        std::uint32_t result[2] = {};
-        qz_alg_open_gate(&req, result);
-        FED_DBG(alg_sip_gate,
-                "open gate ctrl_id(%u), ctrl_cookie(%u), dst_ip(%i), dst_port(%u), protocol(%u),"
-                "return code=%d.",
-                call->ctrl_id, call->ctrl_cookie, g.ip, unsigned{g.port}, unsigned{kUdp},
-                static_cast<int>(result[0]));
-        if (result[0] == 0) {
-            g.cookie = result[1];
-            g.opened = QZ_SIP_GATE_OPEN;
-        } else {
-            g.opened = QZ_SIP_GATE_CLOSED;
-        }
-    }
+    for (qz_sip_gate_t& g : list)
+        if (g.opened != QZ_SIP_GATE_OPEN && g.ip != 0) open_gate(call, g);
 }
 
 void delete_gate(qz_sip_gate_t& g) {
@@ -146,8 +148,8 @@ void take_pending_offer(qz_sip_call_t* call, bool check_flag) {
         close(call->gates_b);
         for (qz_sip_gate_t& g : call->gates_a) {
             if (g.opened == QZ_SIP_GATE_OPEN) delete_gate(g);
+            if (g.ip != 0) open_gate(call, g);
         }
-        open(call, call->gates_a);
         open(call, call->gates_offer);
         call->gates_b = std::move(call->gates_offer);
         call->gates_offer.clear();
