@@ -30,6 +30,8 @@ inline constexpr int kDeleted = 3;
 
 std::mutex g_mutex;  // the call table and every call in it
 std::array<qz_sip_call_t*, QZ_SIP_CALL_HASH_SIZE> g_calls{};
+std::size_t g_count = 0;
+bool g_full = false;  // the table reached its limit; logged once until it has room again
 
 qz_sip_call_t*& bucket_of(std::string_view callid) {
     std::uint8_t x = 0;
@@ -171,6 +173,7 @@ void arm_max_duration(qz_sip_call_t* call) {
 // ---- call objects
 
 void unlink(qz_sip_call_t* call) {
+    if (--g_count < QZ_SIP_CALL_MAX) g_full = false;
     *call->pprev = call->next;
     if (call->next) call->next->pprev = call->pprev;
 }
@@ -214,6 +217,12 @@ void take_message(qz_sip_call_t* call, qz_sip_parse_data_t* d) {
 
 void create(qz_sip_parse_data_t* d) {
     std::uint32_t result = 0;
+    if (g_count >= QZ_SIP_CALL_MAX) {
+        if (!g_full) qz_log(4, "SIP call table full (%d), new calls refused", int{QZ_SIP_CALL_MAX});
+        g_full = true;
+        qz_sip_cac_msg(d, 0, &result);
+        return;
+    }
     auto* call = new (std::nothrow) qz_sip_call_t{};
     bool ok = call != nullptr;
     if (ok) {
@@ -242,6 +251,7 @@ void create(qz_sip_parse_data_t* d) {
     if (head) head->pprev = &call->next;
     head = call;
     call->pprev = &head;
+    ++g_count;
 
     qz_sip_cac_msg(d, 1, &result);
     if (result != 0) {
@@ -644,10 +654,7 @@ qz_sip_call_t* qz_sip_call_lookup(std::string_view callid, const std::uint8_t* s
 
 std::size_t qz_sip_call_count() {
     std::lock_guard lock(g_mutex);
-    std::size_t n = 0;
-    for (const qz_sip_call_t* head : g_calls)
-        for (const qz_sip_call_t* c = head; c; c = c->next) ++n;
-    return n;
+    return g_count;
 }
 
 namespace {
@@ -745,10 +752,7 @@ int qz_sip_show_calls(void* out, std::span<const std::uint8_t> req) {
                     if (c->callid == callid) print_call(out, c, st);
             }
         } else {
-            int n = 0;
-            for (const qz_sip_call_t* head : g_calls)
-                for (const qz_sip_call_t* c = head; c; c = c->next) ++n;
-            qz_cli_printf(out, "Total number of SIP calls : %d\n", n);
+            qz_cli_printf(out, "Total number of SIP calls : %d\n", static_cast<int>(g_count));
             for (const qz_sip_call_t* head : g_calls)
                 for (const qz_sip_call_t* c = head; c; c = c->next) print_call(out, c, st);
         }

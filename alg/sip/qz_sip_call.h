@@ -18,6 +18,9 @@
 #include "alg/sip/qz_sip_trans.h"
 
 inline constexpr std::size_t QZ_SIP_CALL_HASH_SIZE = 32;
+// Calls held at most: beyond it a new INVITE gets no call (admission flag 0),
+// logged once each time the table fills up.
+inline constexpr std::size_t QZ_SIP_CALL_MAX = 1024;
 
 enum class sip_call_state : std::int32_t {
     SIP_CALL_STATE_NULL = -1,  // no call object

@@ -17,6 +17,8 @@ using enum qz_sip_timer_type;
 using Rc = qz_sip_trans_rc;
 
 std::array<qz_sip_trans_t*, QZ_SIP_TRANS_HASH_SIZE> g_table{};
+std::size_t g_count = 0;
+bool g_full = false;  // the table reached its limit; logged once until it has room again
 
 // The cheapest hash there is: every transaction of a call shares a bucket.
 std::size_t bucket_of(std::string_view callid) {
@@ -45,10 +47,12 @@ void link_front(qz_sip_trans_t* t) {
     if (head) head->pprev = &t->next;
     head = t;
     t->pprev = &head;
+    ++g_count;
 }
 
 void unlink(qz_sip_trans_t* t) {
     if (!t->pprev) return;
+    if (--g_count < QZ_SIP_TRANS_MAX) g_full = false;
     *t->pprev = t->next;
     if (t->next) t->next->pprev = t->pprev;
     t->next = nullptr;
@@ -162,6 +166,13 @@ Rc enter(Step& s) {
 Rc create(Step& s) {
     const qz_sip_parse_data_t* d = s.data;
     bool invite = s.type == QZ_ALG_SIP_INV_TRANS_TYPE;
+    if (g_count >= QZ_SIP_TRANS_MAX) {
+        if (!g_full)
+            qz_log(4, "SIP transaction table full (%d), new requests dropped",
+                   int{QZ_SIP_TRANS_MAX});
+        g_full = true;
+        return Rc::failure;
+    }
     auto* t = new (std::nothrow) qz_sip_trans_t{};
     if (!t) {
         if (invite)
@@ -283,6 +294,8 @@ static_assert(std::size(kNinvEventOf) == QZ_ALG_SIP_PARSER_EVENT_MAX);
 
 void qz_sip_trans_init() {
     g_table = {};
+    g_count = 0;
+    g_full = false;
 }
 
 int qz_sip_mac_pair_match(const std::uint8_t* p_src, const std::uint8_t* p_dst,
@@ -413,8 +426,5 @@ void qz_sip_trans_delete_call(std::string_view callid, const std::uint8_t* src_m
 }
 
 std::size_t qz_sip_trans_count() {
-    std::size_t n = 0;
-    for (const qz_sip_trans_t* head : g_table)
-        for (const qz_sip_trans_t* t = head; t; t = t->next) ++n;
-    return n;
+    return g_count;
 }

@@ -15,6 +15,10 @@
 #include "alg/sip/qz_sip_parser.h"
 
 inline constexpr std::size_t QZ_SIP_TRANS_HASH_SIZE = 80;
+// Transactions held at most: a station sending requests with ever new
+// branches cannot grow the table past this; beyond it new requests are
+// dropped (logged once each time the table fills up).
+inline constexpr std::size_t QZ_SIP_TRANS_MAX = 4096;
 
 enum class qz_sip_trans_type : std::uint8_t {
     QZ_ALG_SIP_INV_TRANS_TYPE = 1,   // INVITE

@@ -326,6 +326,32 @@ TEST_F(SipCall, CallsSharingABucketOrACallIdAreApart) {
     EXPECT_EQ(state("ab"), 0);
 }
 
+std::size_t count(const std::string& text) {
+    std::string l = log();
+    std::size_t n = 0;
+    for (std::size_t at = l.find(text); at != std::string::npos; at = l.find(text, at + 1)) ++n;
+    return n;
+}
+
+TEST_F(SipCall, StormsOfNewCallsAndRequestsAreBounded) {
+    debug_all(false);
+    be().fe_bool[91] = 1;
+    auto storm = [](const char* start, const char* cseq, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i)
+            dispatch(sip(start, cseq, "b1", kOffer, false, "storm" + std::to_string(i)));
+    };
+    storm("INVITE sip:b SIP/2.0", "1 INVITE", QZ_SIP_CALL_MAX + 5);
+    EXPECT_EQ(qz_sip_call_count(), QZ_SIP_CALL_MAX);
+    EXPECT_EQ(fe_since(be().fe.size() - 1), Ops{"cac 0"});
+    storm("BYE sip:b SIP/2.0", "2 BYE", QZ_SIP_TRANS_MAX);
+    EXPECT_EQ(qz_sip_trans_count(), QZ_SIP_TRANS_MAX);
+    EXPECT_EQ(count("SIP call table full (1024), new calls refused"), 1u);
+    EXPECT_EQ(count("SIP transaction table full (4096), new requests dropped"), 1u);
+    advance(186);  // the unanswered INVITEs take their calls along
+    EXPECT_EQ(qz_sip_call_count(), 0u);
+    EXPECT_EQ(qz_sip_trans_count(), 0u);
+}
+
 std::string show(const std::string& callid, const std::string& path) {
     std::vector<std::uint8_t> req(141 + path.size() + 1, 0);
     if (!callid.empty()) req[0] = 1;
