@@ -93,6 +93,8 @@ constexpr Verb kVerbs[] = {
      verb_service_in_use,
      "whether another table refers to a service"},
     {{"platform", "gates"}, "", verb_gates, "FE gates, and ALG messages 82 and 83"},
+    {{"platform", "cac"}, "[on|off]", verb_cac, "call admission control of the FE (show or set)"},
+    {{"platform", "cac", "refuse"}, "N", verb_cac_refuse, "the FE refuses the next N new calls"},
     {{"replay"},
      "FILE [--clock] [capture|now] [--json]",
      verb_replay,

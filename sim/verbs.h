@@ -71,6 +71,8 @@ int verb_vcon(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_replay(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_alg(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_gates(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_cac(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_cac_refuse(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 
 // verbs_inject.cpp
 int verb_sta_join(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);

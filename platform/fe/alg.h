@@ -213,6 +213,7 @@ struct AlgState {
     std::uint64_t gate_opens = 0;    // gates opened (return code 0)
     std::uint64_t gate_deletes = 0;  // delete requests received
     std::vector<FlowMsg> messages;
+    std::uint32_t cac_refuse = 0;  // new calls (82 with flag 1) still to refuse
 
     std::uint64_t now_ms = 0;  // FE time: never goes back
     std::uint32_t next_ctrl_id = 1;
@@ -260,6 +261,8 @@ inline constexpr std::uint16_t kCmdOpenGate = 52;
 inline constexpr std::uint16_t kCmdDeleteGate = 53;
 inline constexpr std::uint16_t kCmdSipInvite = 82;
 inline constexpr std::uint16_t kCmdDns = 83;
+// Reply word of a refused admission request (command 82, flag 1).
+inline constexpr std::uint32_t kCacRefused = 1;
 
 // Carries out one request 0x4000: the envelope is updated in place. Returns
 // the ioctl result: -1 for a malformed envelope or an unknown command.

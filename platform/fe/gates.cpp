@@ -130,6 +130,10 @@ void flow_msg(Model& m, Faults& f, std::uint16_t command, std::uint8_t* d) {
     int rc = 0;
     // 0: a call is admitted, a DNS message taken.
     msg.reply = fault_take_id(f, "ioctl", command, &rc) ? static_cast<std::uint32_t>(rc) : 0;
+    if (command == kCmdSipInvite && msg.flag == 1 && m.alg.cac_refuse > 0 && msg.reply == 0) {
+        --m.alg.cac_refuse;
+        msg.reply = kCacRefused;
+    }
     wire::store_h<std::uint32_t>(d + req::msg_reply, msg.reply);
     if (m.alg.messages.size() < 100000) m.alg.messages.push_back(msg);
 }
