@@ -14,7 +14,6 @@
 #include <map>
 
 #include "platform/fe/replay_flows.h"
-#include "sim/records.h"
 #include "sim/verbs.h"
 
 namespace sim {
@@ -315,33 +314,6 @@ int verb_alg(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
     if (type == 0 || a.size() != 2 || (a[1] != "on" && a[1] != "off"))
         return ctl_fail(out, "Usage: platform alg [ftp|tftp|sip|dns|http on|off]");
     st.enabled[type] = a[1] == "on";
-    return kCtlOk;
-}
-
-// Call admission control: the FE boolean that fed reads (read 91, set 90),
-// and how many new calls the FE is still to refuse.
-int verb_cac(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
-    constexpr std::uint16_t kCacStatus = 91;
-    std::lock_guard lock(s.core.mu);
-    if (a.empty()) {
-        std::uint32_t on = 0;
-        fem::setting_value(s.core.fe, kCacStatus, &on);
-        std::string t;
-        add(t, "cac %s refuse %u\n", on ? "on" : "off", s.core.fe.alg.cac_refuse);
-        out(t);
-        return kCtlOk;
-    }
-    if (a.size() != 1 || (a[0] != "on" && a[0] != "off"))
-        return ctl_fail(out, "Usage: platform cac [on|off]");
-    fem::setting_force(s.core.fe, kCacStatus, a[0] == "on" ? 1 : 0);
-    return kCtlOk;
-}
-
-int verb_cac_refuse(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
-    std::uint32_t n = 0;
-    if (a.size() != 1 || !parse_u32(a[0], n)) return ctl_fail(out, "Usage: platform cac refuse N");
-    std::lock_guard lock(s.core.mu);
-    s.core.fe.alg.cac_refuse = n;
     return kCtlOk;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "alg/sip/qz_sip_call.h"
 #include "fed/cli/qz_fed_cli.h"
 #include "fed/cli/qz_fed_cli_session.h"
 #include "fed/cli/qz_fed_qos_cli.h"
@@ -140,9 +141,13 @@ constexpr qz_cli_vector_t kVconVectors[] = {
     {1019, qz_cli_unpack<qz_fed_vcon_debug_dump>},
 };
 
+constexpr qz_cli_vector_t kSipVectors[] = {
+    {981, qz_cli_unpack<qz_sip_show_calls>},
+};
+
 constexpr std::span<const qz_cli_vector_t> kVectorFamilies[] = {
-    kFeSettingsVectors, kFeSessionVectors, kRateLimitVectors,
-    kServiceVectors,    kQosClassVectors,  kVconVectors,
+    kFeSettingsVectors, kFeSessionVectors, kRateLimitVectors, kServiceVectors,
+    kQosClassVectors,   kVconVectors,      kSipVectors,
 };
 
 // ---- running-configuration steps, in the order the configuration is written

@@ -52,7 +52,7 @@ std::string write_call(const std::string& dir) {
     return path;
 }
 
-TEST(SipReplay, AnsweredCallAdmitsItsMediaBothWays) {
+TEST(SipReplay, AnsweredCallAdmitsItsMediaBothWaysAndShows) {
     testap::Ap ap;
     ASSERT_EQ(ap.ctl("platform alg sip on").rc, 0);
     testap::Result r = ap.ctl("replay " + write_call(ap.dir()) + " --json");
@@ -61,6 +61,23 @@ TEST(SipReplay, AnsweredCallAdmitsItsMediaBothWays) {
         R"({"packets":8,"control":{"ftp":0,"tftp":0,"sip":3,"dns":0},"gates_opened":4,)"
         R"("gates_deleted":0,"flows_admitted":4,"flows_unadmitted":["udp 192.168.1.10:40002 > 10.0.0.1:50004"]})"
         "\n");
+
+    // The call goes on after the capture: fed shows it, with the user names
+    // apsim knows, and leaves no file of them behind.
+    ASSERT_EQ(ap.ctl("platform station 02:00:00:00:00:01 alice").rc, 0);
+    const std::string call =
+        "Total number of SIP calls : 1\n"
+        "\n(user=alice, MAC=02:00:00:00:00:01) <-> (user=N/A, MAC=02:00:00:00:00:02)\n"
+        "From:<sip:a@a>\nTo:<sip:b@b>\nCall-id:call-1\n"
+        "Media :audio 192.168.1.10:40000 <-> 10.0.0.1:50000\n"
+        "Media :audio 192.168.1.10:40001 <-> 10.0.0.1:50001\n";
+    EXPECT_EQ(ap.ctl("show sip calls").out, call);
+    EXPECT_EQ(ap.ctl("show sip calls call-id call-1").out, call);
+    r = ap.ctl("show sip calls call-id call-2");
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_EQ(r.out, "");
+    for (const auto& e : std::filesystem::directory_iterator(ap.dir()))
+        EXPECT_NE(e.path().filename().string().rfind("sip-users", 0), 0u) << e.path();
 }
 
 TEST(SipReplay, RefusedCallOpensNothingAndGatesAreSips) {
