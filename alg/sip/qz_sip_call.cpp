@@ -736,7 +736,9 @@ void print_call(void* out, const qz_sip_call_t* c, const Stations& st) {
 }  // namespace
 
 int qz_sip_show_calls(void* out, std::span<const std::uint8_t> req) {
-    std::uint32_t flag = req.size() >= 4 ? wire::load_h<std::uint32_t>(req.data()) : 0;
+    std::uint32_t flag = req.size() >= show_off::flag + 4
+                             ? wire::load_h<std::uint32_t>(req.data() + show_off::flag)
+                             : 0;
     std::string callid = field(req, show_off::callid, show_off::path);
     std::string path = field(req, show_off::path, req.size());
     Stations st = read_stations(path);

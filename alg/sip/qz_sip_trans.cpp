@@ -108,7 +108,7 @@ qz_sip_timer_type timer_of(qz_sip_trans_type type, std::uint8_t state) {
                 break;
         }
     }
-    QZ_ASSERT_TEXT(false, "transaction type and state in range");
+    qz_assert_fail("transaction type and state in range", __FILE__, __LINE__);
 }
 
 void arm(qz_sip_trans_t* t) {
