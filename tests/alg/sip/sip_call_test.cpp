@@ -1,11 +1,8 @@
 // SIP calls driven through real packet records: the FE requests of each call
-// flow (gates, admission), the call state after every message, the timeouts
-// on the driven clock, and the display of calls.
+// flow (gates, admission), the call state after every message, and the
+// timeouts on the driven clock.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -350,42 +347,6 @@ TEST_F(SipCall, StormsOfNewCallsAndRequestsAreBounded) {
     advance(186);  // the unanswered INVITEs take their calls along
     EXPECT_EQ(qz_sip_call_count(), 0u);
     EXPECT_EQ(qz_sip_trans_count(), 0u);
-}
-
-std::string show(const std::string& callid, const std::string& path) {
-    std::vector<std::uint8_t> req(141 + path.size() + 1, 0);
-    if (!callid.empty()) req[0] = 1;
-    std::copy(callid.begin(), callid.end(), req.begin() + 12);
-    std::copy(path.begin(), path.end(), req.begin() + 141);
-    auto fn = [](void* ctx, void* arg) {
-        return qz_sip_show_calls(ctx, *static_cast<std::vector<std::uint8_t>*>(arg));
-    };
-    return plat::cli_run_local(981, 0, fn, &req).text;
-}
-
-TEST_F(SipCall, ShowCalls) {
-    for (const Pkt& p : {invite(), resp("200 OK", kAnswer), req("ACK", "1 ACK", "b2")}) dispatch(p);
-    std::string path = be().dir + "/stations";
-    auto write_stations = [&] {
-        std::ofstream f(path, std::ios::binary);
-        std::string rec(135, '\0');
-        rec.replace(0, 6, "\x00\x11\x22\x33\x44\x55", 6);
-        rec.replace(6, 5, "alice");
-        f << std::string(135, 'x') << rec;
-    };
-    const std::string call =
-        "\n(user=alice, MAC=00:11:22:33:44:55) <-> (user=N/A, MAC=66:77:88:99:aa:bb)\n"
-        "From:Alice <sip:alice@a.com>\nTo:<sip:bob@b.com>\nCall-id:c1@a\n"
-        "Media :audio 192.168.1.10:40000 <-> 10.0.0.1:50000\n"
-        "Media :audio 192.168.1.10:40001 <-> 10.0.0.1:50001\n";
-    write_stations();
-    EXPECT_EQ(show("", path), "Total number of SIP calls : 1\n" + call);
-    EXPECT_FALSE(std::filesystem::exists(path));
-    write_stations();
-    EXPECT_EQ(show("c1@a", path), "Total number of SIP calls : 1\n" + call);
-    EXPECT_EQ(show("nobody", ""), "");
-    EXPECT_NE(show("", "/nonexistent").find("(user=N/A, MAC=00:11:22:33:44:55)"),
-              std::string::npos);
 }
 
 TEST_F(SipCall, EveryTruncatedRecordOfACallIsSafe) {
