@@ -22,6 +22,7 @@ struct Fe {
     int rc = 0;              // the ioctl's result
     std::uint32_t code = 0;  // gate-open return code / reply word
     std::uint32_t cookie = 1;
+    std::uint32_t boolean = 0;  // every FE boolean (SIP call admission control)
 };
 inline Fe& fe() {
     static Fe f;
@@ -45,6 +46,12 @@ inline void local_fn(proto::Op op, std::span<const std::uint8_t> req, wire::Writ
         case proto::Op::Fault:
             reply.hi32(0).h32(0);
             return;
+        case proto::Op::Fe: {
+            wire::Writer out;
+            out.h32(fe().boolean);
+            reply.hi32(0).blob(out.span());
+            return;
+        }
         default:
             reply.hi32(0);
             return;
@@ -76,10 +83,12 @@ inline void init() {
     (void)done;
 }
 
-// The FE's answers for this input: bit 7 fails the ioctl, bits 0-1 give the
-// gate-open return code (0 opened, 2 kept, 1 and 3 refused).
+// The FE's answers for this input: bit 7 fails the ioctl, bit 6 turns call
+// admission control on, bits 0-1 give the gate-open return code and the reply
+// word (0 opened or admitted, 2 kept, 1 and 3 refused).
 inline void set_fe(std::uint8_t control) {
     fe().rc = (control & 0x80) ? -1 : 0;
+    fe().boolean = (control & 0x40) ? 1 : 0;
     fe().code = control & 0x3;
 }
 
