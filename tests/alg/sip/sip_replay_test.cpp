@@ -1,7 +1,7 @@
 // SIP calls replayed through the real apsim + fed, driven by fedctl: an
 // answered call's media are admitted both ways, a call the FE refuses opens
 // nothing, and the gates stand in the FE's table as SIP's (ALG type 3); then
-// a table of generated call kinds.
+// a table of generated call kinds and the SIP captures of the shared corpus.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -211,6 +211,73 @@ TEST(SipReplay, GeneratedCallsAdmitTheMediaOfAnsweredCallsOnly) {
                              R"(,"flows_unadmitted":)" + k.unadmitted + "}"),
                   std::string::npos)
             << k.name << ": " << r.out;
+    }
+}
+
+// The SIP captures of the shared corpus, read where they lie.
+struct CorpusCase {
+    const char* file;
+    const char* settings;  // fedctl lines before the replay
+    const char* json;
+};
+const CorpusCase kCorpus[] = {
+    // SIP over TCP: the SIP service is UDP 5060, so its RTP finds no gate
+    {"heplify_sip_ipv4_tcp.pcap", "",
+     R"({"packets":84,"control":{"ftp":0,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":["tcp 10.33.6.100:64802 > 10.33.6.101:5060","udp 10.33.6.101:6050 > 10.33.6.100:6000","udp 10.33.6.101:6051 > 10.33.6.100:6001"]})"},
+    // the same call with a TCP 5060 service bound to the SIP ALG: its RTP is admitted
+    {"heplify_sip_ipv4_tcp.pcap",
+     "service sip-tcp protocol tcp port 5060\nservice sip-tcp alg sip\n",
+     R"({"packets":84,"control":{"ftp":0,"tftp":0,"sip":7,"dns":0},"gates_opened":4,"gates_deleted":4,"flows_admitted":2,"flows_unadmitted":[]})"},
+    // SCTP (cooked link): no SIP service
+    {"heplify_sip_sctp.pcap", "",
+     R"({"packets":5,"control":{"ftp":0,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    // a lone 200: no transaction
+    {"pcpp_sdp.pcap", "",
+     R"({"packets":1,"control":{"ftp":0,"tftp":0,"sip":1,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    // not port 5060: no SIP service
+    {"pcpp_sip_non_default_port.pcap", "",
+     R"({"packets":2,"control":{"ftp":0,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":["udp 192.168.20.68:53309 > 192.168.21.83:52380","udp 192.168.20.68:57586 > 192.168.21.83:52380"]})"},
+    // unrelated requests
+    {"pcpp_sip_reqs.pcap", "",
+     R"({"packets":4,"control":{"ftp":0,"tftp":0,"sip":2,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    // unrelated responses, one over TCP
+    {"pcpp_sip_resp.pcap", "",
+     R"({"packets":7,"control":{"ftp":0,"tftp":0,"sip":6,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":["tcp 10.129.34.61:5054 > 10.129.34.51:51806"]})"},
+    // SIP over TCP 5090: no SIP service
+    {"sngrep_ipip.pcap", "",
+     R"({"packets":4,"control":{"ftp":0,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":["tcp 10.15.197.103:5090 > 10.15.193.31:33093"]})"},
+    // answered with early media, no RTP captured
+    {"suricata_sip-s0_cloudshark.pcap", "",
+     R"({"packets":10,"control":{"ftp":0,"tftp":0,"sip":10,"dns":0},"gates_opened":6,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    // SIP over TCP
+    {"suricata_sip_body_large.pcap", "",
+     R"({"packets":16,"control":{"ftp":0,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":["tcp 127.0.0.1:59809 > 127.0.0.1:5060"]})"},
+    // an offer only
+    {"suricata_sip_compact_form.pcap", "",
+     R"({"packets":1,"control":{"ftp":0,"tftp":0,"sip":1,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    // an offer only
+    {"suricata_sip_header_multi_val.pcap", "",
+     R"({"packets":1,"control":{"ftp":0,"tftp":0,"sip":1,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    // the 200's MAC pair shares no MAC with the INVITE's: no transaction
+    {"suricata_sip_sdp.pcap", "",
+     R"({"packets":2,"control":{"ftp":0,"tftp":0,"sip":2,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    // answered without SDP
+    {"zeek_sip_invalid_content_length.pcap", "",
+     R"({"packets":2,"control":{"ftp":0,"tftp":0,"sip":2,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    // junk before the request: refused
+    {"zeek_sip_junk_before_request.pcap", "",
+     R"({"packets":2,"control":{"ftp":0,"tftp":0,"sip":2,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+};
+
+TEST(SipReplay, CorpusCaptures) {
+    if (!std::filesystem::exists(FED_CORPUS_DIR "/sip"))
+        GTEST_SKIP() << "no corpus at " << FED_CORPUS_DIR;
+    for (const CorpusCase& c : kCorpus) {
+        testap::Ap ap;
+        ASSERT_EQ(ap.ctl_file(std::string("platform alg sip on\n") + c.settings).rc, 0) << c.file;
+        testap::Result r = ap.ctl(std::string("replay " FED_CORPUS_DIR "/sip/") + c.file +
+                                  " --clock capture --json");
+        EXPECT_EQ(r.out, std::string(c.json) + "\n") << c.file;
     }
 }
 
