@@ -10,6 +10,7 @@
 #include "alg/sip/qz_sip_call.h"
 #include "platform/backend.h"
 #include "tests/alg/alg_test_support.h"
+#include "tests/support/frames.h"
 
 namespace algtest {
 namespace {
@@ -26,10 +27,7 @@ void cac(bool on) {
     ap().set_fe_value(kCacStatus, on ? 1 : 0);
 }
 
-std::string sdp(const std::string& addr, int port) {
-    return "v=0\r\no=- 1 1 IN IP4 " + addr + "\r\ns=-\r\nc=IN IP4 " + addr +
-           "\r\nt=0 0\r\nm=audio " + std::to_string(port) + " RTP/AVP 0\r\n";
-}
+using testframes::sdp;
 const std::string kOffer = sdp("192.168.1.10", 40000);
 const std::string kAnswer = sdp("10.0.0.1", 50000);
 
@@ -42,10 +40,7 @@ Pkt sip(const std::string& start, const std::string& cseq, const std::string& br
     p.src_port = p.dst_port = 5060;
     p.ctrl_id = kId;
     p.ctrl_cookie = kCookie;
-    p.payload =
-        start + "\r\nVia: SIP/2.0/UDP h;branch=" + branch +
-        "\r\nFrom: Alice <sip:alice@a.com>;tag=9\r\nTo: <sip:bob@b.com>\r\nCall-ID: " + callid +
-        "\r\nCSeq: " + cseq + "\r\n\r\n" + body;
+    p.payload = testframes::sip_text(start, branch, cseq, body, callid);
     if (back) {
         std::swap(p.src_ip, p.dst_ip);
         std::swap(p.src_mac, p.dst_mac);
