@@ -1,11 +1,12 @@
 // SIP calls replayed through the real apsim + fed, driven by fedctl: an
 // answered call's media are admitted both ways, a call the FE refuses opens
 // nothing, and the gates stand in the FE's table as SIP's (ALG type 3); then
-// the SIP captures of the shared corpus.
+// a table of generated call kinds and the SIP captures of the shared corpus.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "tests/support/ap.h"
@@ -98,6 +99,119 @@ TEST(SipReplay, RefusedCallOpensNothingAndGatesAreSips) {
     gates = ap.ctl("platform gates").out;
     EXPECT_NE(gates.find(" flag 1 reply 0\n"), std::string::npos) << gates;
     EXPECT_EQ(ap.ctl("platform cac bogus").out, "% Usage: platform cac [on|off]\n");
+}
+
+// Generated calls of the phone (offers 192.168.1.10:40000) with the peer
+// (answers 10.0.0.1:50000), replayed on capture time. Media flows come from
+// fresh source ports, so each direction is a flow of its own.
+struct Call {
+    std::vector<testframes::TimedPacket> pkts;
+    std::uint16_t src = 30000;
+    Call& req(std::uint64_t ms, const std::string& method, const std::string& branch,
+              const std::string& cseq, const std::string& body = "") {
+        pkts.push_back({ms, sip(true, method + " sip:b@b SIP/2.0", branch, cseq, body)});
+        return *this;
+    }
+    Call& resp(std::uint64_t ms, const std::string& status, const std::string& branch,
+               const std::string& cseq, const std::string& body = "") {
+        pkts.push_back({ms, sip(false, "SIP/2.0 " + status, branch, cseq, body)});
+        return *this;
+    }
+    Call& to_peer(std::uint64_t ms, std::uint16_t port) {
+        pkts.push_back({ms, {kUdp, kPhone, src++, kPeer, port, "rtp"}});
+        return *this;
+    }
+    Call& to_phone(std::uint64_t ms, std::uint16_t port) {
+        pkts.push_back({ms, {kUdp, kPeer, src++, kPhone, port, "rtp"}});
+        return *this;
+    }
+    Call& rtp(std::uint64_t ms, std::uint16_t phone, std::uint16_t peer) {
+        return to_peer(ms, peer).to_phone(ms + 5, phone);
+    }
+    Call& invite(const char* answer) {
+        return req(0, "INVITE", "b1", "1 INVITE", sdp("192.168.1.10", 40000))
+            .resp(10, "100 Trying", "b1", "1 INVITE")
+            .resp(100, answer, "b1", "1 INVITE", *answer == '2' ? sdp("10.0.0.1", 50000) : "");
+    }
+    // INVITE with the offer, 100, 200 with the answer, ACK.
+    Call& answered() { return invite("200 OK").req(200, "ACK", "b2", "1 ACK"); }
+};
+
+struct CallKind {
+    const char* name;
+    const char* settings;  // fedctl lines before the replay
+    std::function<void(Call&)> call;
+    int admitted;
+    const char* unadmitted;  // the replay's JSON list
+};
+
+const CallKind kCallKinds[] = {
+    {"basic, then a flow after the BYE", "",
+     [](Call& c) {
+         c.answered().rtp(300, 40000, 50000);
+         c.req(1000, "BYE", "b3", "2 BYE")
+             .resp(1010, "200 OK", "b3", "2 BYE")
+             .to_phone(1100, 40001);
+     },
+     2, R"(["udp 10.0.0.1:30002 > 192.168.1.10:40001"])"},
+    {"early media, then the 200 re-pairs the gates", "",
+     [](Call& c) {
+         c.req(0, "INVITE", "b1", "1 INVITE", sdp("192.168.1.10", 40000))
+             .resp(100, "183 Session Progress", "b1", "1 INVITE", sdp("10.0.0.1", 50000))
+             .rtp(200, 40000, 50000);
+         c.resp(1000, "200 OK", "b1", "1 INVITE", sdp("10.0.0.1", 50000))
+             .req(1100, "ACK", "b2", "1 ACK")
+             .rtp(1200, 40000, 50000);
+     },
+     4, "[]"},
+    {"re-INVITE moves the media", "",
+     [](Call& c) {
+         c.answered().rtp(300, 40000, 50000);
+         c.req(1000, "INVITE", "b3", "2 INVITE", sdp("192.168.1.10", 42000))
+             .resp(1100, "200 OK", "b3", "2 INVITE", sdp("10.0.0.1", 52000))
+             .req(1200, "ACK", "b4", "2 ACK")
+             .rtp(1300, 42000, 52000)
+             .to_phone(1400, 40001);
+     },
+     4, R"(["udp 10.0.0.1:30004 > 192.168.1.10:40001"])"},
+    {"486 and its ACK", "",
+     [](Call& c) {
+         c.invite("486 Busy Here").req(110, "ACK", "b1", "1 ACK").rtp(300, 40000, 50000);
+     },
+     0, R"(["udp 192.168.1.10:30000 > 10.0.0.1:50000","udp 10.0.0.1:30001 > 192.168.1.10:40000"])"},
+    {"CANCEL before the answer", "",
+     [](Call& c) {
+         c.req(0, "INVITE", "b1", "1 INVITE", sdp("192.168.1.10", 40000))
+             .resp(10, "180 Ringing", "b1", "1 INVITE")
+             .req(100, "CANCEL", "b1", "1 CANCEL");
+         c.resp(110, "200 OK", "b1", "1 CANCEL")
+             .resp(120, "487 Request Terminated", "b1", "1 INVITE");
+         c.req(130, "ACK", "b1", "1 ACK").rtp(300, 40000, 50000);
+     },
+     0, R"(["udp 192.168.1.10:30000 > 10.0.0.1:50000","udp 10.0.0.1:30001 > 192.168.1.10:40000"])"},
+    // Unused gates would stand for an hour: the call's end closes them.
+    {"outlives a max duration of one minute",
+     "alg sip inactive-data-timeout 3600\nalg sip max-duration 1\n",
+     [](Call& c) {
+         c.answered().rtp(300, 40000, 50000).to_peer(50000, 50001).to_phone(70000, 40001);
+     },
+     3, R"(["udp 10.0.0.1:30003 > 192.168.1.10:40001"])"},
+};
+
+TEST(SipReplay, GeneratedCallsAdmitTheMediaOfAnsweredCallsOnly) {
+    for (const CallKind& k : kCallKinds) {
+        testap::Ap ap;
+        ASSERT_EQ(ap.ctl_file(std::string("platform alg sip on\n") + k.settings).rc, 0) << k.name;
+        Call c;
+        k.call(c);
+        const std::string cap = ap.dir() + "/call.pcap";
+        ASSERT_TRUE(testframes::write_pcap(cap, c.pkts));
+        testap::Result r = ap.ctl("replay " + cap + " --clock capture --json");
+        EXPECT_NE(r.out.find(R"("flows_admitted":)" + std::to_string(k.admitted) +
+                             R"(,"flows_unadmitted":)" + k.unadmitted + "}"),
+                  std::string::npos)
+            << k.name << ": " << r.out;
+    }
 }
 
 // The SIP captures of the shared corpus, read where they lie.
