@@ -8,6 +8,7 @@
 #include "alg/dns/qz_dns_parser.h"
 #include "alg/ftp/qz_ftp_hash.h"
 #include "alg/qz_tftp_main.h"
+#include "alg/sip/qz_sip_call.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_event.h"
 #include "platform/qz_assert.h"
@@ -136,8 +137,7 @@ int qz_alg_init() {
 
     qz_ftp_init();
     qz_tftp_init();
-    // SIP init goes here: clear the SIP transaction table, register type 3.
-    //
+    qz_sip_init();
     // SIP roaming receiver goes here: qz_hc_register({2, 4, 0, receiver, 0});
     // a negative result: FED_ERR("failed to init sip roaming thread"), return -1.
     qz_dns_init();

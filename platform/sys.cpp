@@ -48,6 +48,7 @@ int fe_ioctl(unsigned long request, void* arg) {
         std::min<std::size_t>(wire::load_h<std::uint16_t>(env + 6), kEnvelopeDataMax);
     std::size_t len = kEnvelopeHeader + data;
     wire::Writer req;
+    req.buf().reserve(8 + len);  // one allocation per request on the packet path
     req.h32(static_cast<std::uint32_t>(request)).blob({env, len});
     std::vector<std::uint8_t> rest;
     int rc = plat::call_rc(proto::Op::FeIoctl, req, &rest);

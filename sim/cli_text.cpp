@@ -2,6 +2,7 @@
 // (command identifier, argument record) and sends it on fed's CLI link; the
 // running configuration comes back as records that the same table renders.
 #include <algorithm>
+#include <cstdio>
 
 #include "mgt/cli/fed/cmd_form.h"
 #include "mgt/cli/fed/cmd_text.h"
@@ -12,6 +13,8 @@
 namespace sim {
 
 namespace {
+
+inline constexpr std::uint32_t kShowSipCalls = 981;
 
 // apsim's own commands, parsed with fed's so that help and completion show
 // them together. Identifier 0 is no command of fed.
@@ -85,7 +88,10 @@ int cli_text_command(Server& s, std::span<const std::string> words, const CtlOut
     }
     if (p.cmd.row == &kApRows[0]) return show_running_config(s, out, res);
     if (!fed_has(s, p.cmd.id, out)) return kCtlFail;
+    std::string users;  // the stations' user names for fed's display of SIP calls
+    if (p.cmd.id == kShowSipCalls) users = sip_calls_station_file(s, p.cmd.record);
     CliReply r = fed_cli_command(s, p.cmd.id, p.cmd.type, p.cmd.record, out);
+    if (!users.empty()) std::remove(users.c_str());  // fed removes it once it has read it
     if (!r.ok) return ctl_fail(out, "fed did not answer");
     res.has_fed_rc = true;
     res.fed_rc = r.rc;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -160,6 +161,8 @@ struct Core {
     std::vector<std::string> unknown_calls;  // "Dcd:NAME", "Tpa:NAME", "op:N" without a handler
 
     std::uint32_t ppsk_server = 0;  // network order
+    // User names of stations, for fed's display of SIP calls (platform station).
+    std::map<std::array<std::uint8_t, 6>, std::string> station_users;
     DcdFe dcd_fe;
     DcdSvc dcd_svc;
     DcdVcon dcd_vcon;

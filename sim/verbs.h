@@ -72,6 +72,15 @@ int verb_replay(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_alg(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_gates(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 
+// verbs_sip.cpp
+int verb_cac(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_cac_refuse(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_station(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+// Command 981: writes the file of the stations' user names into a fresh file
+// of the run directory and its path into the record; returns the path ("" when
+// no file could be made). The caller removes it if fed did not.
+std::string sip_calls_station_file(Server& s, std::vector<std::uint8_t>& record);
+
 // verbs_inject.cpp
 int verb_sta_join(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_sta_leave(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);

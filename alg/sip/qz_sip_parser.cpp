@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
-#include <memory>
-#include <new>
 #include <string>
 
 #include "fed/qz_fed_debug.h"
@@ -69,28 +67,28 @@ sv skip_space(sv s) {
     return s.substr(b);
 }
 
-// Length of the longest run of non-space characters.
-std::size_t longest_run(sv s) {
-    std::size_t best = 0, run = 0;
-    for (char c : s) {
-        run = is_space(c) ? 0 : run + 1;
-        best = std::max(best, run);
-    }
-    return best;
-}
-
-// Splits s into at most N white-space separated words; the number found.
+// The first N white-space separated words of s, how many there are (at
+// most N), and the length of the longest run of non-space characters over
+// the whole of s, found in one pass.
 template <std::size_t N>
-std::size_t split(sv s, sv (&words)[N]) {
-    std::size_t n = 0, i = 0;
-    while (n < N) {
+struct Words {
+    sv w[N];
+    std::size_t num = 0;
+    std::size_t longest = 0;
+};
+template <std::size_t N>
+Words<N> split(sv s) {
+    Words<N> out;
+    std::size_t i = 0;
+    while (i < s.size()) {
         while (i < s.size() && is_space(s[i])) ++i;
         if (i >= s.size()) break;
         std::size_t b = i;
         while (i < s.size() && !is_space(s[i])) ++i;
-        words[n++] = s.substr(b, i - b);
+        out.longest = std::max(out.longest, i - b);
+        if (out.num < N) out.w[out.num++] = s.substr(b, i - b);
     }
-    return n;
+    return out;
 }
 
 // Decimal value of an all-digit word, held at `cap` once it passes it.
@@ -106,8 +104,13 @@ std::uint64_t number(sv digits, std::uint64_t cap) {
 // Index of the CR of the first CR LF at or after `from` that is not followed
 // by SP or HTAB (a folded header goes on); npos when the text has none.
 std::size_t line_end(sv s, std::size_t from) {
-    for (std::size_t i = s.find("\r\n", from); i != sv::npos; i = s.find("\r\n", i + 1)) {
-        if (i + 2 >= s.size() || (s[i + 2] != ' ' && s[i + 2] != '\t')) return i;
+    // One memchr per line: each LF found is checked for the CR before it.
+    for (std::size_t lf = from + 1; lf < s.size(); ++lf) {
+        const void* at = std::memchr(s.data() + lf, '\n', s.size() - lf);
+        if (!at) break;
+        lf = static_cast<std::size_t>(static_cast<const char*>(at) - s.data());
+        if (s[lf - 1] != '\r') continue;
+        if (lf + 1 >= s.size() || (s[lf + 1] != ' ' && s[lf + 1] != '\t')) return lf - 1;
     }
     return sv::npos;
 }
@@ -155,12 +158,11 @@ bool dotted_ipv4(sv s, std::uint32_t& out) {
 // ---- start line
 
 int parse_start_line(sv line, qz_sip_parser_event* event, qz_sip_parse_data_t* data) {
-    if (longest_run(line) >= kStartRunMax) {
+    auto [w, num, longest] = split<3>(line);
+    if (longest >= kStartRunMax) {
         FED_DBG(alg_sip_error, "Invalid string(%s)", z(line).c_str());
         return -1;
     }
-    sv w[3];
-    std::size_t num = split(line, w);
     if (num < 3) {
         FED_DBG(alg_sip_error, "Invalid string(%s), num = %d", z(line).c_str(),
                 static_cast<int>(num));
@@ -212,6 +214,27 @@ constexpr HeaderName kHeaders[] = {
     {"f", Header::From},   {"To", Header::To},     {"t", Header::To},
 };
 
+// The kind of a header by its name with all white space removed. Most names
+// hold none and are compared where they lie; only the first letter and the
+// length of a candidate are looked at before the whole word.
+Header header_kind(sv raw) {
+    sv name = trim(raw);
+    char joined[kWordField];
+    if (std::any_of(name.begin(), name.end(), is_space)) {
+        std::size_t n = 0;
+        for (char c : name) {
+            if (is_space(c)) continue;
+            if (n == sizeof joined) return Header::Ignored;  // longer than any known name
+            joined[n++] = c;
+        }
+        name = sv(joined, n);
+    }
+    if (name.empty()) return Header::Ignored;
+    for (const HeaderName& h : kHeaders)
+        if (h.name.size() == name.size() && h.name[0] == name[0] && h.name == name) return h.kind;
+    return Header::Ignored;
+}
+
 int parse_via(sv line, qz_sip_parse_data_t* data) {
     constexpr sv kBranch = "branch=";
     std::size_t at = line.find(kBranch);
@@ -247,12 +270,12 @@ int parse_cseq(sv line, qz_sip_parse_data_t* data) {
         FED_DBG(alg_sip_error, "No digit in string(%s)", z(line).c_str());
         return -1;
     }
-    if (longest_run(rest) >= kWordField) {
+    auto [w, num, longest] = split<2>(rest);
+    if (longest >= kWordField) {
         FED_DBG(alg_sip_error, "Invalid string(%s)", z(line).c_str());
         return -1;
     }
-    sv w[2];
-    if (split(rest, w) < 2) {
+    if (num < 2) {
         FED_DBG(alg_sip_error, "No parameter(:) string(%s)", z(line).c_str());
         return -1;
     }
@@ -303,12 +326,7 @@ int parse_header(sv line, qz_sip_parse_data_t* data, Seen& seen) {
         FED_DBG(alg_sip_error, "No : in input string(=%s)\n", z(line).c_str());
         return -1;
     }
-    std::string name;
-    for (char c : line.substr(0, colon))
-        if (!is_space(c)) name.push_back(c);
-    Header kind = Header::Ignored;
-    for (const HeaderName& h : kHeaders)
-        if (name == h.name) kind = h.kind;
+    Header kind = header_kind(line.substr(0, colon));
 
     int rc = 0;
     switch (kind) {
@@ -358,12 +376,12 @@ int parse_connection(sv line, qz_sip_parse_data_t* data, Sdp& sdp) {
         return -1;
     }
     sv rest = line.substr(eq + 1);
-    if (longest_run(rest) >= kWordField) {
+    auto [w, num, longest] = split<3>(rest);
+    if (longest >= kWordField) {
         FED_DBG(alg_sip_error, "Invalid string(%s)", z(line).c_str());
         return -1;
     }
-    sv w[3];
-    if (split(rest, w) < 3) {
+    if (num < 3) {
         FED_DBG(alg_sip_error, "Invalid connection string:%s\n", z(line).c_str());
         return -1;
     }
@@ -401,12 +419,12 @@ int parse_media(sv line, qz_sip_parse_data_t* data, const Sdp& sdp) {
         return -1;
     }
     sv rest = line.substr(eq + 1);
-    if (longest_run(rest) >= kWordField) {
+    auto [w, num, longest] = split<4>(rest);
+    if (longest >= kWordField) {
         FED_DBG(alg_sip_error, "Invalid string(%s)", z(line).c_str());
         return -1;
     }
-    sv w[4];
-    if (split(rest, w) < 4) {
+    if (num < 4) {
         FED_DBG(alg_sip_error, "Invalid media string(%s)", z(line).c_str());
         return -1;
     }
@@ -468,39 +486,42 @@ int parse_payload(const qz_alg_pkt_t* pkt, qz_sip_parser_event* event, qz_sip_pa
         FED_DBG(alg_sip_error, "Except packet, pkt length=%d", static_cast<int>(pkt->pkt_length));
         return -1;
     }
-    // A private terminated copy: the text ends at its first NUL, and never
-    // reaches past the bytes that really arrived, whatever the length claims.
-    std::unique_ptr<char[]> buf(new (std::nothrow) char[pkt->pkt_length + 1u]);
-    if (!buf) {
-        FED_DBG(alg_sip_error, "Memory malloc fail\n");
-        return -1;
-    }
+    // A private terminated copy on the stack (the length is at most 2000):
+    // the text ends at its first NUL, and never reaches past the bytes that
+    // really arrived, whatever the length claims.
+    char buf[QZ_SIP_PAYLOAD_MAX + 1];
     std::size_t n = std::min<std::size_t>(pkt->pkt_length, pkt->data.size());
-    if (n) std::memcpy(buf.get(), pkt->data.data(), n);
-    std::memset(buf.get() + n, 0, pkt->pkt_length + 1u - n);
-    sv text(buf.get());
+    if (n) std::memcpy(buf, pkt->data.data(), n);
+    const void* nul = std::memchr(buf, '\0', n);
+    sv text(buf, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - buf) : n);
 
     // The header section keeps the CR LF of its last line; the body starts at "v=0".
-    sv headers = text;
-    sv body;
-    std::size_t sdp_at = text.find("\r\n\r\nv=0");
-    bool has_body = sdp_at != sv::npos;
-    if (has_body) {
-        headers = text.substr(0, sdp_at + 2);
-        body = text.substr(sdp_at + 4);
-    }
-
-    std::size_t first = line_end(headers, 0);
+    // The header section ends at the first "\r\n\r\nv=0", where the SDP body
+    // starts. That CR LF always ends a line (a CR follows it), so the walk
+    // over the lines finds it without a search of its own.
+    auto body_at = [&](std::size_t end) { return text.substr(end + 2, 5) == "\r\nv=0"; };
+    std::size_t first = line_end(text, 0);
     if (first == sv::npos) {
         FED_DBG(alg_sip_error, "No correct CRCF sequence in string");
         return -1;
     }
-    if (parse_start_line(trim(headers.substr(0, first)), event, data) < 0) return -1;
+    if (parse_start_line(trim(text.substr(0, first)), event, data) < 0) return -1;
 
     Seen seen;
-    if (for_each_line(headers.substr(first + 2),
-                      [&](sv line) { return parse_header(line, data, seen); }) < 0)
-        return -1;
+    bool has_body = body_at(first);
+    std::size_t pos = first + 2;
+    while (!has_body && pos < text.size()) {
+        std::size_t end = line_end(text, pos);
+        if (end == sv::npos) {
+            FED_DBG(alg_sip_error, "No line whitespace in string");
+            return -1;
+        }
+        sv line = trim(text.substr(pos, end - pos));
+        if (!line.empty() && parse_header(line, data, seen) < 0) return -1;
+        has_body = body_at(end);
+        pos = end + 2;
+    }
+    sv body = has_body ? text.substr(pos + 2) : sv{};
     if (!seen.cseq || !seen.callid || !seen.via) return -1;
     if (has_body && parse_sdp(body, data) < 0) return -1;
 

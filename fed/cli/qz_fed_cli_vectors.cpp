@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "alg/sip/qz_sip_call.h"
 #include "fed/cli/qz_fed_cli.h"
 #include "fed/cli/qz_fed_cli_session.h"
 #include "fed/cli/qz_fed_qos_cli.h"
@@ -135,9 +136,13 @@ constexpr qz_cli_vector_t kVconVectors[] = {
     {1019, qz_cli_unpack<qz_fed_vcon_debug_dump>},
 };
 
+constexpr qz_cli_vector_t kSipVectors[] = {
+    {981, qz_cli_unpack<qz_sip_show_calls>},
+};
+
 constexpr qz_cli_vector_list_t kVectorFamilies[] = {
-    kFeSettingsVectors, kFeSessionVectors, kRateLimitVectors,
-    kServiceVectors,    kQosClassVectors,  kVconVectors,
+    kFeSettingsVectors, kFeSessionVectors, kRateLimitVectors, kServiceVectors,
+    kQosClassVectors,   kVconVectors,      kSipVectors,
 };
 
 // ---- running-configuration steps, in the order the configuration is written

@@ -39,14 +39,30 @@ inline void init() {
     (void)done;
 }
 
-// The FE's answers for this input: bit 7 fails every ioctl, bits 0-1 give the
-// gate-open return code and reply word (0 opened, 2 kept, 1 and 3 refused).
+// FE boolean read before each admission message: call admission control on.
+inline constexpr std::uint16_t kCacStatus = 91;
+
+// The FE's answers for this input: bit 7 fails every ioctl, bit 6 turns call
+// admission control on, bits 0-1 give the gate-open return code and the reply
+// word (0 opened or admitted, 2 kept, 1 and 3 refused).
 inline void set_fe(std::uint8_t control) {
     ap()->fault_clear();
+    ap()->set_fe_value(kCacStatus, (control & 0x40) ? 1 : 0);
     if (control & 0x80) ap()->fault("qz_ioctl", -1, -1);
     if (control & 0x3) {
         ap()->fault("ioctl:52", control & 0x3, -1);
         ap()->fault("ioctl", control & 0x3, -1);
+    }
+}
+
+// Forgets what the access point recorded, and now and then empties the log,
+// so that a long run does not grow them.
+inline void trim_logs() {
+    ap()->clear_logs();
+    static unsigned runs = 0;
+    if (++runs % 256 == 0) {
+        std::error_code ec;
+        std::filesystem::resize_file(ap()->dir() + "/" + proto::kLogName, 0, ec);
     }
 }
 
@@ -59,12 +75,7 @@ inline void finish() {
         std::lock_guard lock(ap()->core().mu);
         ap()->core().fe.alg.gates.clear();
     }
-    ap()->clear_logs();
-    static unsigned runs = 0;
-    if (++runs % 256 == 0) {
-        std::error_code ec;
-        std::filesystem::resize_file(ap()->dir() + "/" + proto::kLogName, 0, ec);
-    }
+    trim_logs();
 }
 
 // Splits data into records, each a big-endian u16 length and that many bytes;

@@ -207,6 +207,7 @@ struct AlgState {
     std::uint64_t gate_opens = 0;    // gates opened (return code 0)
     std::uint64_t gate_deletes = 0;  // delete requests received
     std::vector<FlowMsg> messages;
+    std::uint32_t cac_refuse = 0;  // new calls (82 with flag 1) still to refuse
 
     std::uint64_t now_ms = 0;  // FE time: never goes back
     std::uint32_t next_ctrl_id = 1;
@@ -244,6 +245,9 @@ SvcKernelFn service_kernel_fn(std::uint16_t code);
 void service_count_packet(AlgState& a, const FlowTuple& t);
 
 // ---- /dev/fe ---------------------------------------------------------------
+
+// Reply word of a refused admission request (command 82, flag 1).
+inline constexpr std::uint32_t kCacRefused = 1;
 
 // Carries out one request QZ_ALG_FE_IOCTL (envelope and records in
 // platform/alg_msg.h): the envelope is updated in place. Returns

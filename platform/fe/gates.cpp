@@ -104,6 +104,11 @@ void flow_msg(Model& m, Faults& f, std::uint16_t command, std::uint8_t* d) {
     int rc = 0;
     // 0: a call is admitted, a DNS message taken.
     msg.reply = fault_take_id(f, "ioctl", command, &rc) ? static_cast<std::uint32_t>(rc) : 0;
+    if (command == QZ_ALG_FE_CMD_SIP_INVITE && msg.flag == 1 && m.alg.cac_refuse > 0 &&
+        msg.reply == 0) {
+        --m.alg.cac_refuse;
+        msg.reply = kCacRefused;
+    }
     wire::store_h<std::uint32_t>(d + qz_alg_flow_msg_off::reply, msg.reply);
     if (m.alg.messages.size() < 100000) m.alg.messages.push_back(msg);
 }

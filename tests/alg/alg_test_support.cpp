@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -17,7 +18,7 @@ namespace {
 
 testap::LocalAp* g_ap = nullptr;
 std::size_t g_log_mark = 0;
-std::size_t g_ticks_seen = 0;  // platform ticks handed to the timer list
+std::size_t g_events_seen = 0;  // absolute number of the next event to look at
 
 class Env : public ::testing::Environment {
    public:
@@ -75,7 +76,7 @@ std::uint32_t last_cookie() {
 void clear() {
     ap().clear_logs();
     ap().fault_clear();
-    g_ticks_seen = 0;
+    g_events_seen = 0;
     g_log_mark = ap().log().size();
 }
 
@@ -205,12 +206,22 @@ void expect_delete_gate(const FeReq& r, const Flow& f, std::uint32_t gate_cookie
 void advance(std::uint32_t seconds) {
     for (std::uint32_t i = 0; i < seconds; ++i) {
         plat::clock_advance_ms(1000);
-        std::size_t posted = 0;
-        for (const sim::Event& e : ap().events_sent())
-            posted += e.event == QZ_EVENT_UDPDATE_ALG_INFO &&
-                      e.payload.size() == QZ_ALG_INFO_SIZE &&
-                      wire::load_h<std::uint32_t>(e.payload.data()) == QZ_ALG_INFO_TIMER;
-        for (; g_ticks_seen < posted; ++g_ticks_seen) qz_alg_timer_run();
+        // Only the events since the last look: the log keeps the newest few
+        // thousand, and a long call outlives that many ticks.
+        std::size_t ticks = 0;
+        {
+            std::lock_guard lock(ap().core().mu);
+            const auto& log = ap().core().events;
+            g_events_seen = std::min(g_events_seen, log.total());  // the log was cleared
+            for (; g_events_seen < log.total(); ++g_events_seen) {
+                const sim::LoggedEvent* e = log.at_total(g_events_seen);
+                ticks += e && e->origin == sim::Origin::Fed &&
+                         e->ev.event == QZ_EVENT_UDPDATE_ALG_INFO &&
+                         e->ev.payload.size() == QZ_ALG_INFO_SIZE &&
+                         wire::load_h<std::uint32_t>(e->ev.payload.data()) == QZ_ALG_INFO_TIMER;
+            }
+        }
+        for (; ticks > 0; --ticks) qz_alg_timer_run();
     }
 }
 

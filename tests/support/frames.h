@@ -64,4 +64,24 @@ inline std::vector<std::uint8_t> ether_frame(const Packet& p) {
     return f;
 }
 
+// A SIP message of one call: start line, the five headers the gateway reads
+// (top Via with `branch`, From, To, Call-ID, CSeq) and an optional body.
+inline std::string sip_text(std::string_view start, std::string_view branch, std::string_view cseq,
+                            std::string_view body = {}, std::string_view callid = "call-1") {
+    std::string t;
+    for (std::string_view s :
+         {start, std::string_view("\r\nVia: SIP/2.0/UDP h;branch="), branch,
+          std::string_view("\r\nFrom: <sip:a@a>;tag=1\r\nTo: <sip:b@b>\r\nCall-ID: "), callid,
+          std::string_view("\r\nCSeq: "), cseq, std::string_view("\r\n\r\n"), body})
+        t += s;
+    return t;
+}
+
+// An SDP body offering or answering one RTP audio stream at addr:port.
+inline std::string sdp(std::string_view addr, unsigned port) {
+    std::string a(addr);
+    return "v=0\r\no=- 1 1 IN IP4 " + a + "\r\ns=-\r\nc=IN IP4 " + a + "\r\nt=0 0\r\nm=audio " +
+           std::to_string(port) + " RTP/AVP 0\r\n";
+}
+
 }  // namespace testframes

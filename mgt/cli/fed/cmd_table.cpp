@@ -6,6 +6,7 @@
 #include "mgt/cli/fed/rows_qos_class.h"
 #include "mgt/cli/fed/rows_rate_limit.h"
 #include "mgt/cli/fed/rows_service.h"
+#include "mgt/cli/fed/rows_sip.h"
 #include "mgt/cli/fed/rows_vcon.h"
 
 namespace cmdtbl {
@@ -19,6 +20,7 @@ static_assert(first_bad_row(kRowsRateLimit) < 0);
 static_assert(first_bad_row(kRowsService) < 0);
 static_assert(first_bad_row(kRowsQosClass) < 0);
 static_assert(first_bad_row(kRowsVcon) < 0);
+static_assert(first_bad_row(kRowsSip) < 0);
 
 constexpr CmdFamily kFamilies[] = {
     {"Forwarding-engine settings", kRowsFeSettings},
@@ -27,6 +29,7 @@ constexpr CmdFamily kFamilies[] = {
     {"Services and ALGs", kRowsService},
     {"QoS classification", kRowsQosClass},
     {"Virtual connection rules", kRowsVcon},
+    {"SIP calls", kRowsSip},
 };
 
 }  // namespace

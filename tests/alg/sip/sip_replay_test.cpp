@@ -1,0 +1,284 @@
+// SIP calls replayed through the real apsim + fed, driven by fedctl: an
+// answered call's media are admitted both ways, a call the FE refuses opens
+// nothing, and the gates stand in the FE's table as SIP's (ALG type 3); then
+// a table of generated call kinds and the SIP captures of the shared corpus.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "tests/support/ap.h"
+#include "tests/support/frames_pcap.h"
+
+namespace {
+
+using testframes::ip;
+using testframes::kUdp;
+using testframes::Packet;
+
+constexpr std::uint32_t kPhone = ip(192, 168, 1, 10);
+constexpr std::uint32_t kPeer = ip(10, 0, 0, 1);
+
+Packet sip(bool from_phone, const std::string& start, const std::string& branch,
+           const std::string& cseq, const std::string& body = "") {
+    std::string text = testframes::sip_text(start, branch, cseq, body);
+    Packet p = from_phone ? Packet{kUdp, kPhone, 5060, kPeer, 5060, text}
+                          : Packet{kUdp, kPeer, 5060, kPhone, 5060, text};
+    if (!from_phone) std::swap(p.src_mac_last, p.dst_mac_last);
+    return p;
+}
+using testframes::sdp;
+
+// INVITE, 200 and ACK, then RTP and RTCP each way and one flow nobody announced.
+std::string write_call(const std::string& dir) {
+    std::string path = dir + "/call.pcap";
+    const std::vector<testframes::TimedPacket> pkts = {
+        {0, sip(true, "INVITE sip:b@b SIP/2.0", "b1", "1 INVITE", sdp("192.168.1.10", 40000))},
+        {100, sip(false, "SIP/2.0 200 OK", "b1", "1 INVITE", sdp("10.0.0.1", 50000))},
+        {200, sip(true, "ACK sip:b@b SIP/2.0", "b2", "1 ACK")},
+        {300, {kUdp, kPhone, 40000, kPeer, 50000, "rtp"}},
+        {310, {kUdp, kPeer, 50002, kPhone, 40000, "rtp"}},
+        {320, {kUdp, kPhone, 40001, kPeer, 50001, "rtcp"}},
+        {330, {kUdp, kPeer, 50003, kPhone, 40001, "rtcp"}},
+        {340, {kUdp, kPhone, 40002, kPeer, 50004, "stray"}},
+    };
+    EXPECT_TRUE(testframes::write_pcap(path, pkts));
+    return path;
+}
+
+TEST(SipReplay, AnsweredCallAdmitsItsMediaBothWaysAndShows) {
+    testap::Ap ap;
+    ASSERT_EQ(ap.ctl("platform alg sip on").rc, 0);
+    testap::Result r = ap.ctl("replay " + write_call(ap.dir()) + " --json");
+    EXPECT_EQ(
+        r.out,
+        R"({"packets":8,"control":{"ftp":0,"tftp":0,"sip":3,"dns":0},"gates_opened":4,)"
+        R"("gates_deleted":0,"flows_admitted":4,"flows_unadmitted":["udp 192.168.1.10:40002 > 10.0.0.1:50004"]})"
+        "\n");
+
+    // The call goes on after the capture: fed shows it, with the user names
+    // apsim knows, and leaves no file of them behind.
+    ASSERT_EQ(ap.ctl("platform station 02:00:00:00:00:01 alice").rc, 0);
+    const std::string call =
+        "Total number of SIP calls : 1\n"
+        "\n(user=alice, MAC=02:00:00:00:00:01) <-> (user=N/A, MAC=02:00:00:00:00:02)\n"
+        "From:<sip:a@a>\nTo:<sip:b@b>\nCall-id:call-1\n"
+        "Media :audio 192.168.1.10:40000 <-> 10.0.0.1:50000\n"
+        "Media :audio 192.168.1.10:40001 <-> 10.0.0.1:50001\n";
+    EXPECT_EQ(ap.ctl("show sip calls").out, call);
+    EXPECT_EQ(ap.ctl("show sip calls call-id call-1").out, call);
+    r = ap.ctl("show sip calls call-id call-2");
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_EQ(r.out, "");
+    for (const auto& e : std::filesystem::directory_iterator(ap.dir()))
+        EXPECT_NE(e.path().filename().string().rfind("sip-users", 0), 0u) << e.path();
+}
+
+TEST(SipReplay, RefusedCallOpensNothingAndGatesAreSips) {
+    testap::Ap ap;
+    for (const char* line : {"platform alg sip on", "platform cac on", "platform cac refuse 1"})
+        ASSERT_EQ(ap.ctl(line).rc, 0) << line;
+    EXPECT_EQ(ap.ctl("platform cac").out, "cac on refuse 1\n");
+    std::string cap = write_call(ap.dir());
+    testap::Result r = ap.ctl("replay " + cap + " --json");
+    EXPECT_NE(r.out.find(R"("gates_opened":0,"gates_deleted":0,"flows_admitted":0,)"),
+              std::string::npos)
+        << r.out;
+    std::string gates = ap.ctl("platform gates").out;
+    EXPECT_NE(gates.find("message 82: udp 192.168.1.10:5060 > 10.0.0.1:5060 ctrl 1/"),
+              std::string::npos)
+        << gates;
+    EXPECT_NE(gates.find(" flag 1 reply 1\n"), std::string::npos) << gates;
+
+    // The FE has stopped refusing: the same call again is admitted, its gates
+    // wait in the FE's table until its media come.
+    ASSERT_EQ(ap.ctl("platform cac refuse 0").rc, 0);
+    ASSERT_EQ(ap.ctl("replay " + cap + " --clock now").rc, 0);
+    gates = ap.ctl("platform gates").out;
+    EXPECT_NE(gates.find(" flag 1 reply 0\n"), std::string::npos) << gates;
+    EXPECT_EQ(ap.ctl("platform cac bogus").out, "% Usage: platform cac [on|off]\n");
+}
+
+// Generated calls of the phone (offers 192.168.1.10:40000) with the peer
+// (answers 10.0.0.1:50000), replayed on capture time. Media flows come from
+// fresh source ports, so each direction is a flow of its own.
+struct Call {
+    std::vector<testframes::TimedPacket> pkts;
+    std::uint16_t src = 30000;
+    Call& req(std::uint64_t ms, const std::string& method, const std::string& branch,
+              const std::string& cseq, const std::string& body = "") {
+        pkts.push_back({ms, sip(true, method + " sip:b@b SIP/2.0", branch, cseq, body)});
+        return *this;
+    }
+    Call& resp(std::uint64_t ms, const std::string& status, const std::string& branch,
+               const std::string& cseq, const std::string& body = "") {
+        pkts.push_back({ms, sip(false, "SIP/2.0 " + status, branch, cseq, body)});
+        return *this;
+    }
+    Call& to_peer(std::uint64_t ms, std::uint16_t port) {
+        pkts.push_back({ms, {kUdp, kPhone, src++, kPeer, port, "rtp"}});
+        return *this;
+    }
+    Call& to_phone(std::uint64_t ms, std::uint16_t port) {
+        pkts.push_back({ms, {kUdp, kPeer, src++, kPhone, port, "rtp"}});
+        return *this;
+    }
+    Call& rtp(std::uint64_t ms, std::uint16_t phone, std::uint16_t peer) {
+        return to_peer(ms, peer).to_phone(ms + 5, phone);
+    }
+    Call& invite(const char* answer) {
+        return req(0, "INVITE", "b1", "1 INVITE", sdp("192.168.1.10", 40000))
+            .resp(10, "100 Trying", "b1", "1 INVITE")
+            .resp(100, answer, "b1", "1 INVITE", *answer == '2' ? sdp("10.0.0.1", 50000) : "");
+    }
+    // INVITE with the offer, 100, 200 with the answer, ACK.
+    Call& answered() { return invite("200 OK").req(200, "ACK", "b2", "1 ACK"); }
+};
+
+struct CallKind {
+    const char* name;
+    const char* settings;  // fedctl lines before the replay
+    std::function<void(Call&)> call;
+    int admitted;
+    const char* unadmitted;  // the replay's JSON list
+};
+
+const CallKind kCallKinds[] = {
+    {"basic, then a flow after the BYE", "",
+     [](Call& c) {
+         c.answered().rtp(300, 40000, 50000);
+         c.req(1000, "BYE", "b3", "2 BYE")
+             .resp(1010, "200 OK", "b3", "2 BYE")
+             .to_phone(1100, 40001);
+     },
+     2, R"(["udp 10.0.0.1:30002 > 192.168.1.10:40001"])"},
+    {"early media, then the 200 re-pairs the gates", "",
+     [](Call& c) {
+         c.req(0, "INVITE", "b1", "1 INVITE", sdp("192.168.1.10", 40000))
+             .resp(100, "183 Session Progress", "b1", "1 INVITE", sdp("10.0.0.1", 50000))
+             .rtp(200, 40000, 50000);
+         c.resp(1000, "200 OK", "b1", "1 INVITE", sdp("10.0.0.1", 50000))
+             .req(1100, "ACK", "b2", "1 ACK")
+             .rtp(1200, 40000, 50000);
+     },
+     4, "[]"},
+    {"re-INVITE moves the media", "",
+     [](Call& c) {
+         c.answered().rtp(300, 40000, 50000);
+         c.req(1000, "INVITE", "b3", "2 INVITE", sdp("192.168.1.10", 42000))
+             .resp(1100, "200 OK", "b3", "2 INVITE", sdp("10.0.0.1", 52000))
+             .req(1200, "ACK", "b4", "2 ACK")
+             .rtp(1300, 42000, 52000)
+             .to_phone(1400, 40001);
+     },
+     4, R"(["udp 10.0.0.1:30004 > 192.168.1.10:40001"])"},
+    {"486 and its ACK", "",
+     [](Call& c) {
+         c.invite("486 Busy Here").req(110, "ACK", "b1", "1 ACK").rtp(300, 40000, 50000);
+     },
+     0, R"(["udp 192.168.1.10:30000 > 10.0.0.1:50000","udp 10.0.0.1:30001 > 192.168.1.10:40000"])"},
+    {"CANCEL before the answer", "",
+     [](Call& c) {
+         c.req(0, "INVITE", "b1", "1 INVITE", sdp("192.168.1.10", 40000))
+             .resp(10, "180 Ringing", "b1", "1 INVITE")
+             .req(100, "CANCEL", "b1", "1 CANCEL");
+         c.resp(110, "200 OK", "b1", "1 CANCEL")
+             .resp(120, "487 Request Terminated", "b1", "1 INVITE");
+         c.req(130, "ACK", "b1", "1 ACK").rtp(300, 40000, 50000);
+     },
+     0, R"(["udp 192.168.1.10:30000 > 10.0.0.1:50000","udp 10.0.0.1:30001 > 192.168.1.10:40000"])"},
+    // Unused gates would stand for an hour: the call's end closes them.
+    {"outlives a max duration of one minute",
+     "alg sip inactive-data-timeout 3600\nalg sip max-duration 1\n",
+     [](Call& c) {
+         c.answered().rtp(300, 40000, 50000).to_peer(50000, 50001).to_phone(70000, 40001);
+     },
+     3, R"(["udp 10.0.0.1:30003 > 192.168.1.10:40001"])"},
+};
+
+TEST(SipReplay, GeneratedCallsAdmitTheMediaOfAnsweredCallsOnly) {
+    for (const CallKind& k : kCallKinds) {
+        testap::Ap ap;
+        ASSERT_EQ(ap.ctl_file(std::string("platform alg sip on\n") + k.settings).rc, 0) << k.name;
+        Call c;
+        k.call(c);
+        const std::string cap = ap.dir() + "/call.pcap";
+        ASSERT_TRUE(testframes::write_pcap(cap, c.pkts));
+        testap::Result r = ap.ctl("replay " + cap + " --clock capture --json");
+        EXPECT_NE(r.out.find(R"("flows_admitted":)" + std::to_string(k.admitted) +
+                             R"(,"flows_unadmitted":)" + k.unadmitted + "}"),
+                  std::string::npos)
+            << k.name << ": " << r.out;
+    }
+}
+
+// The SIP captures of the shared corpus, read where they lie.
+struct CorpusCase {
+    const char* file;
+    const char* settings;  // fedctl lines before the replay
+    const char* json;
+};
+const CorpusCase kCorpus[] = {
+    // SIP over TCP: the SIP service is UDP 5060, so its RTP finds no gate
+    {"heplify_sip_ipv4_tcp.pcap", "",
+     R"({"packets":84,"control":{"ftp":0,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":["tcp 10.33.6.100:64802 > 10.33.6.101:5060","udp 10.33.6.101:6050 > 10.33.6.100:6000","udp 10.33.6.101:6051 > 10.33.6.100:6001"]})"},
+    // the same call with a TCP 5060 service bound to the SIP ALG: its RTP is admitted
+    {"heplify_sip_ipv4_tcp.pcap",
+     "service sip-tcp protocol tcp port 5060\nservice sip-tcp alg sip\n",
+     R"({"packets":84,"control":{"ftp":0,"tftp":0,"sip":7,"dns":0},"gates_opened":4,"gates_deleted":4,"flows_admitted":2,"flows_unadmitted":[]})"},
+    // SCTP (cooked link): no SIP service
+    {"heplify_sip_sctp.pcap", "",
+     R"({"packets":5,"control":{"ftp":0,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    // a lone 200: no transaction
+    {"pcpp_sdp.pcap", "",
+     R"({"packets":1,"control":{"ftp":0,"tftp":0,"sip":1,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    // not port 5060: no SIP service
+    {"pcpp_sip_non_default_port.pcap", "",
+     R"({"packets":2,"control":{"ftp":0,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":["udp 192.168.20.68:53309 > 192.168.21.83:52380","udp 192.168.20.68:57586 > 192.168.21.83:52380"]})"},
+    // unrelated requests
+    {"pcpp_sip_reqs.pcap", "",
+     R"({"packets":4,"control":{"ftp":0,"tftp":0,"sip":2,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    // unrelated responses, one over TCP
+    {"pcpp_sip_resp.pcap", "",
+     R"({"packets":7,"control":{"ftp":0,"tftp":0,"sip":6,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":["tcp 10.129.34.61:5054 > 10.129.34.51:51806"]})"},
+    // SIP over TCP 5090: no SIP service
+    {"sngrep_ipip.pcap", "",
+     R"({"packets":4,"control":{"ftp":0,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":["tcp 10.15.197.103:5090 > 10.15.193.31:33093"]})"},
+    // answered with early media, no RTP captured
+    {"suricata_sip-s0_cloudshark.pcap", "",
+     R"({"packets":10,"control":{"ftp":0,"tftp":0,"sip":10,"dns":0},"gates_opened":6,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    // SIP over TCP
+    {"suricata_sip_body_large.pcap", "",
+     R"({"packets":16,"control":{"ftp":0,"tftp":0,"sip":0,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":["tcp 127.0.0.1:59809 > 127.0.0.1:5060"]})"},
+    // an offer only
+    {"suricata_sip_compact_form.pcap", "",
+     R"({"packets":1,"control":{"ftp":0,"tftp":0,"sip":1,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    // an offer only
+    {"suricata_sip_header_multi_val.pcap", "",
+     R"({"packets":1,"control":{"ftp":0,"tftp":0,"sip":1,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    // the 200's MAC pair shares no MAC with the INVITE's: no transaction
+    {"suricata_sip_sdp.pcap", "",
+     R"({"packets":2,"control":{"ftp":0,"tftp":0,"sip":2,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    // answered without SDP
+    {"zeek_sip_invalid_content_length.pcap", "",
+     R"({"packets":2,"control":{"ftp":0,"tftp":0,"sip":2,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+    // junk before the request: refused
+    {"zeek_sip_junk_before_request.pcap", "",
+     R"({"packets":2,"control":{"ftp":0,"tftp":0,"sip":2,"dns":0},"gates_opened":0,"gates_deleted":0,"flows_admitted":0,"flows_unadmitted":[]})"},
+};
+
+TEST(SipReplay, CorpusCaptures) {
+    if (!std::filesystem::exists(FED_CORPUS_DIR "/sip"))
+        GTEST_SKIP() << "no corpus at " << FED_CORPUS_DIR;
+    for (const CorpusCase& c : kCorpus) {
+        testap::Ap ap;
+        ASSERT_EQ(ap.ctl_file(std::string("platform alg sip on\n") + c.settings).rc, 0) << c.file;
+        testap::Result r = ap.ctl(std::string("replay " FED_CORPUS_DIR "/sip/") + c.file +
+                                  " --clock capture --json");
+        EXPECT_EQ(r.out, std::string(c.json) + "\n") << c.file;
+    }
+}
+
+}  // namespace
