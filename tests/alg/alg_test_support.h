@@ -3,6 +3,8 @@
 // clock with the 3-second tick.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdint>
 #include <ostream>
@@ -118,5 +120,19 @@ void advance(std::uint32_t seconds);
 // Removes every ALG object by running all timers far in the future, empties
 // the FE's gate table, then clears.
 void drain();
+
+// A gateway test: starts and ends with nothing pending and every debug flag on
+// while it runs.
+class Drained : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        drain();
+        debug_all(true);
+    }
+    void TearDown() override {
+        debug_all(false);
+        drain();
+    }
+};
 
 }  // namespace algtest

@@ -52,16 +52,8 @@ qz_tftp_state_t state() {
     return o ? o->state : QZ_TFTP_STATE_INIT;
 }
 
-class Tftp : public ::testing::Test {
+class Tftp : public Drained {
    protected:
-    void SetUp() override {
-        drain();
-        debug_all(true);
-    }
-    void TearDown() override {
-        debug_all(false);
-        drain();
-    }
     // A read request that opened its gate; returns the gate cookie.
     std::uint32_t open_session() {
         dispatch(tftp(request(1, "boot.cfg", "octet")));

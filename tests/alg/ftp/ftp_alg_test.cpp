@@ -45,17 +45,7 @@ qz_ftp_state_t state(std::uint32_t id = kId, std::uint32_t cookie = kCookie) {
     return o ? o->state : QZ_FTP_STATE_INIT;
 }
 
-class FtpAlg : public ::testing::Test {
-   protected:
-    void SetUp() override {
-        drain();
-        debug_all(true);
-    }
-    void TearDown() override {
-        debug_all(false);
-        drain();
-    }
-};
+using FtpAlg = Drained;
 
 // The packets that bring a session into each state, and the tuple it then holds.
 struct StateCase {

@@ -57,15 +57,10 @@ int state(const Msg& m) {
     return find(m) ? find(m)->trans_state : 0;
 }
 
-class SipTrans : public ::testing::Test {
+class SipTrans : public Drained {
    protected:
-    void SetUp() override {
-        drain();
-        debug_all(true);
-    }
     void TearDown() override {
-        debug_all(false);
-        drain();
+        Drained::TearDown();
         EXPECT_EQ(qz_sip_trans_count(), 0u);
     }
 };
