@@ -9,6 +9,7 @@
 
 #include "alg/ftp/qz_ftp_parser.h"
 #include "alg/qz_alg_main.h"
+#include "bench/bench_fe.h"
 #include "fed/qz_fed_event.h"
 #include "platform/backend.h"
 
@@ -16,24 +17,6 @@ namespace {
 
 void no_fe(proto::Op, std::span<const std::uint8_t>, wire::Writer& reply, void*) {
     reply.hi32(0);
-}
-
-// Gate open answered with code 0 and a fresh cookie, as the FE model does.
-void answering_fe(proto::Op op, std::span<const std::uint8_t> req, wire::Writer& reply, void*) {
-    static std::uint32_t cookie = 1;
-    if (op != proto::Op::FeIoctl) {
-        reply.hi32(0);
-        return;
-    }
-    wire::Reader r(req);
-    r.h32();
-    auto env = r.blob();
-    std::vector<std::uint8_t> out(env.begin(), env.end());
-    if (out.size() >= QZ_ALG_FE_ENV_HDR + 36) {
-        wire::store_h<std::uint32_t>(out.data() + QZ_ALG_FE_ENV_HDR + 28, 0);
-        wire::store_h<std::uint32_t>(out.data() + QZ_ALG_FE_ENV_HDR + 32, cookie++);
-    }
-    reply.hi32(0).blob(out);
 }
 
 void start(plat::LocalFn fe) {
@@ -96,9 +79,9 @@ void BM_TftpPacket(benchmark::State& state, plat::LocalFn fe) {
     run(state, tftp_session());
 }
 BENCHMARK_CAPTURE(BM_FtpPacket, no_fe, no_fe);
-BENCHMARK_CAPTURE(BM_FtpPacket, fe, answering_fe);
+BENCHMARK_CAPTURE(BM_FtpPacket, fe, benchfe::answering_fe);
 BENCHMARK_CAPTURE(BM_TftpPacket, no_fe, no_fe);
-BENCHMARK_CAPTURE(BM_TftpPacket, fe, answering_fe);
+BENCHMARK_CAPTURE(BM_TftpPacket, fe, benchfe::answering_fe);
 
 // The parser alone on the longest common line, the 227 reply.
 void BM_FtpParse227(benchmark::State& state) {

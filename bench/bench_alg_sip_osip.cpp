@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "alg/sip/qz_sip_call.h"
+#include "bench/bench_fe.h"
 #include "platform/backend.h"
 
 namespace {
@@ -83,34 +84,9 @@ const std::vector<Msg>& call() {
     return c;
 }
 
-// The in-process FE: every gate opens with a fresh cookie, every call is
-// admitted, call admission control is off. The envelope comes back with the
-// answer written into the copy already in the reply.
-void fe(proto::Op op, std::span<const std::uint8_t> req, wire::Writer& reply, void*) {
-    static std::uint32_t cookie = 1;
-    if (op == proto::Op::Fe) {  // every FE value: 0
-        reply.hi32(0).h32(4).h32(0);
-        return;
-    }
-    if (op != proto::Op::FeIoctl) {
-        reply.hi32(0);
-        return;
-    }
-    wire::Reader r(req);
-    r.h32();
-    auto env = r.blob();
-    reply.buf().reserve(8 + env.size());
-    reply.hi32(0).blob(env);
-    if (env.size() >= QZ_ALG_FE_ENV_HDR + 36) {
-        std::uint8_t* d = reply.buf().data() + reply.buf().size() - env.size() + QZ_ALG_FE_ENV_HDR;
-        wire::store_h<std::uint32_t>(d + 28, 0);
-        wire::store_h<std::uint32_t>(d + 32, cookie++);
-    }
-}
-
 void start() {
     static const bool once = [] {
-        plat::set_local_backend(fe, nullptr);
+        plat::set_local_backend(benchfe::answering_fe, nullptr);
         qz_pmpt_timer_init(0);
         return qz_alg_init() == 0 && parser_init() == 0;
     }();
