@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -129,12 +130,16 @@ TEST_F(Mpi, RefusesBadMessagesWithoutSending) {
 
 TEST_F(Mpi, TwoThreadsSendWholeRequests) {
     constexpr int kRounds = 300;
+    // fed registers a request's memory and sends it under its channel lock, so
+    // a reference is never pushed out of the ring before its send.
+    static std::mutex channel;
     auto worker = [](std::uint16_t code, std::atomic<int>* wrong) {
         std::uint8_t msg[20];
         std::vector<std::uint8_t> area(kReplyArea);
         for (int i = 0; i < kRounds; ++i) {
             Guarded rec{};
             wire::store_h<std::uint32_t>(rec.bytes + 4, static_cast<std::uint32_t>(i));
+            std::unique_lock lock(channel);
             if (send(7, msg, code, rec, area) != 0 ||
                 wire::load_h<std::uint32_t>(rec.bytes + 4) != code * 1000u + i)
                 ++*wrong;
