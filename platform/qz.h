@@ -186,6 +186,8 @@ int qz_tpa_set_dns_alg_by_cli();
 int qz_tpa_unset_dns_alg_by_cli();
 // *flag non-zero: another platform service uses the DNS ALG too.
 int qz_tpa_dns_alg_enabled_by_jss(std::uint32_t* flag);
+// *flag non-zero while a configuration delta is being pushed.
+int qz_tpa_get_delta_flag(std::uint32_t* flag);
 
 // ---- key-value files (gdbm)
 struct qz_db;

@@ -5,6 +5,7 @@
 #include "alg/sip/qz_sip_call.h"
 #include "fed/cli/qz_fed_cli.h"
 #include "fed/cli/qz_fed_cli_session.h"
+#include "fed/cli/qz_fed_ip_policy_cli.h"
 #include "fed/cli/qz_fed_qos_cli.h"
 #include "fed/cli/qz_fed_service_cli.h"
 #include "fed/cli/qz_fed_vcon_cli.h"
@@ -140,9 +141,18 @@ constexpr qz_cli_vector_t kSipVectors[] = {
     {981, qz_cli_unpack<qz_sip_show_calls>},
 };
 
+constexpr qz_cli_vector_t kIpPolicyVectors[] = {
+    {919, qz_cli_unpack<qz_fed_ip_policy_rule>},
+    {925, qz_cli_unpack<qz_fed_ip_policy_local>},
+    {921, qz_cli_unpack<qz_fed_ip_policy_permit_log>},
+    {920, qz_cli_unpack<qz_fed_ip_policy_deny_log>},
+    {922, qz_cli_unpack<qz_fed_ip_policy_sta_log>},
+    {923, qz_cli_unpack<qz_fed_ip_policy_delete>},
+};
+
 constexpr qz_cli_vector_list_t kVectorFamilies[] = {
     kFeSettingsVectors, kFeSessionVectors, kRateLimitVectors, kServiceVectors,
-    kQosClassVectors,   kVconVectors,      kSipVectors,
+    kQosClassVectors,   kVconVectors,      kSipVectors,       kIpPolicyVectors,
 };
 
 // ---- running-configuration steps, in the order the configuration is written
@@ -151,7 +161,7 @@ constexpr qz_cfg_step_t kCfgSteps[] = {
     {"services", qz_fed_service_cfg},
     {"QoS configuration", nullptr},
     {"user profiles", nullptr},
-    {"IP policies", nullptr},
+    {"IP policies", qz_fed_ip_policy_cfg},
     {"default IP-policy actions", nullptr},
     {"MAC policies", nullptr},
     {"default MAC-policy actions", nullptr},

@@ -3,6 +3,7 @@
 #include "mgt/cli/fed/cmd_form.h"
 #include "mgt/cli/fed/rows_fe_sessions.h"
 #include "mgt/cli/fed/rows_fe_settings.h"
+#include "mgt/cli/fed/rows_ip_policy.h"
 #include "mgt/cli/fed/rows_qos_class.h"
 #include "mgt/cli/fed/rows_rate_limit.h"
 #include "mgt/cli/fed/rows_service.h"
@@ -21,6 +22,7 @@ static_assert(first_bad_row(kRowsService) < 0);
 static_assert(first_bad_row(kRowsQosClass) < 0);
 static_assert(first_bad_row(kRowsVcon) < 0);
 static_assert(first_bad_row(kRowsSip) < 0);
+static_assert(first_bad_row(kRowsIpPolicy) < 0);
 
 constexpr CmdFamily kFamilies[] = {
     {"Forwarding-engine settings", kRowsFeSettings},
@@ -30,6 +32,7 @@ constexpr CmdFamily kFamilies[] = {
     {"QoS classification", kRowsQosClass},
     {"Virtual connection rules", kRowsVcon},
     {"SIP calls", kRowsSip},
+    {"IP policies", kRowsIpPolicy},
 };
 
 }  // namespace

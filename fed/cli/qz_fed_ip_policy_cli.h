@@ -1,0 +1,19 @@
+// IP policies: the commands that create and delete policies and add,
+// replace, move and delete their rules, and the running-configuration step.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+using qz_fed_pol_args_t = std::span<const std::uint8_t>;
+
+int qz_fed_ip_policy_rule(void* ctx, qz_fed_pol_args_t args);        // 919
+int qz_fed_ip_policy_local(void* ctx, qz_fed_pol_args_t args);       // 925
+int qz_fed_ip_policy_permit_log(void* ctx, qz_fed_pol_args_t args);  // 921
+int qz_fed_ip_policy_deny_log(void* ctx, qz_fed_pol_args_t args);    // 920
+int qz_fed_ip_policy_sta_log(void* ctx, qz_fed_pol_args_t args);     // 922
+int qz_fed_ip_policy_delete(void* ctx, qz_fed_pol_args_t args);      // 923
+
+// Running configuration: every policy, then its rules in stored order.
+void qz_fed_ip_policy_cfg(void* out);

@@ -1,0 +1,51 @@
+// IP policies: named, ordered lists of IPv4 firewall rules, each one FE
+// access-control group. A rule names its source and destination by address
+// (with a mask) or by host name; the log forms are separate commands.
+#pragma once
+
+#include "mgt/cli/fed/cmd_table.h"
+
+namespace cmdtbl {
+
+// The parts every rule command shares, in the order they are typed.
+#define QZ_IPPOL_HEAD "#0 ip-policy <NAME:str/33@12> [id <ID:u32@52 1-1023> =1@48 #1] "
+#define QZ_IPPOL_FROM                                                                        \
+    "[from (<FROM:ip@104> =6@100 [<FROM-MASK:mask@172> #5] | <FROM-HOST:str/65@104>) =1@96 " \
+    "#4] "
+#define QZ_IPPOL_TO \
+    "[to (<TO:ip@184> =6@180 [<TO-MASK:mask@252> #7] | <TO-HOST:str/65@184>) =1@176 #6] "
+#define QZ_IPPOL_POS "[<WHERE:{before|after}/36@56> id <REF:u32@92 1-1023> #2]"
+
+inline constexpr CmdRow kRowsIpPolicy[] = {
+    {919,
+     QZ_IPPOL_HEAD QZ_IPPOL_FROM QZ_IPPOL_TO "[service <SERVICE:str/33@260> =1@256 #8] [action "
+                                             "<ACTION:str/36@300> =1@296 #9] " QZ_IPPOL_POS,
+     336, NoForm::None, "create an IP policy, or add, replace or move one of its rules"},
+    {925,
+     QZ_IPPOL_HEAD QZ_IPPOL_FROM "to local-subnet [service <SERVICE:str/33@180> =1@176 #6] "
+                                 "[action <ACTION:str/33@220> =1@216 #7] " QZ_IPPOL_POS,
+     256, NoForm::None, "a rule towards the access point's own subnet"},
+    {921,
+     QZ_IPPOL_HEAD QZ_IPPOL_FROM QZ_IPPOL_TO
+     "[service <SERVICE:str/33@260> =1@256 #8] action permit log "
+     "[<OPTION:{initiate-session|terminate-session}/35@293> #9] " QZ_IPPOL_POS,
+     328, NoForm::None, "a permit rule that logs its sessions"},
+    {920,
+     QZ_IPPOL_HEAD QZ_IPPOL_FROM QZ_IPPOL_TO
+     "[service <SERVICE:str/33@260> =1@256 #8] action deny log packet-drop " QZ_IPPOL_POS,
+     328, NoForm::None, "a deny rule that logs the dropped packets"},
+    {922,
+     QZ_IPPOL_HEAD QZ_IPPOL_FROM QZ_IPPOL_TO
+     "[service <SERVICE:str/33@260> =1@256 #8] action inter-station-traffic-drop log "
+     "[<OPTION:{initiate-session|terminate-session}/35@293> #9] " QZ_IPPOL_POS,
+     328, NoForm::None, "a rule dropping traffic between stations, logged"},
+    {923, "#0 ip-policy <NAME:str/33@12> [id <ID:u32@52 1-1023> =1@48 #1 [log =1@56 #2]]", 60,
+     NoForm::Only, "delete an IP policy, one of its rules, or a rule's logging"},
+};
+
+#undef QZ_IPPOL_HEAD
+#undef QZ_IPPOL_FROM
+#undef QZ_IPPOL_TO
+#undef QZ_IPPOL_POS
+
+}  // namespace cmdtbl
