@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "fed/policy/qz_fed_grp.h"
+#include "fed/policy/qz_fed_resolve.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_main.h"
 #include "platform/qz.h"
@@ -220,12 +221,17 @@ int qz_fed_db_reload() {
     for (const std::string& n : names)
         if (read_db(n, all) < 0) FED_ERR("open file %s failed", n.c_str());
     qz_fed_db_sort(all);
+    bool pending = false;
     for (const qz_fed_entry_t& e : all) {
         if (qz_fed_grp_find(e.policy()) < 0) continue;
+        pending = pending || e.need_resolve;
         qz_fed_grp_mark_fed_id(e.policy(), e.fed_id);
         for (std::size_t i = 0; i < e.rules_num; ++i)
             qz_fed_grp_mark_fe_id(e.policy(), e.fe[i].fe_id);
         qz_fed_order_key_raise(e.order_key);
     }
+    // Rules a killed daemon left pending get their FE rules without waiting
+    // for the next command.
+    if (pending) qz_fed_resolve_timer_start(1);
     return 0;
 }
