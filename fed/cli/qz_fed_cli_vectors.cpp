@@ -148,6 +148,9 @@ constexpr qz_cli_vector_t kIpPolicyVectors[] = {
     {920, qz_cli_unpack<qz_fed_ip_policy_deny_log>},
     {922, qz_cli_unpack<qz_fed_ip_policy_sta_log>},
     {923, qz_cli_unpack<qz_fed_ip_policy_delete>},
+    {939, qz_cli_unpack<qz_fed_ip_policy_list>},
+    {937, qz_cli_unpack<qz_fed_ip_policy_show>},
+    {940, qz_cli_unpack<qz_fed_ip_policy_show_fe>},
 };
 
 constexpr qz_cli_vector_list_t kVectorFamilies[] = {

@@ -15,5 +15,9 @@ int qz_fed_ip_policy_deny_log(void* ctx, qz_fed_pol_args_t args);    // 920
 int qz_fed_ip_policy_sta_log(void* ctx, qz_fed_pol_args_t args);     // 922
 int qz_fed_ip_policy_delete(void* ctx, qz_fed_pol_args_t args);      // 923
 
+int qz_fed_ip_policy_list(void* ctx, qz_fed_pol_args_t args);     // 939
+int qz_fed_ip_policy_show(void* ctx, qz_fed_pol_args_t args);     // 937: stored rules
+int qz_fed_ip_policy_show_fe(void* ctx, qz_fed_pol_args_t args);  // 940: FE rules, filtered
+
 // Running configuration: every policy, then its rules in stored order.
 void qz_fed_ip_policy_cfg(void* out);

@@ -41,6 +41,14 @@ inline constexpr CmdRow kRowsIpPolicy[] = {
      328, NoForm::None, "a rule dropping traffic between stations, logged"},
     {923, "#0 ip-policy <NAME:str/33@12> [id <ID:u32@52 1-1023> =1@48 #1 [log =1@56 #2]]", 60,
      NoForm::Only, "delete an IP policy, one of its rules, or a rule's logging"},
+    {939, "show ip-policy", 12, NoForm::None, "the IP policies"},
+    {937, "show ip-policy <NAME:str/33@12>", 48, NoForm::None,
+     "the rules of an IP policy as configured, and whether each is in the FE"},
+    {940,
+     "show ip-policy <NAME:str/36@12> fe [from <SRC:ip@52> <SRC-MASK:mask@56> =1@48 #1] "
+     "[to <DST:ip@64> <DST-MASK:mask@68> =1@60 #2] [service <SERVICE:str/36@76> =1@72 #3] "
+     "[action <ACTION:str/36@116> =1@112 #4] [limit <N:u32@156 1-1016> =1@152 #5]",
+     160, NoForm::None, "the FE rules of an IP policy, optionally only those matching"},
 };
 
 #undef QZ_IPPOL_HEAD

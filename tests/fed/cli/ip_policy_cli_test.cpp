@@ -182,4 +182,46 @@ TEST_F(IpPolicyTest, FeFailuresLeaveNothingHalfMade) {
     EXPECT_EQ(qz_fed_grp_count(), 0);
 }
 
+TEST_F(IpPolicyTest, DisplaysOfStoredAndFeRules) {
+    for (const char* l : {"service a-service-name-of-19 protocol tcp port 81", "ip-policy p",
+                          "ip-policy p id 1 to local-subnet service a-service-name-of-19",
+                          "ip-policy p id 2 from 10.0.0.0 255.0.0.0 action deny log packet-drop",
+                          "ip-policy p id 3 from host.example action permit log"})
+        ASSERT_EQ(cmd(l).rc, 0) << l;
+    qz_fed_resolve_run();
+    const char* head =
+        "ID     From                            To                              "
+        "Service             Action  Flag  Resolve\n"
+        "------ ------------------------------- ------------------------------- "
+        "------------------- ------- ----  -------\n";
+    EXPECT_EQ(cmd("show ip-policy p").out,
+              std::string(head) +
+                  "1      0.0.0.0/0.0.0.0                 192.168.1.0/255.255.255.0       "
+                  "a-service-name-...  deny            N\n"
+                  "2      10.0.0.0/255.0.0.0              0.0.0.0/0.0.0.0                 "
+                  "                    deny    D       N\n"
+                  "3      host.example                    0.0.0.0/0.0.0.0                 "
+                  "any                 permit          Y\n");
+    EXPECT_EQ(cmd("show ip-policy").out,
+              "IP Policy Table\nTotal policies=1\n\nNo.     IP Policy name\n"
+              "---     --------------\n1       p\n");
+    std::string fe = cmd("show ip-policy p fe action deny limit 1").out;
+    EXPECT_EQ(fe.substr(0, fe.find("D=")), "IP policy=p\nTotal policies=2\nMatch policies=1\n");
+    EXPECT_NE(fe.find("\n1      0.0.0.0/0.0.0.0                 192.168.1.0/255.255.255.0       "
+                      "a-service-name-...  deny    \n"),
+              std::string::npos)
+        << fe;
+    std::string by_net = cmd("show ip-policy p fe from 10.9.0.0 255.0.0.0").out;
+    EXPECT_EQ(by_net.substr(0, by_net.find("D=")),
+              "IP policy=p\nTotal policies=2\nMatch policies=1\n");
+    EXPECT_NE(
+        by_net.find("\n2      10.0.0.0/255.0.0.0              0.0.0.0/0.0.0.0                 "
+                    "                    deny    D\n"),
+        std::string::npos)
+        << by_net;
+    run_steps(ap, {{"show ip-policy q", "IP policy q not exist!\n", -1},
+                   {"show ip-policy 0123456789012345678901234567890123 fe",
+                    "ERROR:name  exceeds maximum length(33)\n", -1}});
+}
+
 }  // namespace
