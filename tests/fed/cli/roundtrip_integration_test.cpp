@@ -158,11 +158,12 @@ const Family kFamilies[] = {
      {{"platform vcon", "requests: set 3, unset 0, unset all 0\n"}},
      false},
     {"IP policies",
+     "service polsvc protocol tcp port 8080\n"
      "ip-policy guest\n"
      "ip-policy guest id 3 from 10.1.0.0 255.255.0.0 to 8.8.8.8 action permit\n"
      "ip-policy guest from 10.2.0.1 to local-subnet action deny\n"
      "ip-policy guest id 9 from server.example action permit log initiate-session\n"
-     "ip-policy guest id 4 service ftp action deny log packet-drop before id 3\n"
+     "ip-policy guest id 4 service polsvc action deny log packet-drop before id 3\n"
      "ip-policy guest id 5 action inter-station-traffic-drop log\n"
      "no ip-policy guest id 5 log\n"
      "ip-policy \"lab net\"\n"
@@ -170,7 +171,7 @@ const Family kFamilies[] = {
      "ip-policy \"lab net\" id 1 action NAT after id 2\n",
      {"ip-policy "},
      "ip-policy guest\n"
-     "ip-policy guest id 4 service ftp action deny log packet-drop\n"
+     "ip-policy guest id 4 service polsvc action deny log packet-drop\n"
      "ip-policy guest id 3 from 10.1.0.0 255.255.0.0 to 8.8.8.8 255.255.255.255 action permit\n"
      "ip-policy guest id 1 from 10.2.0.1 255.255.255.255 to local-subnet action deny\n"
      "ip-policy guest id 9 from server.example action permit log initiate-session\n"
@@ -179,7 +180,7 @@ const Family kFamilies[] = {
      "ip-policy \"lab net\" id 2 to 192.168.0.0 255.255.0.0 action permit log \n"
      "ip-policy \"lab net\" id 1 action NAT\n",
      {},
-     {"platform acl"},
+     {"platform acl", "show ip-policy", "show ip-policy guest"},
      {{"platform acl", "group lab net flags 0 rules 0\n"}}},
 };
 
