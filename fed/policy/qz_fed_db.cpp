@@ -111,17 +111,24 @@ int qz_fed_db_remove_file(std::string_view name) {
 }
 
 int qz_fed_db_store(const qz_fed_entry_t& e) {
+    return qz_fed_db_store_many(std::span<const qz_fed_entry_t>(&e, 1));
+}
+
+int qz_fed_db_store_many(std::span<const qz_fed_entry_t> entries) {
+    if (entries.empty()) return 0;
     std::lock_guard lock(qz_fed_db_mutex());
-    Db db = open_db(e.policy());
+    Db db = open_db(entries.front().policy());
     if (!db) return -1;
-    FED_DBG(cli, "entry->type_fed_cli is %d", e.type_fed_cli);
-    qz_fed_entry_bytes b;
-    qz_fed_entry_encode(e, b);
-    qz_fed_key_t k = qz_fed_entry_key(e.fed_id, e.policy());
-    if (qz_db_store(db.get(), k.data(), static_cast<int>(k.size()), b.data(),
-                    static_cast<int>(b.size())) != 0) {
-        FED_ERR("FED: store FED mapping entry failed!\n");
-        return -1;
+    for (const qz_fed_entry_t& e : entries) {
+        FED_DBG(cli, "entry->type_fed_cli is %d", e.type_fed_cli);
+        qz_fed_entry_bytes b;
+        qz_fed_entry_encode(e, b);
+        qz_fed_key_t k = qz_fed_entry_key(e.fed_id, entries.front().policy());
+        if (qz_db_store(db.get(), k.data(), static_cast<int>(k.size()), b.data(),
+                        static_cast<int>(b.size())) != 0) {
+            FED_ERR("FED: store FED mapping entry failed!\n");
+            return -1;
+        }
     }
     return 0;
 }

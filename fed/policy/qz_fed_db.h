@@ -29,6 +29,9 @@ int qz_fed_db_remove_file(std::string_view name);
 
 // Stores the entry under its key, replacing any record with that key. 0, or -1.
 int qz_fed_db_store(const qz_fed_entry_t& e);
+// Stores entries of one policy in one open of its file. 0, or -1 (those
+// before the failure are stored).
+int qz_fed_db_store_many(std::span<const qz_fed_entry_t> entries);
 // Reads the record of (e.fed_id, e.policy()) into e. 0 found, negative not.
 int qz_fed_db_fetch(qz_fed_entry_t& e);
 // Deletes the record of (fed_id, policy). 0, or -1.

@@ -218,10 +218,10 @@ int qz_fed_entry_move(std::string_view policy, std::uint32_t moved, bool after,
         for (long i = first; i < m; ++i) at(i).order_key = key(i + 1);
         at(m).order_key = key(first);
     }
-    int rc = 0;
+    std::vector<qz_fed_entry_t> changed;
     for (std::size_t i = 0; i < v.size(); ++i)
-        if (v[i].order_key != k[i] && qz_fed_db_store(v[i]) != 0) rc = -1;
-    return rc;
+        if (v[i].order_key != k[i]) changed.push_back(v[i]);
+    return qz_fed_db_store_many(changed);
 }
 
 int qz_fed_fe_move(const qz_fed_entry_t& moved, bool after, const qz_fed_entry_t& target) {
