@@ -168,12 +168,13 @@ int qz_fed_resolve_entry(qz_fed_entry_t& e) {
     if (positioned) {
         target.fed_id = e.rule_word(ru::kRef);
         target.set_policy(name);
+        // A target deleted since, or without FE rules yet, gives no place:
+        // append, and the rebuild after the pass puts the rule in stored order.
         if (qz_fed_db_fetch(target) != 0) {
             FED_DBG(cli, "The move_id does not exist!\n");
-            return -1;
+            target.rules_num = 0;
         }
         after = e.rule_text(ru::kWhere, ru::kWhereWidth) == "after";
-        // A target without FE rules yet gives no place: append, the rebuild orders.
         positioned = target.rules_num > 0;
     }
 

@@ -143,6 +143,12 @@ TEST_F(IpPolicyTest, OrderFollowsInsertReplaceAndMove) {
     EXPECT_EQ(fe_order("p"), "10 20 30 ");
     ASSERT_EQ(cmd("ip-policy p id 4 from 40.0.0.4 before id 2").rc, 0);
     ASSERT_EQ(cmd("ip-policy p id 2 from 50.0.0.5").rc, 0);  // replaced in its place
+    ASSERT_EQ(cmd("ip-policy p id 6 from 70.0.0.7 after id 3").rc, 0);
+    ASSERT_EQ(cmd("no ip-policy p id 3").rc, 0);  // before the pass places rule 6
+    qz_fed_resolve_run();
+    EXPECT_EQ(fe_order("p"), "10 40 50 70 ");
+    ASSERT_EQ(cmd("ip-policy p id 3 from 30.0.0.3 before id 6").rc, 0);
+    ASSERT_EQ(cmd("no ip-policy p id 6").rc, 0);
     qz_fed_resolve_run();
     EXPECT_EQ(fe_order("p"), "10 40 50 30 ");
     ASSERT_EQ(cmd("ip-policy p id 1 after id 3").rc, 0);
