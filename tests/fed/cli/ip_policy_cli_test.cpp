@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fed/cli/qz_fed_ip_policy_cli.h"
@@ -228,6 +231,24 @@ TEST_F(IpPolicyTest, DisplaysOfStoredAndFeRules) {
     run_steps(ap, {{"show ip-policy q", "IP policy q not exist!\n", -1},
                    {"show ip-policy 0123456789012345678901234567890123 fe",
                     "ERROR:name  exceeds maximum length(33)\n", -1}});
+}
+
+TEST_F(IpPolicyTest, PassesBesideCommandsNeverShareAnFeId) {
+    ASSERT_EQ(cmd("ip-policy p").rc, 0);
+    std::atomic<bool> done{false};
+    std::thread timer([&] {
+        while (!done) qz_fed_resolve_run();
+    });
+    for (int i = 1; i <= 40; ++i)
+        EXPECT_EQ(cmd("ip-policy p from 10.0.0." + std::to_string(i)).rc, 0);
+    done = true;
+    timer.join();
+    qz_fed_resolve_run();
+    std::lock_guard lock(ap.core().mu);
+    std::set<std::uint32_t> ids;
+    for (const fem::AclRule& r : fem::acl_group(ap.core().fe, "p")->rules) ids.insert(r.id);
+    EXPECT_EQ(ids.size(), 40u);
+    EXPECT_EQ(qz_fed_grp_slot(qz_fed_grp_find("p")).rules_cnt, 40);
 }
 
 }  // namespace
