@@ -3,6 +3,7 @@
 // running configuration comes back as records that the same table renders.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "mgt/cli/fed/cmd_form.h"
 #include "mgt/cli/fed/cmd_text.h"
@@ -71,10 +72,46 @@ bool fed_has(Server& s, std::uint32_t id, const CtlOut& out) {
     if (std::find(s.cli_vectors.begin(), s.cli_vectors.end(), id) != s.cli_vectors.end())
         return true;
     if (!s.cli)
-        out("% fed's CLI is not connected\n");
+        out.err("% fed's CLI is not connected\n");
     else
-        out("% Command not available: fed has no handler for command " + std::to_string(id) + "\n");
+        out.err("% Command not available: fed has no handler for command " + std::to_string(id) +
+                "\n");
     return false;
+}
+
+// Interface names of the command (arguments labelled IF) that the access point
+// does not have: a handler that cannot find one fails with a bare -1.
+std::string missing_interfaces(Server& s, const cmdtbl::ParsedCmd& cmd) {
+    constexpr std::string_view kIf = "<IF:str/";
+    std::string note;
+    std::string_view form = cmd.row->form;
+    for (std::size_t at = form.find(kIf); at != std::string_view::npos;
+         at = form.find(kIf, at + 1)) {
+        std::uint32_t width = 0, off = 0;
+        std::size_t p = at + kIf.size();
+        while (p < form.size() && form[p] >= '0' && form[p] <= '9')
+            width = width * 10 + (form[p++] - '0');
+        if (p >= form.size() || form[p++] != '@') continue;
+        while (p < form.size() && form[p] >= '0' && form[p] <= '9')
+            off = off * 10 + (form[p++] - '0');
+        if (off >= cmd.record.size() || width == 0) continue;
+        std::size_t end = std::min<std::size_t>(cmd.record.size(), off + width);
+        std::string name(cmd.record.begin() + off, cmd.record.begin() + end);
+        name.resize(std::strlen(name.c_str()));
+        if (name.empty()) continue;
+        std::lock_guard lock(s.core.mu);
+        if (iface_by_kname_locked(s.core, name) || iface_by_uname_locked(s.core, name)) continue;
+        note += (note.empty() ? "" : "; ") + std::string("interface ") + name + " does not exist";
+    }
+    return note;
+}
+
+// Configuration commands are silent when they work: what a handler prints
+// for one is its complaint, even when it returns 0.
+bool is_show(const cmdtbl::CmdRow& row) {
+    std::string_view f = row.form;
+    while (f.starts_with('#')) f.remove_prefix(std::min(f.size(), f.find(' ') + 1));
+    return f.starts_with("show ");
 }
 
 }  // namespace
@@ -83,19 +120,27 @@ int cli_text_command(Server& s, std::span<const std::string> words, const CtlOut
                      CtlResult& res) {
     cmdtbl::ParseResult p = cmdtbl::parse_words(words, families());
     if (!p.ok) {
-        out(p.error + "\n");
+        out.err(p.error + "\n");
         return kCtlFail;
     }
     if (p.cmd.row == &kApRows[0]) return show_running_config(s, out, res);
     if (!fed_has(s, p.cmd.id, out)) return kCtlFail;
     std::string users;  // the stations' user names for fed's display of SIP calls
     if (p.cmd.id == kShowSipCalls) users = sip_calls_station_file(s, p.cmd.record);
-    CliReply r = fed_cli_command(s, p.cmd.id, p.cmd.type, p.cmd.record, out);
+    bool printed = false;
+    CtlOut seen = out;
+    seen.text = [&](std::string_view t) {
+        printed = printed || !t.empty();
+        out(t);
+    };
+    CliReply r = fed_cli_command(s, p.cmd.id, p.cmd.type, p.cmd.record, seen);
     if (!users.empty()) std::remove(users.c_str());  // fed removes it once it has read it
     if (!r.ok) return ctl_fail(out, "fed did not answer");
     res.has_fed_rc = true;
     res.fed_rc = r.rc;
-    return r.rc == 0 ? kCtlOk : kCtlFail;
+    if (r.rc == 0 && !(printed && !is_show(*p.cmd.row))) return kCtlOk;
+    res.note = missing_interfaces(s, p.cmd);
+    return kCtlFail;
 }
 
 std::vector<std::string> cli_text_complete(Server&, std::span<const std::string> words,

@@ -200,7 +200,7 @@ int verb_help(Server&, VerbArgs, const CtlOut& out, CtlResult&) {
 }  // namespace
 
 int ctl_fail(const CtlOut& out, std::string_view text) {
-    out(std::string("% ") + std::string(text) + "\n");
+    out.err(std::string("% ") + std::string(text) + "\n");
     return kCtlFail;
 }
 

@@ -27,6 +27,8 @@ inline constexpr const char* kServerSideIf = "eth0";
 // Gaps longer than this are crossed in one jump up to its last stretch:
 // nothing happens in between but timers, which then fire late but in order.
 inline constexpr std::uint64_t kExactStepMs = 600'000;
+// How often the replay looks whether fedctl asked it to stop.
+inline constexpr std::uint64_t kCancelCheckEvery = 64;
 
 // ALGs counted in the summary, in its order.
 struct CountedAlg {
@@ -245,6 +247,8 @@ int verb_replay(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
     if (!pc) return ctl_fail(out, "Cannot read " + o.file + ": " + errbuf);
     auto linktype = static_cast<std::uint32_t>(pcap_datalink(pc.get()));
 
+    // A replay asked for meanwhile waits: it would count this one's gates and flows.
+    std::lock_guard one(s.replay_mu);
     Replay r{s, out, {}, {}};
     std::uint64_t start = clock_now_ms(s.clock);
     std::uint64_t opens0, deletes0;
@@ -267,6 +271,10 @@ int verb_replay(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
     const u_char* data = nullptr;
     int got;
     while ((got = pcap_next_ex(pc.get(), &h, &data)) == 1) {
+        // fedctl asked to stop, or went away (Ctrl-C): nobody waits for the rest.
+        if (r.sum.packets % kCancelCheckEvery == 0 && out.stop())
+            return ctl_fail(out,
+                            "Replay stopped after " + std::to_string(r.sum.packets) + " packets");
         ++r.sum.packets;
         std::uint64_t t = static_cast<std::uint64_t>(h->ts.tv_sec) * 1000u +
                           static_cast<std::uint64_t>(h->ts.tv_usec) / 1000u;

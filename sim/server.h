@@ -83,6 +83,7 @@ struct Server {
     Clock clock;
     int listen_fd = -1;
     Supervisor sup;
+    std::mutex replay_mu;  // one replay at a time: they share the FE's flows and counters
 
     std::mutex links_mu;  // guards everything below
     std::shared_ptr<Link> cli;

@@ -91,7 +91,8 @@ void sweep_flows(AlgState& a) {
 
 // A new control session when the packet's service has an enabled ALG: the
 // service's port on the destination side makes the sender the client.
-bool open_session(Model& m, const FramePacket& p, const FlowKey& key, CtrlSession** out) {
+bool open_session(Model& m, const FramePacket& p, const FlowKey& key, CtrlSession** out,
+                  std::uint16_t* alg_off) {
     AlgState& a = m.alg;
     const FlowTuple& t = p.tuple;
     bool to_server = true;
@@ -100,9 +101,11 @@ bool open_session(Model& m, const FramePacket& p, const FlowKey& key, CtrlSessio
         svc = service_for(a, t.protocol, t.src_port);
         to_server = false;
     }
-    if (!svc || svc->alg_type == 0 || svc->alg_type >= kAlgTypes ||
-        !a.settings.enabled[svc->alg_type])
+    if (!svc || svc->alg_type == 0 || svc->alg_type >= kAlgTypes) return false;
+    if (!a.settings.enabled[svc->alg_type]) {
+        *alg_off = svc->alg_type;
         return false;
+    }
     CtrlSession s{};
     s.client = to_server ? t : reversed(t);
     s.alg_type = svc->alg_type;
@@ -176,6 +179,8 @@ void replay_step(Model& m, const FramePacket& p, const ReplayIfaces& ifs, Packet
     out.kind = PacketKind::Flow;
     out.alg_type = 0;
     out.record.clear();
+    out.first = false;
+    out.alg_off = 0;
     FlowKey key = flow_key(p.tuple);
     service_count_packet(a, p.tuple);
 
@@ -193,7 +198,8 @@ void replay_step(Model& m, const FramePacket& p, const ReplayIfaces& ifs, Packet
         a.flows.erase(fit);  // idled out: this packet starts it anew
     }
     CtrlSession* s = nullptr;
-    if (open_session(m, p, key, &s)) {
+    out.first = true;
+    if (open_session(m, p, key, &s, &out.alg_off)) {
         control_packet(m, *s, key, p, ifs, out);
         return;
     }
@@ -208,6 +214,14 @@ void replay_step(Model& m, const FramePacket& p, const ReplayIfaces& ifs, Packet
 }
 
 }  // namespace
+
+bool replay_retry(Model& m, const FlowTuple& t) {
+    auto it = m.alg.flows.find(flow_key(t));
+    Gate g;
+    if (it == m.alg.flows.end() || it->second.admitted || !gate_admit(m, t, &g)) return false;
+    it->second.admitted = true;
+    return true;
+}
 
 void replay_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs, PacketStep& out) {
     replay_step(m, p, ifs, out);
