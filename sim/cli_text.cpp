@@ -22,6 +22,8 @@ inline constexpr std::uint32_t kShowSipCalls = 981;
 constexpr cmdtbl::CmdRow kApRows[] = {
     {0, "show running-config", 12, cmdtbl::NoForm::None,
      "fed's running configuration, one command a line"},
+    {0, "show startup-config", 12, cmdtbl::NoForm::None,
+     "the configuration apsim applies when it starts (write memory saves it)"},
 };
 static_assert(cmdtbl::first_bad_row(kApRows) < 0);
 
@@ -49,21 +51,20 @@ std::string unknown_record(const CliRecord& r) {
 }
 
 int show_running_config(Server& s, const CtlOut& out, CtlResult& res) {
-    CliReply r = fed_cli_running_config(s, out);
-    if (!r.ok) return ctl_fail(out, "fed did not answer");
-    std::string text;
-    for (const CliRecord& rec : r.records) {
-        std::optional<std::string> line;
-        if (rec.type == proto::kTlvRecord) line = cmdtbl::render_record(rec.cmd, rec.data);
-        if (rec.type == proto::kTlvText) line = cmdtbl::render_text_record(rec.data);
-        // Deferred commands belong to other daemons, not to fed's configuration.
-        if (rec.type == proto::kTlvDelay) continue;
-        text += (line ? *line : unknown_record(rec)) + "\n";
-    }
-    out(text);
+    std::int32_t rc = 0;
+    std::optional<std::string> text = running_config_text(s, out, &rc);
+    if (!text) return ctl_fail(out, "fed did not answer");
+    out(*text);
     res.has_fed_rc = true;
-    res.fed_rc = r.rc;
-    return r.rc == 0 ? kCtlOk : kCtlFail;
+    res.fed_rc = rc;
+    return rc == 0 ? kCtlOk : kCtlFail;
+}
+
+int show_startup_config(Server& s, const CtlOut& out) {
+    std::optional<std::string> text = startup_config_text(s);
+    if (!text) return ctl_fail(out, "No startup configuration saved ('write memory' saves one)");
+    out(*text);
+    return kCtlOk;
 }
 
 // Whether fed registered a command vector for id; says why not when it did not.
@@ -116,6 +117,22 @@ bool is_show(const cmdtbl::CmdRow& row) {
 
 }  // namespace
 
+std::optional<std::string> running_config_text(Server& s, const CtlOut& out, std::int32_t* rc) {
+    CliReply r = fed_cli_running_config(s, out);
+    if (!r.ok) return std::nullopt;
+    std::string text;
+    for (const CliRecord& rec : r.records) {
+        std::optional<std::string> line;
+        if (rec.type == proto::kTlvRecord) line = cmdtbl::render_record(rec.cmd, rec.data);
+        if (rec.type == proto::kTlvText) line = cmdtbl::render_text_record(rec.data);
+        // Deferred commands belong to other daemons, not to fed's configuration.
+        if (rec.type == proto::kTlvDelay) continue;
+        text += (line ? *line : unknown_record(rec)) + "\n";
+    }
+    if (rc) *rc = r.rc;
+    return text;
+}
+
 int cli_text_command(Server& s, std::span<const std::string> words, const CtlOut& out,
                      CtlResult& res) {
     cmdtbl::ParseResult p = cmdtbl::parse_words(words, families());
@@ -124,6 +141,7 @@ int cli_text_command(Server& s, std::span<const std::string> words, const CtlOut
         return kCtlFail;
     }
     if (p.cmd.row == &kApRows[0]) return show_running_config(s, out, res);
+    if (p.cmd.row == &kApRows[1]) return show_startup_config(s, out);
     if (!fed_has(s, p.cmd.id, out)) return kCtlFail;
     std::string users;  // the stations' user names for fed's display of SIP calls
     if (p.cmd.id == kShowSipCalls) users = sip_calls_station_file(s, p.cmd.record);

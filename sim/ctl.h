@@ -5,6 +5,7 @@
 #include <concepts>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -70,5 +71,18 @@ std::vector<std::string> cli_text_complete(Server& s, std::span<const std::strin
                                            std::string_view prefix);
 // The syntax of every command family, for "help".
 std::string cli_text_help();
+// fed's running configuration as command lines; nothing when fed did not
+// answer. *rc (if given) receives the handler's result.
+std::optional<std::string> running_config_text(Server& s, const CtlOut& out,
+                                               std::int32_t* rc = nullptr);
+
+// ---- the startup configuration (startup.cpp): DIR/startup-config ----
+
+// The saved configuration; nothing when none was saved.
+std::optional<std::string> startup_config_text(Server& s);
+// Waits until fed runs, then applies DIR/startup-config line by line through
+// ctl_line, as fedctl -f would; failures go to stderr. Remembers the running
+// configuration afterwards as the saved one.
+void startup_apply(Server& s);
 
 }  // namespace sim

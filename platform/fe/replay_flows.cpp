@@ -215,6 +215,39 @@ void replay_step(Model& m, const FramePacket& p, const ReplayIfaces& ifs, Packet
 
 }  // namespace
 
+namespace {
+
+std::string_view trim(std::string_view v) {
+    while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\t' || v.back() == '\r'))
+        v.remove_suffix(1);
+    return v;
+}
+
+bool same_word(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if ((a[i] | 0x20) != (b[i] | 0x20)) return false;
+    return true;
+}
+
+}  // namespace
+
+std::string_view sip_call_id(std::span<const std::uint8_t> payload) {
+    std::string_view text(reinterpret_cast<const char*>(payload.data()), payload.size());
+    while (!text.empty()) {
+        std::size_t eol = text.find('\n');
+        std::string_view line = trim(text.substr(0, eol));
+        text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
+        if (line.empty()) break;  // the body starts
+        std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        std::string_view name = trim(line.substr(0, colon));
+        if (same_word(name, "call-id") || same_word(name, "i")) return trim(line.substr(colon + 1));
+    }
+    return {};
+}
+
 bool replay_retry(Model& m, const FlowTuple& t) {
     auto it = m.alg.flows.find(flow_key(t));
     Gate g;

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string_view>
 #include <vector>
 
 #include "platform/fe/alg.h"
@@ -51,6 +53,10 @@ void replay_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs, Pack
 // SYN would: true when a gate admits it now (the gate is used up and the flow
 // counts as admitted).
 bool replay_retry(Model& m, const FlowTuple& t);
+
+// The Call-ID of a SIP message (also in its compact form "i:"), trimmed; empty
+// when it has none in its headers. Points into payload.
+std::string_view sip_call_id(std::span<const std::uint8_t> payload);
 
 // Ends every control session (as replay_expire does, whatever its idle time)
 // and forgets every flow: each replay is traffic of its own.

@@ -67,11 +67,11 @@ TEST(Apsim, SupervisesInjectsAndShutsDown) {
     EXPECT_EQ(ap.ctl("debug fed basic").rc, 0);
     testap::Result bad = ap.ctl("debug fed no-such-flag");
     EXPECT_EQ(bad.rc, 1);
-    EXPECT_EQ(bad.out, "% Unknown debug flag: fed no-such-flag\n");
+    EXPECT_EQ(bad.err, "% Unknown debug flag: fed no-such-flag\n");
     EXPECT_EQ(ap.ctl("no debug fed basic").rc, 0);
 
     // Bad control input never hurts apsim.
-    EXPECT_EQ(ap.ctl("platform fault x y").out, "% Invalid RC: y\n");
+    EXPECT_EQ(ap.ctl("platform fault x y").err, "% Invalid RC: y\n");
     EXPECT_EQ(ap.ctl("no such verb").rc, 1);
     EXPECT_EQ(ap.ctl("platform clock advance 3600").rc, 0);
     EXPECT_NE(ap.ctl("platform clock").out.find("uptime: 3600.000 s"), std::string::npos);
