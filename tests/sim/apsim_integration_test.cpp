@@ -1,9 +1,12 @@
 // apsim + fed + fedctl as processes: supervision, restart, event delivery and
 // what fed sent back, bad control input, clean shutdown.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <cstring>
+#include <fstream>
+#include <thread>
 
 #include "platform/wire.h"
 #include "tests/support/ap.h"
@@ -98,6 +101,38 @@ TEST(Apsim, GivesUpOnAFedThatNeverComesUpAndRecoversWhenAsked) {
     EXPECT_EQ(r.rc, 0);
     EXPECT_EQ(r.out, "fed stopped: exit 0\n");
     EXPECT_NE(ap.ctl("platform status").rc, 0);
+}
+
+// The saved configuration outlives apsim; what was not saved is warned of and lost.
+TEST(Apsim, WriteMemorySurvivesANewApsim) {
+    testap::Ap ap;
+    auto wait_gone = [&] {
+        pid_t pid = 0;
+        std::ifstream in(ap.dir() + "/apsim.pid");
+        in >> pid;
+        for (int i = 0; i < 100000 && ::kill(pid, 0) == 0; ++i) std::this_thread::yield();
+    };
+    const std::string saved = "service s1 protocol tcp port 80\n";
+    ASSERT_EQ(ap.ctl("service s1 protocol tcp port 80").rc, 0);
+    ASSERT_EQ(ap.ctl("write memory").rc, 0);
+    ASSERT_EQ(ap.ctl("service s2 protocol udp port 99").rc, 0);
+    testap::Result down = ap.ctl("platform shutdown");
+    EXPECT_EQ(down.err.rfind("% Warning: the running configuration has changes", 0), 0u)
+        << down.err;
+    wait_gone();
+
+    testap::Result again = ap.start();
+    ASSERT_EQ(again.rc, 0) << again.err;
+    EXPECT_EQ(ap.ctl("show running-config").out, saved);
+    EXPECT_EQ(ap.ctl("show startup-config").out, saved);
+    down = ap.ctl("platform shutdown");
+    EXPECT_EQ(down.err, "");
+    wait_gone();
+    // A directory in use is refused before apsim touches it.
+    ASSERT_EQ(ap.start().rc, 0);
+    testap::Result busy = ap.start();
+    EXPECT_EQ(busy.rc, 1);
+    EXPECT_NE(busy.err.find(ap.dir() + " is in use by another apsim"), std::string::npos);
 }
 
 }  // namespace
