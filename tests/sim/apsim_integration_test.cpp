@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <regex>
 #include <thread>
 
 #include "platform/wire.h"
@@ -133,6 +134,45 @@ TEST(Apsim, WriteMemorySurvivesANewApsim) {
     testap::Result busy = ap.start();
     EXPECT_EQ(busy.rc, 1);
     EXPECT_NE(busy.err.find(ap.dir() + " is in use by another apsim"), std::string::npos);
+}
+
+// Every command the docs show in full (no placeholder to fill in) is one that
+// apsim and fed know today: it may fail on this access point, but never for
+// its words. Commands that end the access point are left out.
+TEST(Apsim, DocExamplesAreCommandsOfToday) {
+    std::vector<std::string> lines;
+    for (const char* doc : {"/README.md", "/docs/run.md", "/docs/cli.md"}) {
+        std::ifstream in(std::string(FED_SOURCE_DIR) + doc);
+        std::string text((std::istreambuf_iterator<char>(in)), {});
+        ASSERT_FALSE(text.empty()) << doc;
+        // Inline spans everywhere; in code blocks, lines that run fedctl.
+        static const std::regex kInline(
+            R"(`(?:fedctl )?((?:platform|event|link|debug|write|show|service) [^`\n]+)`)");
+        static const std::regex kBlock(R"((?:^|\n)fedctl ([^\n#]+))");
+        std::size_t at = 0;
+        for (bool code = false; at != std::string::npos; code = !code) {
+            std::size_t next = text.find("```", at);
+            std::string part = text.substr(at, next == std::string::npos ? next : next - at);
+            const std::regex& re = code ? kBlock : kInline;
+            for (std::sregex_iterator m(part.begin(), part.end(), re), end; m != end; ++m)
+                lines.push_back((*m)[1].str());
+            at = next == std::string::npos ? next : next + 3;
+        }
+    }
+    Ap ap;
+    int ran = 0;
+    for (const std::string& line : lines) {
+        if (std::regex_search(line, std::regex(R"(\b[A-Z]+\b|[\[|>]|\.\.\.|shutdown|restart)")))
+            continue;  // a placeholder, a choice, a redirection, or the end of the access point
+        testap::Result r = ap.ctl(line);
+        ++ran;
+        EXPECT_NE(r.rc, 2) << line;
+        EXPECT_EQ(
+            std::regex_search(r.err, std::regex("% (Unknown|Usage|Invalid input|Incomplete)")),
+            false)
+            << line << ": " << r.err;
+    }
+    EXPECT_GT(ran, 20);
 }
 
 }  // namespace
