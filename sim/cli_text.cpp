@@ -111,7 +111,8 @@ std::string missing_interfaces(Server& s, const cmdtbl::ParsedCmd& cmd) {
 // for one is its complaint, even when it returns 0.
 bool is_show(const cmdtbl::CmdRow& row) {
     std::string_view f = row.form;
-    while (f.starts_with('#')) f.remove_prefix(std::min(f.size(), f.find(' ') + 1));
+    while (f.starts_with('#') || f.starts_with('='))
+        f.remove_prefix(std::min(f.size(), f.find(' ') + 1));
     return f.starts_with("show ");
 }
 

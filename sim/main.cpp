@@ -24,6 +24,12 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: apsim -d DIR [--daemon] [--clock real|driven] [--hc-port N] [--nbr HOST:PORT]...\n";
+constexpr const char* kHelp =
+    "  -d DIR               the run directory (created; DIR/startup-config applied at start)\n"
+    "  --daemon             run in the background, output to DIR/apsim.log; return once ready\n"
+    "  --clock real|driven  the machine's clock (default), or one that moves only when told\n"
+    "  --hc-port N          UDP port of the neighbour link (0: none)\n"
+    "  --nbr HOST:PORT      a neighbouring access point's link (repeatable)\n";
 
 bool parse_port(std::string_view s, std::uint32_t& port) {
     return sim::parse_u32(s, port) && port <= 65535;
@@ -104,6 +110,7 @@ int main(int argc, char** argv) {
     sim::Options o;
     if (argc > 1 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
         std::fputs(kUsage, stdout);
+        std::fputs(kHelp, stdout);
         return 0;
     }
     std::string why;

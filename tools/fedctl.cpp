@@ -39,9 +39,11 @@ constexpr int kHistoryLines = 1000;
 constexpr const char* kUsage =
     "usage: fedctl [-d DIR] [COMMAND WORDS...]\n"
     "       fedctl [-d DIR] -f FILE\n"
-    "       fedctl [-d DIR] replay FILE [--clock capture|now] [--json]\n"
+    "       fedctl [-d DIR] replay FILE [--clock capture|now] [--json] [--all] [--progress]\n"
     "DIR is the access point's run directory (default: $FED_DIR, else ./run).\n"
-    "Without a command: an interactive shell; '?' lists what may follow, Tab completes.\n";
+    "Without a command: an interactive shell; '?' lists what may follow, Tab completes.\n"
+    "Output goes to stdout; apsim's refusals, failed results and fedctl's notes to stderr.\n"
+    "Exit status: 0 all commands succeeded, 1 one failed, 2 no access point or bad usage.\n";
 
 struct Options {
     std::string dir;
@@ -173,7 +175,6 @@ int run_one(int fd, const std::string& line, const std::string& cwd, const Origi
     io.err = print_err;
     io.progress = show_progress;
     io.interrupted = [] { return g_interrupts > 0; };
-    g_interrupts = 0;
     g_running = 1;
     auto end = fedctl::run_line(fd, fedctl::resolve_line(line, cwd), io);
     g_running = 0;
@@ -187,9 +188,10 @@ int run_one(int fd, const std::string& line, const std::string& cwd, const Origi
     if (end->fed_rc && *end->fed_rc != 0)
         std::fputs(fedctl::fed_rc_text(*end->fed_rc).c_str(), stderr);
     if (end->rc == 0) return kExitOk;
-    // A bare result code says nothing of what failed: say which line it was.
-    bool said = from.where.empty() && !(end->fed_rc || !end->note.empty());
-    if (!said) {
+    // apsim's refusal of a typed line names the problem itself; a bare result
+    // code does not, nor does a refusal in the middle of a file: name the line.
+    bool refusal_says_it = from.where.empty() && !end->fed_rc && end->note.empty();
+    if (!refusal_says_it) {
         std::string msg = "fedctl: ";
         if (!from.where.empty()) msg += from.where + ": ";
         msg += "failed: " + line;
@@ -209,18 +211,20 @@ bool is_comment_or_blank(std::string_view line) {
 int run_stream(int fd, std::istream& in, const std::string& name, const std::string& cwd) {
     int failed = 0;
     int ran = 0;
+    int last = 0;
     std::string line;
-    for (int n = 1; std::getline(in, line); ++n) {
+    for (int n = 1; g_interrupts == 0 && std::getline(in, line); ++n) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (is_comment_or_blank(line)) continue;
         ++ran;
+        last = n;
         int rc = run_one(fd, line, cwd, Origin{name + ":" + std::to_string(n)});
         if (rc == kExitTrouble) return rc;
         if (rc != kExitOk) ++failed;
-        if (g_interrupts > 0) {
-            std::fprintf(stderr, "fedctl: %s: interrupted at line %d\n", name.c_str(), n);
-            return kExitFailed;
-        }
+    }
+    if (g_interrupts > 0) {
+        std::fprintf(stderr, "fedctl: %s: interrupted after line %d\n", name.c_str(), last);
+        return kExitFailed;
     }
     if (failed)
         std::fprintf(stderr, "fedctl: %s: %d of %d commands failed\n", name.c_str(), failed, ran);
