@@ -114,6 +114,9 @@ int verb_shutdown_saved(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res
         known = s.saved_known;
         saved = s.saved_config;
     }
+    // Only a running fed has a configuration to lose.
+    pid_t pid = 0;
+    known = known && fed_state(s, &pid) == FedState::Running;
     CtlOut quiet([](std::string_view) {});
     std::optional<std::string> now = known ? running_config_text(s, quiet) : std::nullopt;
     if (now && *now != saved)
