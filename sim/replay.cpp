@@ -420,7 +420,12 @@ int verb_replay(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
     auto linktype = static_cast<std::uint32_t>(pcap_datalink(pc.get()));
 
     // A replay asked for meanwhile waits: it would count this one's gates and flows.
-    std::lock_guard one(s.replay_mu);
+    std::unique_lock one(s.replay_mu, std::defer_lock);
+    for (bool said = false; !one.try_lock_for(std::chrono::milliseconds(kDrainSliceMs));) {
+        if (out.stop()) return ctl_fail(out, "Replay stopped before it started");
+        if (!said) out.step("replay: waiting for the replay running now");
+        said = true;
+    }
     auto state = [&s](const std::string& file, std::uint64_t packets) {
         std::lock_guard lock(s.replay_now.mu);
         s.replay_now.file = file;
