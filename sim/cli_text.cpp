@@ -83,21 +83,15 @@ bool fed_has(Server& s, std::uint32_t id, const CtlOut& out) {
 // Interface names of the command (arguments labelled IF) that the access point
 // does not have: a handler that cannot find one fails with a bare -1.
 std::string missing_interfaces(Server& s, const cmdtbl::ParsedCmd& cmd) {
-    constexpr std::string_view kIf = "<IF:str/";
     std::string note;
-    std::string_view form = cmd.row->form;
-    for (std::size_t at = form.find(kIf); at != std::string_view::npos;
-         at = form.find(kIf, at + 1)) {
-        std::uint32_t width = 0, off = 0;
-        std::size_t p = at + kIf.size();
-        while (p < form.size() && form[p] >= '0' && form[p] <= '9')
-            width = width * 10 + (form[p++] - '0');
-        if (p >= form.size() || form[p++] != '@') continue;
-        while (p < form.size() && form[p] >= '0' && form[p] <= '9')
-            off = off * 10 + (form[p++] - '0');
-        if (off >= cmd.record.size() || width == 0) continue;
-        std::size_t end = std::min<std::size_t>(cmd.record.size(), off + width);
-        std::string name(cmd.record.begin() + off, cmd.record.begin() + end);
+    std::size_t pos = 0;
+    for (cmdtbl::FormTok t = cmdtbl::form_next(cmd.row->form, pos); t.tok != cmdtbl::Tok::End;
+         t = cmdtbl::form_next(cmd.row->form, pos)) {
+        if (t.tok != cmdtbl::Tok::Arg || t.kind != cmdtbl::Kind::Str || t.text != "IF" ||
+            t.off >= cmd.record.size())
+            continue;
+        std::size_t end = std::min<std::size_t>(cmd.record.size(), t.off + t.width);
+        std::string name(cmd.record.begin() + t.off, cmd.record.begin() + end);
         name.resize(std::strlen(name.c_str()));
         if (name.empty()) continue;
         std::lock_guard lock(s.core.mu);
@@ -110,10 +104,11 @@ std::string missing_interfaces(Server& s, const cmdtbl::ParsedCmd& cmd) {
 // Configuration commands are silent when they work: what a handler prints
 // for one is its complaint, even when it returns 0.
 bool is_show(const cmdtbl::CmdRow& row) {
-    std::string_view f = row.form;
-    while (f.starts_with('#') || f.starts_with('='))
-        f.remove_prefix(std::min(f.size(), f.find(' ') + 1));
-    return f.starts_with("show ");
+    std::size_t pos = 0;
+    cmdtbl::FormTok t = cmdtbl::form_next(row.form, pos);
+    while (t.tok == cmdtbl::Tok::Flag || t.tok == cmdtbl::Tok::Const)
+        t = cmdtbl::form_next(row.form, pos);
+    return t.tok == cmdtbl::Tok::Keyword && t.text == "show";
 }
 
 }  // namespace
