@@ -306,7 +306,7 @@ Step raise(Replay& r, std::vector<std::vector<std::uint8_t>>& records) {
 
 // The peer sends an unanswered SYN again: retries due by capture time now_ms
 // find the gates fed opened meanwhile.
-void run_retries(Replay& r, std::uint64_t now_ms) {
+[[maybe_unused]] void run_retries(Replay& r, std::uint64_t now_ms) {
     for (std::size_t i = 0; i < r.retries.size(); ++i) {
         auto& q = r.retries[i];
         while (!q.empty() && q.front().first_ms + kSynRetryMs[i] <= now_ms) {
