@@ -405,6 +405,27 @@ Step raise(Replay& r, std::vector<std::vector<std::uint8_t>>& records) {
     return rc;
 }
 
+// What "platform replay" shows while this replay runs.
+class ShownReplay {
+   public:
+    ShownReplay(Server& s, const std::string& file) : s_(s) { set(file, 0); }
+    ~ShownReplay() { set("", 0); }
+    ShownReplay(const ShownReplay&) = delete;
+    ShownReplay& operator=(const ShownReplay&) = delete;
+    void at(std::uint64_t packets) {
+        std::lock_guard lock(s_.replay_now.mu);
+        s_.replay_now.packets = packets;
+    }
+
+   private:
+    void set(const std::string& file, std::uint64_t packets) {
+        std::lock_guard lock(s_.replay_now.mu);
+        s_.replay_now.file = file;
+        s_.replay_now.packets = packets;
+    }
+    Server& s_;
+};
+
 }  // namespace
 
 int verb_replay(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
@@ -426,16 +447,7 @@ int verb_replay(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
         if (!said) out.step("replay: waiting for the replay running now");
         said = true;
     }
-    auto state = [&s](const std::string& file, std::uint64_t packets) {
-        std::lock_guard lock(s.replay_now.mu);
-        s.replay_now.file = file;
-        s.replay_now.packets = packets;
-    };
-    state(o.file, 0);
-    struct Done {
-        decltype(state)& f;
-        ~Done() { f("", 0); }
-    } done{state};
+    ShownReplay shown(s, o.file);
     Replay r{s, out};
     std::uint64_t start = clock_now_ms(s.clock);
     std::uint64_t opens0, deletes0;
@@ -481,7 +493,7 @@ int verb_replay(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
     int got;
     while ((got = pcap_next_ex(pc.get(), &h, &data)) == 1) {
         if (r.sum.packets % kCancelCheckEvery == 0) {
-            state(o.file, r.sum.packets);
+            shown.at(r.sum.packets);
             if (out.stop()) return failed(Step::Stopped);
             if (o.progress && std::chrono::steady_clock::now() >= next_progress) {
                 show_progress(r, pcap_file(pc.get()), file_size, began);
