@@ -98,6 +98,16 @@ void print_text(std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+// apsim as the operator would start it: the one beside this fedctl when there is one.
+std::string apsim_command() {
+    std::vector<char> buf(4096);
+    ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+    if (n <= 0) return "apsim";
+    std::string self(buf.data(), static_cast<std::size_t>(n));
+    std::string apsim = self.substr(0, self.rfind('/') + 1) + "apsim";
+    return ::access(apsim.c_str(), X_OK) == 0 ? apsim : "apsim";
+}
+
 bool connect_or_say(const std::string& dir, plat::Fd& conn) {
     switch (fedctl::connect_ap(dir, conn)) {
         case fedctl::ConnectResult::Ok:
@@ -105,9 +115,9 @@ bool connect_or_say(const std::string& dir, plat::Fd& conn) {
         case fedctl::ConnectResult::NoAccessPoint:
             std::fprintf(stderr,
                          "fedctl: no access point at %s\n"
-                         "fedctl: start one with 'apsim -d %s --daemon' (add '--clock driven' "
+                         "fedctl: start one with '%s -d %s --daemon' (add '--clock driven' "
                          "for a driven clock), or with scripts/run\n",
-                         dir.c_str(), dir.c_str());
+                         dir.c_str(), apsim_command().c_str(), dir.c_str());
             return false;
         case fedctl::ConnectResult::Refused:
             std::fprintf(stderr, "fedctl: the access point at %s refused the connection\n",

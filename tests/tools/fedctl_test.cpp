@@ -225,9 +225,9 @@ TEST(FedctlProgram, TroubleIsSaidAndExitsTwo) {
     hangs.on("show x", {{}, 0, true});
     const std::pair<std::string, std::string> cases[] = {
         {"-d /nonexistent/ap show x",
-         "fedctl: no access point at /nonexistent/ap\nfedctl: start one with 'apsim -d "
-         "/nonexistent/ap --daemon' (add '--clock driven' for a driven clock), or with "
-         "scripts/run\n"},
+         "fedctl: no access point at /nonexistent/ap\nfedctl: start one with '" +
+             std::filesystem::path(FEDCTL_BIN).parent_path().string() +
+             "/apsim -d /nonexistent/ap --daemon'"},
         {"-d " + hangs.dir() + " -x", "fedctl: unknown option -x\n"},
         {"-d " + refused.dir() + " show x",
          "fedctl: the access point at " + refused.dir() + " refused the connection\n"},
