@@ -2,11 +2,9 @@
 // as DIR/startup-config, and an apsim started on that directory applies it
 // through the ordinary command path once fed runs. fed itself keeps its
 // configuration in memory only, so this is what survives apsim.
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
