@@ -1,7 +1,7 @@
 // The startup configuration: "write memory" saves fed's running configuration
 // as DIR/startup-config, and an apsim started on that directory applies it
-// through the ordinary command path once fed runs. fed itself keeps its
-// configuration in memory only, so this is what survives apsim.
+// through the ordinary command path once fed runs. apsim's tables and fed's
+// memory end with apsim: this file is what outlives it.
 
 #include <chrono>
 #include <cstdio>
