@@ -99,9 +99,14 @@ enum class Op : std::uint16_t {
     // fedctl -> apsim: str line -> any number of CtlOutput, then CtlEnd
     CtlLine = 80,
     CtlOutput = 81,  // str text
-    CtlEnd = 82,     // i32 rc (0 ok, 1 failed) [, i32 result of the fed handler the line ran]
+    // i32 rc (0 ok, 1 failed) [, i32 result of the fed handler the line ran [, str note: what
+    // made it fail, in words, or empty]]
+    CtlEnd = 82,
     // fedctl -> apsim: str partial line -> CtlComplete reply: u32 n, n x str word
     CtlComplete = 83,
+    CtlError = 84,     // apsim -> fedctl while a line runs: str text for standard error
+    CtlCancel = 85,    // fedctl -> apsim while a line runs: stop it (no payload)
+    CtlProgress = 86,  // apsim -> fedctl while a line runs: str one line of progress, no line end
 };
 
 inline constexpr std::uint32_t kTlvRecord = 7;    // command record (argument structure)

@@ -32,7 +32,14 @@ constexpr Verb kVerbs[] = {
      "[decoded]",
      verb_events,
      "events fed sent (decoded: the DNS ALG's in words)"},
-    {{"platform", "shutdown"}, "", verb_shutdown, "stop fed, then apsim"},
+    {{"platform", "shutdown"},
+     "",
+     verb_shutdown_saved,
+     "stop fed, then apsim (warns of unsaved configuration)"},
+    {{"write", "memory"},
+     "",
+     verb_write_memory,
+     "save the running configuration as DIR/startup-config"},
     {{"platform", "clock"}, "", verb_clock, "clock mode and up-time"},
     {{"platform", "clock", "advance"}, "SECONDS", verb_clock_advance, "step the driven clock"},
     {{"platform", "cli-vectors"}, "", verb_cli_vectors, "command identifiers fed registered"},
@@ -101,9 +108,10 @@ constexpr Verb kVerbs[] = {
      verb_station,
      "a station's user name (in show sip calls)"},
     {{"replay"},
-     "FILE [--clock] [capture|now] [--json]",
+     "FILE [--clock] [capture|now] [--json] [--all] [--progress]",
      verb_replay,
      "a capture through the FE model"},
+    {{"platform", "replay"}, "", verb_replay_status, "the replay running now, if any"},
     {{"debug", "fed"}, "FLAG", verb_debug, "set a debug flag of fed"},
     {{"no", "debug", "fed"}, "FLAG", verb_no_debug, "clear a debug flag of fed"},
 };
@@ -201,7 +209,7 @@ int verb_help(Server&, VerbArgs, const CtlOut& out, CtlResult&) {
 }  // namespace
 
 int ctl_fail(const CtlOut& out, std::string_view text) {
-    out(std::string("% ") + std::string(text) + "\n");
+    out.err(std::string("% ") + std::string(text) + "\n");
     return kCtlFail;
 }
 

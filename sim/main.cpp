@@ -1,7 +1,11 @@
 // apsim: the simulated access point around one fed.
 //   apsim -d DIR [--daemon] [--clock real|driven] [--hc-port N] [--nbr HOST:PORT]...
+// With --daemon the command returns once the access point answers and its
+// startup configuration (DIR/startup-config) is applied.
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -11,6 +15,8 @@
 #include <string_view>
 #include <thread>
 
+#include "platform/frame.h"
+#include "sim/ctl.h"
 #include "sim/records.h"
 #include "sim/server.h"
 
@@ -18,14 +24,22 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: apsim -d DIR [--daemon] [--clock real|driven] [--hc-port N] [--nbr HOST:PORT]...\n";
+constexpr const char* kHelp =
+    "  -d DIR               the run directory (created; DIR/startup-config applied at start)\n"
+    "  --daemon             run in the background, output to DIR/apsim.log; return once ready\n"
+    "  --clock real|driven  the machine's clock (default), or one that moves only when told\n"
+    "  --hc-port N          UDP port of the neighbour link (0: none)\n"
+    "  --nbr HOST:PORT      a neighbouring access point's link (repeatable)\n";
 
 bool parse_port(std::string_view s, std::uint32_t& port) {
     return sim::parse_u32(s, port) && port <= 65535;
 }
 
-bool parse_args(int argc, char** argv, sim::Options& o) {
+// False with the reason in why.
+bool parse_args(int argc, char** argv, sim::Options& o, std::string& why) {
     for (int i = 1; i < argc; ++i) {
         std::string_view a = argv[i];
+        why = "bad value for " + std::string(a);
         auto value = [&](std::string_view& v) {
             if (i + 1 >= argc) return false;
             v = argv[++i];
@@ -54,10 +68,31 @@ bool parse_args(int argc, char** argv, sim::Options& o) {
             o.nbrs.push_back(std::string(v.substr(0, colon)) + std::string(" ") +
                              std::to_string(port));
         } else {
+            why = "unknown option " + std::string(a);
             return false;
         }
     }
+    why = "-d DIR is needed";
     return !o.dir.empty();
+}
+
+// Another apsim answers on DIR's socket: starting here would take its files.
+bool in_use(const std::string& dir) {
+    plat::Fd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    std::string path = dir + "/" + proto::kSocketName;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (!probe.valid() || path.size() >= sizeof addr.sun_path) return false;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    return ::connect(probe.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+}
+
+void say_ready(int fd) {
+    if (fd < 0) return;
+    char c = 'r';
+    ssize_t n = ::write(fd, &c, 1);
+    (void)n;
+    ::close(fd);
 }
 
 // Ends apsim on SIGTERM, SIGINT or SIGHUP, stopping fed first.
@@ -75,11 +110,20 @@ int main(int argc, char** argv) {
     sim::Options o;
     if (argc > 1 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
         std::fputs(kUsage, stdout);
+        std::fputs(kHelp, stdout);
         return 0;
     }
-    if (!parse_args(argc, argv, o)) {
-        std::fputs(kUsage, stderr);
+    std::string why;
+    if (!parse_args(argc, argv, o, why)) {
+        std::fprintf(stderr, "apsim: %s\n%s", why.c_str(), kUsage);
         return 2;
+    }
+    if (in_use(o.dir)) {
+        std::fprintf(stderr,
+                     "apsim: %s is in use by another apsim; 'fedctl -d %s platform shutdown' "
+                     "stops it\n",
+                     o.dir.c_str(), o.dir.c_str());
+        return 1;
     }
     std::signal(SIGPIPE, SIG_IGN);
     // Never destroyed: connection threads run until the process ends.
@@ -122,14 +166,14 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);  // every thread started from here inherits it
     std::thread(signal_thread, s, set).detach();
 
-    if (o.daemon) {
-        char c = 'r';
-        ssize_t n = ::write(ready[1], &c, 1);
-        (void)n;
-        ::close(ready[1]);
-    }
     std::fprintf(stderr, "apsim: %s ready (pid %d, clock %s)\n", s->dir.c_str(),
                  static_cast<int>(::getpid()), o.driven ? "driven" : "real");
     sim::supervisor_start(*s);
+    // fed reaches apsim through the socket: the startup configuration waits for
+    // it beside the accepting loop.
+    std::thread([fd = o.daemon ? ready[1] : -1] {
+        sim::startup_apply(*s);
+        say_ready(fd);
+    }).detach();
     sim::server_run(*s);
 }

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -171,6 +172,25 @@ bool send_output(int fd, std::string_view text) {
     return ok;
 }
 
+bool send_text(int fd, proto::Op op, std::string_view text) {
+    wire::Writer w;
+    w.str(text.substr(0, kOutputChunk));
+    return plat::write_frame(fd, op, w.span());
+}
+
+// Whether fedctl asked to stop the running line, or went away. Reads only
+// when something came: fedctl sends nothing else while a line runs.
+bool ctl_cancelled(int fd, bool& stopped) {
+    if (stopped) return true;
+    pollfd p{fd, POLLIN | POLLRDHUP, 0};
+    if (::poll(&p, 1, 0) <= 0) return false;
+    if (p.revents & (POLLHUP | POLLRDHUP | POLLERR)) return stopped = true;
+    proto::Op op{};
+    std::vector<std::uint8_t> payload;
+    if (!plat::read_frame(fd, op, payload) || op == proto::Op::CtlCancel) stopped = true;
+    return stopped;
+}
+
 void serve_ctl(Server& s, int fd) {
     proto::Op op;
     std::vector<std::uint8_t> payload;
@@ -188,15 +208,20 @@ void serve_ctl(Server& s, int fd) {
         }
         if (op != proto::Op::CtlLine) continue;
         CtlResult res;
+        bool stopped = false;
+        CtlOut out([&](std::string_view text) { send_output(fd, text); });
+        out.error = [&](std::string_view text) { send_text(fd, proto::Op::CtlError, text); };
+        out.progress = [&](std::string_view text) { send_text(fd, proto::Op::CtlProgress, text); };
+        out.cancelled = [&] { return ctl_cancelled(fd, stopped); };
         if (!r.ok()) {
-            send_output(fd, "% Malformed command line\n");
+            out.err("% Malformed command line\n");
             res.rc = 1;
         } else {
-            res = ctl_line(s, line, [&](std::string_view text) { send_output(fd, text); });
+            res = ctl_line(s, line, out);
         }
         wire::Writer end;
         end.hi32(res.rc);
-        if (res.has_fed_rc) end.hi32(res.fed_rc);
+        if (res.has_fed_rc || !res.note.empty()) end.hi32(res.fed_rc).str(res.note);
         plat::write_frame(fd, proto::Op::CtlEnd, end.span());
         if (res.exit) {
             ::close(fd);

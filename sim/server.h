@@ -83,6 +83,15 @@ struct Server {
     Clock clock;
     int listen_fd = -1;
     Supervisor sup;
+    std::timed_mutex replay_mu;  // one replay at a time: they share the FE's flows and counters
+    std::mutex config_mu;        // guards the two below
+    std::string saved_config;    // the running configuration as last saved or applied
+    bool saved_known = false;    // set once the startup configuration was handled
+    struct ReplayNow {           // what the running replay has done, for "platform replay"
+        std::mutex mu;
+        std::string file;  // "" when none runs
+        std::uint64_t packets = 0;
+    } replay_now;
 
     std::mutex links_mu;  // guards everything below
     std::shared_ptr<Link> cli;

@@ -72,6 +72,9 @@ int verb_vcon(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 
 // replay.cpp
 int verb_replay(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_write_memory(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_shutdown_saved(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_replay_status(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_alg(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_gates(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 

@@ -1,6 +1,7 @@
 #include "tools/ctl.h"
 
 #include <errno.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -70,31 +71,46 @@ std::string fed_rc_text(std::int32_t rc) {
     return buf;
 }
 
-std::optional<std::int32_t> run_line(int fd, std::string_view line,
-                                     const std::function<void(std::string_view)>& out,
-                                     std::optional<std::int32_t>* fed_rc) {
-    if (fed_rc) fed_rc->reset();
+std::optional<LineEnd> run_line(int fd, std::string_view line, const LineIo& io) {
     wire::Writer w;
     w.str(line);
     if (!plat::write_frame(fd, proto::Op::CtlLine, w.span())) return std::nullopt;
+    bool cancel_sent = false;
     proto::Op op{};
     std::vector<std::uint8_t> payload;
-    while (plat::read_frame(fd, op, payload)) {
+    for (;;) {
+        if (!cancel_sent && io.interrupted && io.interrupted()) {
+            cancel_sent = true;
+            if (!plat::write_frame(fd, proto::Op::CtlCancel, {})) return std::nullopt;
+        }
+        // A signal ends the wait, so that an interrupt is passed on at once.
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, -1) < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        if (!plat::read_frame(fd, op, payload)) return std::nullopt;
         wire::Reader r(payload);
-        if (op == proto::Op::CtlOutput) {
+        if (op == proto::Op::CtlOutput || op == proto::Op::CtlError ||
+            op == proto::Op::CtlProgress) {
             std::string text = r.str();
             if (!r.ok()) return std::nullopt;
-            out(text);
+            const auto& sink = op == proto::Op::CtlOutput  ? io.out
+                               : op == proto::Op::CtlError ? io.err
+                                                           : io.progress;
+            if (sink) sink(text);
         } else if (op == proto::Op::CtlEnd) {
-            std::int32_t rc = r.hi32();
+            LineEnd end;
+            end.rc = r.hi32();
             if (!r.ok()) return std::nullopt;
-            // An older apsim sends the rc alone.
-            if (r.left() >= 4 && fed_rc) *fed_rc = r.hi32();
-            return rc;
+            // An older apsim sends the rc alone, or without the note.
+            if (r.left() >= 4) end.fed_rc = r.hi32();
+            if (r.left() >= 4) end.note = r.str();
+            if (!r.ok()) return std::nullopt;
+            return end;
         }
         // Anything else is not for a command line; a newer apsim may send it.
     }
-    return std::nullopt;
 }
 
 std::optional<std::vector<std::string>> complete(int fd, std::string_view partial) {

@@ -32,12 +32,24 @@ enum class ConnectResult { Ok, NoAccessPoint, Refused, Failed };
 // NoAccessPoint: no socket, or nobody listening on it; Refused: apsim said no.
 ConnectResult connect_ap(const std::string& dir, plat::Fd& conn);
 
-// Sends one command line; out() receives every CtlOutput text in order.
-// Returns CtlEnd's rc, or nothing when the connection failed. When the line ran
-// a command in fed, *fed_rc (if given) receives the handler's result.
-std::optional<std::int32_t> run_line(int fd, std::string_view line,
-                                     const std::function<void(std::string_view)>& out,
-                                     std::optional<std::int32_t>* fed_rc = nullptr);
+// Where the frames of a running line go, and whether to stop it.
+struct LineIo {
+    std::function<void(std::string_view)> out;       // CtlOutput: standard output
+    std::function<void(std::string_view)> err;       // CtlError: standard error
+    std::function<void(std::string_view)> progress;  // CtlProgress: one line, no line end
+    // Asked while waiting; once it says true, apsim is asked to stop the line.
+    std::function<bool()> interrupted;
+};
+
+struct LineEnd {
+    std::int32_t rc = 0;                 // 0 ok, 1 failed
+    std::optional<std::int32_t> fed_rc;  // the result of the fed handler the line ran
+    std::string note;                    // what made it fail, in words, or empty
+};
+
+// Sends one command line and passes every frame to io until CtlEnd.
+// Nothing when the connection failed.
+std::optional<LineEnd> run_line(int fd, std::string_view line, const LineIo& io);
 
 // How fedctl reports a handler's non-zero result on standard error:
 // "% rc 0x3001a" (negative results in decimal: "% rc -1").

@@ -34,6 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           (p.payload.data() >= frame.data() &&
            p.payload.data() + p.payload.size() <= frame.data() + frame.size()));
 
+    std::string_view id = fem::sip_call_id(p.payload);
+    check(id.empty() ||
+          (id.data() >= reinterpret_cast<const char*>(frame.data()) &&
+           id.data() + id.size() <= reinterpret_cast<const char*>(frame.data()) + frame.size()));
+
     static fem::Model m;
     fem::model_init(m);
     for (bool& on : m.alg.settings.enabled) on = true;
@@ -46,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const auto& r : timeouts) check(r.size() == QZ_ALG_PKT_HDR_SIZE);
         fem::PacketStep step;
         fem::replay_packet(m, p, ifs, step);
+        if (step.kind == fem::PacketKind::FlowUnadmitted) fem::replay_retry(m, p.tuple);
         if (step.kind != fem::PacketKind::Control) continue;
         const auto& r = step.record;
         check(r.size() >= QZ_ALG_PKT_HDR_SIZE && r.size() <= QZ_ALG_PKT_MAX_SIZE);

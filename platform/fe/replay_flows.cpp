@@ -91,7 +91,8 @@ void sweep_flows(AlgState& a) {
 
 // A new control session when the packet's service has an enabled ALG: the
 // service's port on the destination side makes the sender the client.
-bool open_session(Model& m, const FramePacket& p, const FlowKey& key, CtrlSession** out) {
+bool open_session(Model& m, const FramePacket& p, const FlowKey& key, CtrlSession** out,
+                  std::uint16_t* alg_off) {
     AlgState& a = m.alg;
     const FlowTuple& t = p.tuple;
     bool to_server = true;
@@ -100,9 +101,11 @@ bool open_session(Model& m, const FramePacket& p, const FlowKey& key, CtrlSessio
         svc = service_for(a, t.protocol, t.src_port);
         to_server = false;
     }
-    if (!svc || svc->alg_type == 0 || svc->alg_type >= kAlgTypes ||
-        !a.settings.enabled[svc->alg_type])
+    if (!svc || svc->alg_type == 0 || svc->alg_type >= kAlgTypes) return false;
+    if (!a.settings.enabled[svc->alg_type]) {
+        *alg_off = svc->alg_type;
         return false;
+    }
     CtrlSession s{};
     s.client = to_server ? t : reversed(t);
     s.alg_type = svc->alg_type;
@@ -176,6 +179,8 @@ void replay_step(Model& m, const FramePacket& p, const ReplayIfaces& ifs, Packet
     out.kind = PacketKind::Flow;
     out.alg_type = 0;
     out.record.clear();
+    out.first = false;
+    out.alg_off = 0;
     FlowKey key = flow_key(p.tuple);
     service_count_packet(a, p.tuple);
 
@@ -193,7 +198,8 @@ void replay_step(Model& m, const FramePacket& p, const ReplayIfaces& ifs, Packet
         a.flows.erase(fit);  // idled out: this packet starts it anew
     }
     CtrlSession* s = nullptr;
-    if (open_session(m, p, key, &s)) {
+    out.first = true;
+    if (open_session(m, p, key, &s, &out.alg_off)) {
         control_packet(m, *s, key, p, ifs, out);
         return;
     }
@@ -208,6 +214,47 @@ void replay_step(Model& m, const FramePacket& p, const ReplayIfaces& ifs, Packet
 }
 
 }  // namespace
+
+namespace {
+
+std::string_view trim(std::string_view v) {
+    while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\t' || v.back() == '\r'))
+        v.remove_suffix(1);
+    return v;
+}
+
+bool same_word(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if ((a[i] | 0x20) != (b[i] | 0x20)) return false;
+    return true;
+}
+
+}  // namespace
+
+std::string_view sip_call_id(std::span<const std::uint8_t> payload) {
+    std::string_view text(reinterpret_cast<const char*>(payload.data()), payload.size());
+    while (!text.empty()) {
+        std::size_t eol = text.find('\n');
+        std::string_view line = trim(text.substr(0, eol));
+        text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
+        if (line.empty()) break;  // the body starts
+        std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        std::string_view name = trim(line.substr(0, colon));
+        if (same_word(name, "call-id") || same_word(name, "i")) return trim(line.substr(colon + 1));
+    }
+    return {};
+}
+
+bool replay_retry(Model& m, const FlowTuple& t) {
+    auto it = m.alg.flows.find(flow_key(t));
+    Gate g;
+    if (it == m.alg.flows.end() || it->second.admitted || !gate_admit(m, t, &g)) return false;
+    it->second.admitted = true;
+    return true;
+}
 
 void replay_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs, PacketStep& out) {
     replay_step(m, p, ifs, out);

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string_view>
 #include <vector>
 
 #include "platform/fe/alg.h"
@@ -34,6 +36,8 @@ struct PacketStep {
     std::uint16_t alg_type;            // Control: the ALG
     std::vector<std::uint8_t> record;  // Control: the qz_alg_pkt_t (platform/alg_msg.h)
     Gate gate;                         // FlowAdmitted: the gate it used
+    bool first;                        // the first packet of a flow or control session
+    std::uint16_t alg_off;  // a new flow on the port of an ALG whose enable flag is off: its type
 };
 
 // Ends every control session idle past its service's timeout at FE time
@@ -44,6 +48,15 @@ void replay_expire(Model& m, std::uint64_t now_ms, const ReplayIfaces& ifs,
 
 // One packet at the current FE time (alg_set_time first).
 void replay_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs, PacketStep& out);
+
+// A flow whose first packet found no gate tries again, as a peer's retransmitted
+// SYN would: true when a gate admits it now (the gate is used up and the flow
+// counts as admitted).
+bool replay_retry(Model& m, const FlowTuple& t);
+
+// The Call-ID of a SIP message (also in its compact form "i:"), trimmed; empty
+// when it has none in its headers. Points into payload.
+std::string_view sip_call_id(std::span<const std::uint8_t> payload);
 
 // Ends every control session (as replay_expire does, whatever its idle time)
 // and forgets every flow: each replay is traffic of its own.

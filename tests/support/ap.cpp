@@ -181,6 +181,10 @@ Ap::~Ap() {
     std::filesystem::remove_all(dir_, ec);
 }
 
+Result Ap::start() {
+    return run({bin("apsim"), "-d", dir_, "--daemon", "--clock", "driven"}, 20000);
+}
+
 Result Ap::ctl(const std::string& line) {
     // The words as fedctl quotes them ("My SSID" is one word), so that fedctl,
     // which joins its arguments, sends the line unchanged.

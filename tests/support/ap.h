@@ -23,6 +23,8 @@ class Ap {
     Ap& operator=(const Ap&) = delete;
 
     const std::string& dir() const { return dir_; }
+    // Another `apsim -d DIR --daemon` (driven clock) on the same directory.
+    Result start();
     Result ctl(const std::string& line);        // fedctl -d DIR LINE (one shot)
     Result ctl_file(const std::string& text);   // fedctl -d DIR -f FILE with these lines
     bool wait_running(int timeout_ms = 10000);  // fed running and initialized

@@ -194,9 +194,11 @@ TEST(FedctlProgram, HandlerResultGoesToStandardErrorOnly) {
     EXPECT_EQ(out.status, 1);
     EXPECT_EQ(out.out, "Unable to enable/disable TCP MSS threshold\n");
     Outcome both = fedctl_run(std::string("-d ") + dir + " ip tcp-mss-threshold", true);
-    EXPECT_EQ(both.out, "Unable to enable/disable TCP MSS threshold\n% rc 0x3001a\n");
+    EXPECT_EQ(both.out,
+              "Unable to enable/disable TCP MSS threshold\n% rc 0x3001a\n"
+              "fedctl: failed: ip tcp-mss-threshold\n");
     EXPECT_EQ(fedctl_run(std::string("-d ") + dir + " no ip tcp-mss-threshold", true).out,
-              "fails\n% rc -1\n");
+              "fails\n% rc -1\nfedctl: failed: no ip tcp-mss-threshold\n");
     Outcome ok = fedctl_run(std::string("-d ") + dir + " show it", true);
     EXPECT_EQ(ok.status, 0);
     EXPECT_EQ(ok.out, "fine\n");
@@ -222,7 +224,11 @@ TEST(FedctlProgram, TroubleIsSaidAndExitsTwo) {
     FakeAp hangs;
     hangs.on("show x", {{}, 0, true});
     const std::pair<std::string, std::string> cases[] = {
-        {"-d /nonexistent/ap show x", "fedctl: no access point at /nonexistent/ap\n"},
+        {"-d /nonexistent/ap show x",
+         "fedctl: no access point at /nonexistent/ap\nfedctl: start one with '" +
+             std::filesystem::path(FEDCTL_BIN).parent_path().string() +
+             "/apsim -d /nonexistent/ap --daemon'"},
+        {"-d " + hangs.dir() + " -x", "fedctl: unknown option -x\n"},
         {"-d " + refused.dir() + " show x",
          "fedctl: the access point at " + refused.dir() + " refused the connection\n"},
         {"-d " + hangs.dir() + " show x", "fedctl: connection to apsim lost\n"},
@@ -232,9 +238,8 @@ TEST(FedctlProgram, TroubleIsSaidAndExitsTwo) {
     for (const auto& [args, msg] : cases) {
         Outcome r = fedctl_run(args, true);
         EXPECT_EQ(r.status, 2) << args;
-        EXPECT_EQ(r.out, msg) << args;
+        EXPECT_EQ(r.out.substr(0, msg.size()), msg) << args;
     }
-    EXPECT_EQ(fedctl_run("-d " + hangs.dir() + " -x", true).status, 2);
 }
 
 TEST(FedctlProgram, DirComesFromFedDirAndReplayPathIsAbsolute) {

@@ -37,13 +37,37 @@ TEST(CliIntegration, BadInputNamesTheWordAndFails) {
     for (const Case& c : cases) {
         testap::Result r = ap.ctl(c.line);
         EXPECT_EQ(r.rc, 1) << c.line;
-        EXPECT_EQ(r.out, c.out) << c.line;
-        EXPECT_EQ(r.err, "") << c.line;  // apsim refused it: no result of fed
+        EXPECT_EQ(r.err, c.out) << c.line;  // apsim refused it: no result of fed
+        EXPECT_EQ(r.out, "") << c.line;
     }
-    // A file goes on after a bad line and reports the failure.
-    testap::Result f = ap.ctl_file("frobnicate\nshow running-config\n");
+}
+
+// A file goes on after a bad line; each failure is named with its line, after
+// what apsim or fed said, on stderr only.
+TEST(CliIntegration, FileReportsEveryFailingLine) {
+    testap::Ap ap;
+    testap::Result f = ap.ctl_file(
+        "frobnicate\n! note\nservice s1 protocol tcp port 80\nno service nosuch\n"
+        "interface wifi9 rate-limit unicast 100\nshow running-config\n");
     EXPECT_EQ(f.rc, 1);
-    EXPECT_EQ(f.out, "% Unknown command: frobnicate\n");
+    EXPECT_EQ(f.out, "Invalid service name\nservice s1 protocol tcp port 80\n");
+    std::string file = ap.dir() + "/ctl-1.txt";
+    EXPECT_EQ(f.err,
+              "% Unknown command: frobnicate\n"
+              "fedctl: " +
+                  file +
+                  ":1: failed: frobnicate\n"
+                  "fedctl: " +
+                  file +
+                  ":4: failed: no service nosuch\n"
+                  "% rc -1\n"
+                  "fedctl: " +
+                  file +
+                  ":5: failed: interface wifi9 rate-limit unicast 100 "
+                  "(interface wifi9 does not exist)\n"
+                  "fedctl: " +
+                  file + ": 3 of 5 commands failed\n");
+    EXPECT_EQ(ap.ctl_file("show running-config\n").rc, 0);
 }
 
 TEST(CliIntegration, CommandReachesFedWithItsType) {
@@ -61,7 +85,7 @@ TEST(CliIntegration, CommandReachesFedWithItsType) {
     testap::Result bad = ap.ctl("ip tcp-mss-threshold");
     EXPECT_EQ(bad.rc, 1);
     EXPECT_EQ(bad.out, "Unable to enable/disable TCP MSS threshold\n");
-    EXPECT_EQ(bad.err, "% rc 0x3001a\n");
+    EXPECT_EQ(bad.err, "% rc 0x3001a\nfedctl: failed: ip tcp-mss-threshold\n");
 }
 
 }  // namespace

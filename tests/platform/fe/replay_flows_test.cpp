@@ -246,4 +246,19 @@ TEST_F(ReplayTest, IdleFlowsStartAnew) {
         << "idle past the \"any\" timeout: a new flow, and the gate is gone";
 }
 
+TEST(ReplaySip, CallIdOfAMessage) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"INVITE sip:b@b SIP/2.0\r\nVia: x\r\nCall-ID:  abc@host \r\nCSeq: 1\r\n\r\n", "abc@host"},
+        {"SIP/2.0 200 OK\r\ni:short\r\n\r\n", "short"},
+        {"BYE sip:b@b SIP/2.0\ncall-id: lf-only\n", "lf-only"},
+        {"INVITE sip:b@b SIP/2.0\r\nTo: x\r\n\r\nCall-ID: in-the-body\r\n", ""},
+        {"INVITE sip:call-id:x SIP/2.0\r\n", ""},
+        {"", ""},
+    };
+    for (const auto& [text, id] : cases)
+        EXPECT_EQ(
+            fem::sip_call_id({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}), id)
+            << text;
+}
+
 }  // namespace
