@@ -202,7 +202,7 @@ int qz_fed_up_define(void* ctx, qz_fed_up_args_t args) {
 
     int rc = up_set(p);
     if (rc == 0 && p.vlan() != prev_vlan) vlan_event(name, p.group_id(), p.vlan());
-    if (rc == 0 && has_start)
+    if (has_start)
         up_send_attr(name, static_cast<std::uint16_t>(start), static_cast<std::uint16_t>(end), true,
                      false);
     return report(ctx, p, rc, nullptr, false);
