@@ -182,7 +182,15 @@ std::int32_t up_delete(Model& m, Record r) {
     auto it =
         std::find_if(v.begin(), v.end(), [&](const UserProfile& p) { return p.name == name; });
     if (it == v.end()) return um::kNoProfile;
+    std::uint8_t gid = it->group_id;
     v.erase(it);
+    // What the FE keys by an UPID goes with the last profile of that group id.
+    bool held =
+        std::any_of(v.begin(), v.end(), [&](const UserProfile& p) { return p.group_id == gid; });
+    if (!held) {
+        m.up.upids[gid] = UpidState{};
+        m.up.airtime[gid] = Airtime{};
+    }
     return 0;
 }
 
