@@ -4,12 +4,14 @@
 // commands, the displays and the running-configuration lines.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "fed/cli/qz_fed_up.h"
 #include "fed/cli/qz_fed_up_cli.h"
+#include "platform/fe.h"
 #include "platform/fe/profiles.h"
 #include "platform/up_msg.h"
 #include "tests/support/cli.h"
@@ -305,6 +307,41 @@ TEST_F(UpTest, LookupsByNameCreateAndByUpidFindTheFirst) {
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[2].name, "g9");
     EXPECT_EQ(list[2].upid, 9);
+}
+
+TEST_F(UpTest, TheFeKeysBindingsAndActionsByUpidAndTheProfileShowsThem) {
+    run_all({"user-profile b group-id 4 vlan-id 40"});
+    const std::pair<std::function<int()>, int> calls[] = {
+        {[] { return fe_fw_acl_grp_bind(4, "in", nullptr); }, 0},
+        {[] { return fe_fw_acl_grp_bind(4, nullptr, "out"); }, 0},
+        {[] { return fe_fw_acl_grp_bind(99, "x", "y"); }, -4},  // no profile has UPID 99
+        {[] { return fe_fw_acl_set_upid_def_action(4, 1); }, 0},
+        {[] { return fe_fw_acl_set_upid_def_action(4, 10); }, -1},
+        {[] { return fe_up_deny_ipv4_or_v6(4, 2); }, 0},
+    };
+    for (const auto& [call, rc] : calls) EXPECT_EQ(call(), rc);
+    std::string show = cmd("show user-profile b").out;
+    EXPECT_NE(show.find("IPv4 or v6 filtering: IPv6\n"
+                        "Default IP policy:    permit\n"
+                        "From access IP policy: in\n"
+                        "To access IP policy:   out\n"
+                        "Default MAC policy:    deny\n"
+                        "From access MAC policy:Not defined\n"),
+              std::string::npos)
+        << show;
+    std::uint8_t mac[fe_mac_acl_binding::kSize * 64];
+    std::uint32_t n = 64;
+    ASSERT_EQ(fe_mac_acl_get_acl_grp_binding(mac, &n), 0);
+    ASSERT_EQ(n, 1u);
+    EXPECT_EQ(qz_up::get<std::uint32_t>(mac, fe_mac_acl_binding::kDrop), 2u);
+    ASSERT_EQ(fe_fw_acl_grp_unbind(4, 1, 0), 0);
+    EXPECT_NE(cmd("show user-profile b")
+                  .out.find("From access IP policy: Not defined\nTo access IP policy:   out\n"),
+              std::string::npos);
+    run_all({"no user-profile b", "user-profile b group-id 4 vlan-id 40"});
+    std::uint32_t action = 0;
+    ASSERT_EQ(fe_fw_acl_get_upid_def_action(4, &action), 0);
+    EXPECT_EQ(action, 2u) << "a deleted group id starts again from deny";
 }
 
 }  // namespace
