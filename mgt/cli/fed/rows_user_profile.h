@@ -8,7 +8,9 @@
 namespace cmdtbl {
 
 // The options of the profile command after the name; an attribute range alone
-// is the attribute command (935), so one of the others comes first.
+// is the attribute command (935), so one of the others comes first. Each row
+// starts with its own option in a group, so that a record is written back
+// through the row of its first option.
 #define FED_UP_GROUP "group-id <ID:u32@52 0-255>"
 #define FED_UP_QOS "qos-policy <QOS:str/33@60>"
 #define FED_UP_VLAN "vlan-id <VLAN:u32@100 0-65535>"
@@ -17,13 +19,17 @@ namespace cmdtbl {
 
 inline constexpr CmdRow kRowsUserProfile[] = {
     {904,
-     "#0 user-profile <NAME:str/33@12> ("  //
-     FED_UP_GROUP " #1 [" FED_UP_QOS " #2] [" FED_UP_VLAN " #3] [" FED_UP_MOB
-     " #4] " FED_UP_ATTR                                                           //
-     " | " FED_UP_QOS " #2 [" FED_UP_VLAN " #3] [" FED_UP_MOB " #4] " FED_UP_ATTR  //
-     " | " FED_UP_VLAN " #3 [" FED_UP_MOB " #4] " FED_UP_ATTR                      //
-     " | " FED_UP_MOB " #4 " FED_UP_ATTR ")",
+     "#0 user-profile <NAME:str/33@12> (" FED_UP_GROUP " #1) [" FED_UP_QOS " #2] [" FED_UP_VLAN
+     " #3] [" FED_UP_MOB " #4] " FED_UP_ATTR,
      156, NoForm::None, "define or change a user profile"},
+    {904,
+     "#0 user-profile <NAME:str/33@12> (" FED_UP_QOS " #2) [" FED_UP_VLAN " #3] [" FED_UP_MOB
+     " #4] " FED_UP_ATTR,
+     156, NoForm::None, "define or change a user profile"},
+    {904, "#0 user-profile <NAME:str/33@12> (" FED_UP_VLAN " #3) [" FED_UP_MOB " #4] " FED_UP_ATTR,
+     156, NoForm::None, "define or change a user profile"},
+    {904, "#0 user-profile <NAME:str/33@12> (" FED_UP_MOB " #4) " FED_UP_ATTR, 156, NoForm::None,
+     "define or change a user profile"},
     {904, "#0 user-profile <NAME:str/33@12>", 156, NoForm::Also,
      "define a user profile with its defaults (no: delete it)"},
     {935,
