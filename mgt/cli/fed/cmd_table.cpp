@@ -7,6 +7,7 @@
 #include "mgt/cli/fed/rows_rate_limit.h"
 #include "mgt/cli/fed/rows_service.h"
 #include "mgt/cli/fed/rows_sip.h"
+#include "mgt/cli/fed/rows_user_profile.h"
 #include "mgt/cli/fed/rows_vcon.h"
 
 namespace cmdtbl {
@@ -21,6 +22,7 @@ static_assert(first_bad_row(kRowsService) < 0);
 static_assert(first_bad_row(kRowsQosClass) < 0);
 static_assert(first_bad_row(kRowsVcon) < 0);
 static_assert(first_bad_row(kRowsSip) < 0);
+static_assert(first_bad_row(kRowsUserProfile) < 0);
 
 constexpr CmdFamily kFamilies[] = {
     {"Forwarding-engine settings", kRowsFeSettings},
@@ -30,6 +32,7 @@ constexpr CmdFamily kFamilies[] = {
     {"QoS classification", kRowsQosClass},
     {"Virtual connection rules", kRowsVcon},
     {"SIP calls", kRowsSip},
+    {"User profiles", kRowsUserProfile},
 };
 
 }  // namespace
