@@ -132,6 +132,7 @@ int qz_dcd_set_fed_dual_profile_table(const char* ifname, std::uint32_t kind, st
 int qz_dcd_set_up_redir(const char* up_name, const char* redir) {
     if (!up_name) return -1;
     wire::Writer args;
-    args.str(up_name).str(redir ? redir : "");
+    args.str(std::string_view(up_name, strnlen(up_name, 33)))
+        .str(redir ? std::string_view(redir, strnlen(redir, 257)) : std::string_view());
     return dcd("qz_dcd_set_up_redir", args).rc;
 }

@@ -330,3 +330,47 @@ inline constexpr std::uint32_t FE_TUNNEL_CLIENT = 0x1000;  // set up by this sid
 int fe_get_tunnel_table(void* buf, std::uint32_t* count);
 // Zeroes every tunnel's packet and error counters. 0, or negative.
 int fe_clear_tunnel_counters();
+
+// ---- user-profile bindings and default actions, keyed by UPID (0-255)
+// fe_fw_acl_binding_t (72 bytes): u32 UPID, from-access and to-access IP
+// policy names (33 bytes each; empty: no binding in that direction).
+namespace fe_fw_acl_binding {
+inline constexpr std::size_t kUpid = 0;
+inline constexpr std::size_t kFrom = 4;
+inline constexpr std::size_t kTo = 37;
+inline constexpr std::size_t kNameSize = 33;
+inline constexpr std::size_t kSize = 72;
+inline constexpr std::uint32_t kMax = 64;
+}  // namespace fe_fw_acl_binding
+static_assert(fe_fw_acl_binding::kTo + fe_fw_acl_binding::kNameSize + 2 ==
+              fe_fw_acl_binding::kSize);
+// fe_mac_acl_binding_t (76 bytes): u32 UPID, u32 protocol drop (bit 0 all
+// IPv4, bit 1 all IPv6), from-access and to-access MAC policy names.
+namespace fe_mac_acl_binding {
+inline constexpr std::size_t kUpid = 0;
+inline constexpr std::size_t kDrop = 4;
+inline constexpr std::size_t kFrom = 8;
+inline constexpr std::size_t kTo = 41;
+inline constexpr std::size_t kNameSize = 33;
+inline constexpr std::size_t kSize = 76;
+inline constexpr std::uint32_t kMax = 64;
+}  // namespace fe_mac_acl_binding
+static_assert(fe_mac_acl_binding::kTo + fe_mac_acl_binding::kNameSize + 2 ==
+              fe_mac_acl_binding::kSize);
+inline constexpr std::uint32_t FE_ACL_ACTION_PERMIT = 1;
+inline constexpr std::uint32_t FE_ACL_ACTION_DENY = 2;
+
+// Binds the named IP policy groups to a UPID; a null name leaves that
+// direction as it is.
+int fe_fw_acl_grp_bind(std::uint32_t upid, const char* from, const char* to);
+// Removes the from-access (from 1) and/or to-access (to 1) binding.
+int fe_fw_acl_grp_unbind(std::uint32_t upid, std::uint32_t from, std::uint32_t to);
+// Copies up to *count (in) bindings into `bindings`; *count (out) is how many.
+int fe_fw_get_acl_grp_binding(void* bindings, std::uint32_t* count);
+// Default action of traffic no bound rule matches (1-9; boot: 2 deny).
+int fe_fw_acl_set_upid_def_action(std::uint32_t upid, std::uint32_t action);
+int fe_fw_acl_get_upid_def_action(std::uint32_t upid, std::uint32_t* action);
+// Drops all IPv4 (1) or all IPv6 (2) traffic of the UPID, or none (0).
+int fe_up_deny_ipv4_or_v6(std::uint32_t upid, std::uint32_t kind);
+int fe_mac_acl_get_acl_grp_binding(void* bindings, std::uint32_t* count);
+int fe_mac_acl_get_upid_def_action(std::uint32_t upid, std::uint32_t* action);

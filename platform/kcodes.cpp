@@ -16,12 +16,17 @@ constexpr KcodeRow kKcodes[] = {
     {111, 5440},  // read one service or the table
     {112, 5440},  // service delete
     {113, 5440},  // clear service statistics
+    {120, 14892},  // user profile set (qz_up_msg)
+    {121, 14892},  // read one user profile, or the list form
+    {122, 14892},  // user profile delete
     {125, 44},  // interface rate limit: enable the flagged types (qz_rl_msg_t)
     {126, 44},  // interface rate limit: disable the flagged types
     {127, 44},  // interface rate limit: set the selected rate
     {128, 44},  // interface rate limit: read an interface's record
     {130, 100},   // ALG option set (qz_alg_cfg_msg)
     {131, 100},   // read the ALG configuration table
+    {138, 20},    // user profile airtime share set (qz_up_airtime)
+    {139, 20},    // user profile airtime share read
     {140, 8},  // read notification interval: i32 result, u32 interval (seconds)
     {141, 8},  // set notification interval: i32 result, u32 interval (seconds)
 };

@@ -181,6 +181,24 @@ enum class FeFn : std::uint32_t {
     AclMove = 406,      // args: u32 how, str name, u32 id, u32 ref
     AclNoLog = 407,     // args: str name, u32 id
     AclEntries = 408,   // args: str name, u32 max -> out: u32 n, n entries
+    // User-profile bindings, default actions and protocol drop, keyed by UPID
+    // (records: fe_fw_acl_binding, fe_mac_acl_binding in platform/fe.h).
+    // args: u32 upid, u32 has from, str from, u32 has to, str to
+    AclGrpBind = 450,
+    // args: u32 upid, u32 unbind from, u32 unbind to
+    AclGrpUnbind = 451,
+    // args: u32 max -> out: bindings (rc = count)
+    AclGrpBinding = 452,
+    // args: u32 upid, u32 action
+    AclSetDefAction = 453,
+    // args: u32 upid -> out: u32 action
+    AclGetDefAction = 454,
+    // args: u32 upid, u32 0 none / 1 IPv4 / 2 IPv6
+    UpDeny = 455,
+    // args: u32 max -> out: bindings (rc = count)
+    MacAclBinding = 456,
+    // args: u32 upid -> out: u32 action
+    MacGetDefAction = 457,
 };
 
 }  // namespace proto

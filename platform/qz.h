@@ -183,6 +183,20 @@ int qz_dcd_get_all_service_table(void* records);
 int qz_dcd_get_fed_run_first_flag(std::uint32_t* flag);
 int qz_dcd_set_fed_run_first_flag(std::uint32_t flag);
 
+// User profiles: 360-byte qz_dcd_up entries (platform/up_msg.h), kept in the
+// user's order. get answers negative for a name the table does not hold.
+int qz_dcd_get_profile_table(const char* name, void* entry);
+int qz_dcd_set_profile_table(const char* name, const void* entry);
+int qz_dcd_del_profile_table(const char* name);
+// Up to *count (in) entries in the table's order; *count (out) is how many.
+int qz_dcd_get_all_valid_profile_table(void* entries, std::uint32_t* count);
+// Index of the profile in the table's order, or negative.
+int qz_dcd_get_profile_table_id(const char* name);
+// Moves the profile at `index` right after (after 1) or before (0) `reference`.
+int qz_dcd_move_profile_table_id(int index, int reference, int after);
+// Non-zero when an SSID uses the profile.
+int qz_dcd_shm_check_ssid_bind_up(const char* name);
+
 // ---- platform queries of the DNS ALG hand-over
 int qz_tpa_set_dns_alg_by_cli();
 int qz_tpa_unset_dns_alg_by_cli();

@@ -161,6 +161,7 @@ void op_mpi_send(Core& c, wire::Reader& r, wire::Writer& w) {
     if (r.ok() && !fem::fault_take_id(c.faults, "qz_mpi_sendto_kernel", code, &rc) &&
         c.mpi_handles.count(handle)) {
         fem::kernel_request(c.fe, c.faults, code, header, record, reply);
+        dcd_up_after_kernel_locked(c, code, record);
         rc = 0;
     }
     w.hi32(rc).blob(record).blob(reply);
@@ -214,6 +215,7 @@ void op_fe(Core& c, wire::Reader& r, wire::Writer& w) {
         if (!known) rc = fem::fe_ops_call(c.fe, c.faults, fn, args, out, &known);
         if (!known) rc = fem::fe_table_call(c.fe, c.faults, fn, args, out, &known);
         if (!known) rc = fem::fe_acl_call(c.fe, c.faults, fn, args, out, &known);
+        if (!known) rc = fem::fe_binding_call(c.fe, c.faults, fn, args, out, &known);
         if (!known)
             unknown_call(c, std::string("Fe:") + std::to_string(static_cast<std::uint32_t>(fn)));
     }
@@ -330,6 +332,7 @@ void core_init(Core& c, std::string dir) {
     dcd_fe_init_locked(c);
     c.dcd_svc = DcdSvc{};
     c.dcd_vcon = DcdVcon{};
+    dcd_up_init_locked(c);
     proc_net_dev_write_locked(c);
 }
 

@@ -134,6 +134,13 @@ struct DcdVcon {
     plat::History<VconRequest, 1024> requests;
 };
 
+// The configuration library's user-profile table (360-byte qz_dcd_up
+// entries, in the user's order) and the profiles that SSIDs use.
+struct DcdUp {
+    std::vector<std::array<std::uint8_t, 360>> entries;
+    std::set<std::string> ssid_bound;
+};
+
 struct Core {
     std::mutex mu;
     std::condition_variable cv;  // signalled on every event-bus change
@@ -166,6 +173,7 @@ struct Core {
     DcdFe dcd_fe;
     DcdSvc dcd_svc;
     DcdVcon dcd_vcon;
+    DcdUp dcd_up;
 
     // The access point's up-time in ms (apsim's clock); unset: the FE's time
     // moves only with replayed captures.
@@ -234,6 +242,21 @@ int dcd_vcon_call_locked(Core& c, std::string_view fn, std::span<const std::uint
                          std::vector<std::uint8_t>& out);
 // One line per installed rule, then the request counts.
 std::string vcon_table_text_locked(const Core& c);
+
+// ---- user-profile table of the configuration library (dcd_up.cpp)
+
+// Booted state: "default-profile" only, no SSID bindings.
+void dcd_up_init_locked(Core& c);
+// Answers the profile-table and SSID-binding calls; kNoSuchCall for any other name.
+int dcd_up_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_t> args,
+                       std::vector<std::uint8_t>& out);
+// The configuration daemon's side of a kernel request: a profile the FE
+// created gets its entry at the end of the table.
+void dcd_up_after_kernel_locked(Core& c, std::uint16_t code, std::span<const std::uint8_t> record);
+// The entry of a profile, or nullptr.
+std::array<std::uint8_t, 360>* dcd_up_entry_locked(Core& c, std::string_view name);
+// One line per entry: group, VLAN, action, ranges, scheduler slots, schedule, SSID use.
+std::string dcd_up_text_locked(const Core& c);
 
 // ---- event bus (bus.cpp) ---------------------------------------------------
 

@@ -91,6 +91,7 @@ int dcd_call_locked(Core& c, std::string_view fn, std::span<const std::uint8_t> 
     int rc = dispatch(kDcdCalls, c, fn, args, out);
     if (rc == kNoSuchCall) rc = dcd_fe_call_locked(c, fn, args, out);
     if (rc == kNoSuchCall) rc = dcd_vcon_call_locked(c, fn, args, out);
+    if (rc == kNoSuchCall) rc = dcd_up_call_locked(c, fn, args, out);
     return rc == kNoSuchCall ? dcd_svc_call_locked(c, fn, args, out) : rc;
 }
 

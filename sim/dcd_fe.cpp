@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/qz.h"
+#include "platform/up_msg.h"
 #include "sim/core.h"
 
 namespace sim {
@@ -204,7 +205,11 @@ int set_up_redir(Core& c, Args args, Out&) {
     wire::Reader r(args);
     std::string up = r.str();
     std::string redir = r.str();
-    if (!r.ok() || up.empty() || up.size() > 32 || redir.size() > 32) return -1;
+    if (!r.ok() || up.empty() || up.size() > 32 || redir.size() >= qz_dcd_up::kScheduleSize)
+        return -1;
+    // The setting is the schedule name of the profile's entry.
+    if (auto* e = dcd_up_entry_locked(c, up))
+        qz_up::put_name(*e, qz_dcd_up::kSchedule, qz_dcd_up::kScheduleSize, redir);
     auto& list = c.dcd_fe.up_redir;
     auto it = std::find_if(list.begin(), list.end(), [&](const auto& e) { return e[0] == up; });
     if (redir.empty()) {

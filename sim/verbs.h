@@ -70,6 +70,12 @@ int verb_acl(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 // verbs_vcon.cpp
 int verb_vcon(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 
+// verbs_up.cpp
+int verb_up_show(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_up_scheduler(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_up_schedule(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_up_ssid(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+
 // replay.cpp
 int verb_replay(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_write_memory(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);

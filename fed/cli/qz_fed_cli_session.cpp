@@ -633,11 +633,12 @@ namespace {
 using qz_fed_sess_arg::kUpName;
 using qz_fed_sess_arg::kUpNameSize;
 using qz_fed_sess_arg::kUpRedir;
+using qz_fed_sess_arg::kUpRedirSize;
 
-// A NUL-terminated name of at most kUpNameSize - 1 characters from the record.
-std::string record_name(std::span<const std::uint8_t> b, std::size_t off) {
+// A NUL-terminated name of at most width - 1 characters from the record.
+std::string record_name(std::span<const std::uint8_t> b, std::size_t off, std::size_t width) {
     std::string s;
-    for (std::size_t i = off; i < b.size() && i < off + kUpNameSize - 1 && b[i]; ++i)
+    for (std::size_t i = off; i < b.size() && i < off + width - 1 && b[i]; ++i)
         s += static_cast<char>(b[i]);
     return s;
 }
@@ -645,7 +646,8 @@ std::string record_name(std::span<const std::uint8_t> b, std::size_t off) {
 }  // namespace
 
 int qz_fed_cli_up_redir(void* ctx, std::span<const std::uint8_t> args) {
-    std::string up = record_name(args, kUpName);
-    std::string redir = QZ_CMD_TYPE(ctx) == QZ_CMD_TYPE_NO ? "" : record_name(args, kUpRedir);
+    std::string up = record_name(args, kUpName, kUpNameSize);
+    std::string redir =
+        QZ_CMD_TYPE(ctx) == QZ_CMD_TYPE_NO ? "" : record_name(args, kUpRedir, kUpRedirSize);
     return qz_dcd_set_up_redir(up.c_str(), redir.c_str());
 }

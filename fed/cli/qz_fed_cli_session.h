@@ -56,7 +56,7 @@ inline constexpr unsigned kAgeoutBit = arg_flag_bit(kSe, 773, "SECONDS");
 inline constexpr std::size_t kUpName = arg_off(kSe, 994, "UP");
 inline constexpr std::size_t kUpRedir = arg_off(kSe, 994, "redirect");
 inline constexpr std::size_t kUpNameSize = arg_width(kSe, 994, "UP");
-static_assert(arg_width(kSe, 994, "redirect") == kUpNameSize);
+inline constexpr std::size_t kUpRedirSize = arg_width(kSe, 994, "redirect");
 }  // namespace qz_fed_sess_arg
 
 // The IP gate table (command 763), printed through `print` on `ctx`. 0, or

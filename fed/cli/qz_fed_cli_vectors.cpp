@@ -8,6 +8,7 @@
 #include "fed/cli/qz_fed_ip_policy_cli.h"
 #include "fed/cli/qz_fed_qos_cli.h"
 #include "fed/cli/qz_fed_service_cli.h"
+#include "fed/cli/qz_fed_up_cli.h"
 #include "fed/cli/qz_fed_vcon_cli.h"
 #include "fed/qz_fed_debug.h"
 
@@ -153,9 +154,21 @@ constexpr qz_cli_vector_t kIpPolicyVectors[] = {
     {940, qz_cli_unpack<qz_fed_ip_policy_show_fe>},
 };
 
+constexpr qz_cli_vector_t kUserProfileVectors[] = {
+    {904, qz_cli_unpack<qz_fed_up_define>},    {935, qz_cli_unpack<qz_fed_up_attribute>},
+    {869, qz_cli_unpack<qz_fed_up_marker>},    {905, qz_cli_unpack<qz_fed_up_mobility>},
+    {866, qz_cli_unpack<qz_fed_up_qos>},       {907, qz_cli_unpack<qz_fed_up_move>},
+    {974, qz_cli_unpack<qz_fed_up_sentinel>},  {975, qz_cli_unpack<qz_fed_up_action>},
+    {976, qz_cli_unpack<qz_fed_up_bandwidth>}, {977, qz_cli_unpack<qz_fed_up_threshold>},
+    {982, qz_cli_unpack<qz_fed_up_tunnel>},    {993, qz_cli_unpack<qz_fed_up_l3_action>},
+    {968, qz_cli_unpack<qz_fed_up_airtime>},   {971, qz_cli_unpack<qz_fed_up_airtime_show>},
+    {906, qz_cli_unpack<qz_fed_up_show>},
+};
+
 constexpr qz_cli_vector_list_t kVectorFamilies[] = {
     kFeSettingsVectors, kFeSessionVectors, kRateLimitVectors, kServiceVectors,
-    kQosClassVectors,   kVconVectors,      kSipVectors,       kIpPolicyVectors,
+    kQosClassVectors,   kVconVectors,      kSipVectors,       kUserProfileVectors,
+    kIpPolicyVectors,
 };
 
 // ---- running-configuration steps, in the order the configuration is written
@@ -163,7 +176,7 @@ constexpr qz_cli_vector_list_t kVectorFamilies[] = {
 constexpr qz_cfg_step_t kCfgSteps[] = {
     {"services", qz_fed_service_cfg},
     {"QoS configuration", nullptr},
-    {"user profiles", nullptr},
+    {"user profiles", qz_fed_up_cfg},
     {"IP policies", qz_fed_ip_policy_cfg},
     {"default IP-policy actions", nullptr},
     {"MAC policies", nullptr},

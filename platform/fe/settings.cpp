@@ -52,6 +52,7 @@ void model_init(Model& m) {
     sessions_init(m);
     ops_init(m);
     m.acl = AclState{};
+    up_init(m);
 }
 
 const char* fe_fn_name(proto::FeFn fn) {

@@ -8,6 +8,7 @@
 #include "mgt/cli/fed/rows_rate_limit.h"
 #include "mgt/cli/fed/rows_service.h"
 #include "mgt/cli/fed/rows_sip.h"
+#include "mgt/cli/fed/rows_user_profile.h"
 #include "mgt/cli/fed/rows_vcon.h"
 
 namespace cmdtbl {
@@ -23,6 +24,7 @@ static_assert(first_bad_row(kRowsQosClass) < 0);
 static_assert(first_bad_row(kRowsVcon) < 0);
 static_assert(first_bad_row(kRowsSip) < 0);
 static_assert(first_bad_row(kRowsIpPolicy) < 0);
+static_assert(first_bad_row(kRowsUserProfile) < 0);
 
 constexpr CmdFamily kFamilies[] = {
     {"Forwarding-engine settings", kRowsFeSettings},
@@ -33,6 +35,7 @@ constexpr CmdFamily kFamilies[] = {
     {"Virtual connection rules", kRowsVcon},
     {"SIP calls", kRowsSip},
     {"IP policies", kRowsIpPolicy},
+    {"User profiles", kRowsUserProfile},
 };
 
 }  // namespace

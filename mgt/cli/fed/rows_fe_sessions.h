@@ -61,9 +61,9 @@ inline constexpr CmdRow kRowsFeSessions[] = {
      "tear down the client-side GRE tunnels of a station"},
     {957, "clear gre-tunnel client all", 12, NoForm::None,
      "tear down every client-side GRE tunnel"},
-    {994, "user-profile <UP:str/33@12> redirect <NAME:str/33@45>", 80, NoForm::None,
+    {994, "#0 #1 user-profile <UP:str/33@12> redirect <NAME:str/257@45>", 304, NoForm::None,
      "the user profile's redirect setting in the configuration library"},
-    {994, "user-profile <UP:str/33@12> redirect", 80, NoForm::Only,
+    {994, "#0 user-profile <UP:str/33@12> redirect", 304, NoForm::Only,
      "clear the user profile's redirect setting"},
 };
 

@@ -182,6 +182,38 @@ const Family kFamilies[] = {
      {},
      {"platform acl", "show ip-policy", "show ip-policy guest"},
      {{"platform acl", "group lab net flags 0 rules 0\n"}}},
+    {"user profiles",
+     "user-profile guest vlan-id 20 attribute 5 - 9\n"
+     "user-profile guest attribute 12\n"
+     "user-profile \"two words\" group-id 7 qos-policy gold vlan-id 30 mobility-policy mob1\n"
+     "user-profile \"two words\" qos-marker-map 8021p m1\n"
+     "user-profile \"two words\" airtime-percentage 30 share-airtime\n"
+     "user-profile \"two words\" performance-sentinel enable\n"
+     "no user-profile \"two words\" performance-sentinel action log\n"
+     "user-profile \"two words\" performance-sentinel action boost\n"
+     "user-profile \"two words\" performance-sentinel guaranteed-bandwidth 800\n"
+     "user-profile \"two words\" tunnel-policy tp1\n"
+     "user-profile \"two words\" l3-tunnel-action with-exception\n"
+     "user-profile guest redirect sched1\n"
+     "user-profile default-profile vlan-id 2\n"
+     "user-profile \"two words\" before guest\n",
+     {"user-profile ", "no user-profile "},
+     "user-profile default-profile qos-policy def-user-qos vlan-id 2 attribute 0\n"
+     "user-profile \"two words\" group-id 7 qos-policy gold vlan-id 30 mobility-policy mob1\n"
+     "user-profile \"two words\" qos-marker-map 8021p m1\n"
+     "user-profile \"two words\" airtime-percentage 30 share-airtime\n"
+     "user-profile \"two words\" performance-sentinel enable\n"
+     "no user-profile \"two words\" performance-sentinel action log\n"
+     "user-profile \"two words\" performance-sentinel action boost\n"
+     "user-profile \"two words\" performance-sentinel guaranteed-bandwidth 800\n"
+     "user-profile \"two words\" tunnel-policy tp1\n"
+     "user-profile \"two words\" l3-tunnel-action with-exception\n"
+     "user-profile guest qos-policy def-user-qos vlan-id 20 attribute 5 - 9\n"
+     "user-profile guest qos-policy def-user-qos vlan-id 20 attribute 12\n"
+     "user-profile guest redirect sched1\n",
+     {},
+     {"show user-profile", "show user-profile \"two words\"", "show user-profile guest"},
+     {{"platform system", "ip rule add fwmark 7 table t_exception prio 10007\n"}}},
 };
 
 std::string family_lines(const Family& f, const std::string& text) {
