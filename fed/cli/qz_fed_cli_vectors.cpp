@@ -152,6 +152,10 @@ constexpr qz_cli_vector_t kIpPolicyVectors[] = {
     {939, qz_cli_unpack<qz_fed_ip_policy_list>},
     {937, qz_cli_unpack<qz_fed_ip_policy_show>},
     {940, qz_cli_unpack<qz_fed_ip_policy_show_fe>},
+    {933, qz_cli_unpack<qz_fed_ip_policy_bind>},
+    {934, qz_cli_unpack<qz_fed_ip_policy_unbind>},
+    {936, qz_cli_unpack<qz_fed_ip_policy_def_action>},
+    {944, qz_cli_unpack<qz_fed_ip_policy_deny_proto>},
 };
 
 constexpr qz_cli_vector_t kUserProfileVectors[] = {
@@ -178,7 +182,7 @@ constexpr qz_cfg_step_t kCfgSteps[] = {
     {"QoS configuration", nullptr},
     {"user profiles", qz_fed_up_cfg},
     {"IP policies", qz_fed_ip_policy_cfg},
-    {"default IP-policy actions", nullptr},
+    {"default IP-policy actions", qz_fed_ip_policy_def_action_cfg},
     {"MAC policies", nullptr},
     {"default MAC-policy actions", nullptr},
     {"virtual connection rules", qz_fed_vcon_cfg},

@@ -447,4 +447,5 @@ void qz_fed_ip_policy_cfg(void* out) {
         qz_fed_db_sort(v);
         for (const qz_fed_entry_t& e : v) add_line(out, e);
     }
+    qz_fed_ip_policy_binding_cfg(out);
 }

@@ -19,5 +19,16 @@ int qz_fed_ip_policy_list(void* ctx, qz_fed_pol_args_t args);     // 939
 int qz_fed_ip_policy_show(void* ctx, qz_fed_pol_args_t args);     // 937: stored rules
 int qz_fed_ip_policy_show_fe(void* ctx, qz_fed_pol_args_t args);  // 940: FE rules, filtered
 
-// Running configuration: every policy, then its rules in stored order.
+// Bindings to user profiles, default IP action, protocol drop.
+int qz_fed_ip_policy_bind(void* ctx, qz_fed_pol_args_t args);        // 933
+int qz_fed_ip_policy_unbind(void* ctx, qz_fed_pol_args_t args);      // 934
+int qz_fed_ip_policy_def_action(void* ctx, qz_fed_pol_args_t args);  // 936
+int qz_fed_ip_policy_deny_proto(void* ctx, qz_fed_pol_args_t args);  // 944
+
+// Running configuration: every policy, then its rules in stored order, then
+// the bindings of user profiles to policies.
 void qz_fed_ip_policy_cfg(void* out);
+// The default IP action of every user profile that does not deny.
+void qz_fed_ip_policy_def_action_cfg(void* out);
+// The bindings alone (the last part of qz_fed_ip_policy_cfg).
+void qz_fed_ip_policy_binding_cfg(void* out);

@@ -152,8 +152,7 @@ int fe_view(void* ctx, const std::string& name, const Filter& f) {
     std::uint32_t looked = (f.flags & 16) ? std::min(n, f.limit) : n;
     std::vector<std::uint32_t> hits;
     for (std::uint32_t i = 0; i < looked; ++i)
-        if (matches(entry_at(buf, i), f))
-            hits.push_back(i);
+        if (matches(entry_at(buf, i), f)) hits.push_back(i);
     qz_cli_printf(ctx, "IP policy=%s\nTotal policies=%d\n", name.c_str(), n);
     if (f.flags) qz_cli_printf(ctx, "Match policies=%d\n", static_cast<int>(hits.size()));
     if (n == 0 || hits.empty()) return 0;
@@ -226,7 +225,8 @@ int qz_fed_ip_policy_show(void* ctx, qz_fed_pol_args_t args) {
 int qz_fed_ip_policy_show_fe(void* ctx, qz_fed_pol_args_t args) {
     auto too_long = [&](const std::string& s) {
         if (s.size() < kNameLimit + 1) return false;
-        qz_cli_printf(ctx, "ERROR:name  exceeds maximum length(%d)\n", kNameLimit);
+        qz_cli_printf(ctx, "ERROR:name  exceeds maximum length(%d)\n",
+                      static_cast<int>(kNameLimit));
         return true;
     };
     std::string name = fedcli::name(args, fev::kName, fev::kNameWidth);

@@ -49,6 +49,18 @@ inline constexpr CmdRow kRowsIpPolicy[] = {
      "[to <DST:ip@64> <DST-MASK:mask@68> =1@60 #2] [service <SERVICE:str/36@76> =1@72 #3] "
      "[action <ACTION:str/36@116> =1@112 #4] [limit <N:u32@156 1-1016> =1@152 #5]",
      160, NoForm::None, "the FE rules of an IP policy, optionally only those matching"},
+    {933,
+     "#0 user-profile <NAME:str/33@12> ip-policy [from-access <FROM:str/33@52> =1@48 #1] "
+     "[to-access <TO:str/33@92> =1@88 #2]",
+     128, NoForm::Also, "bind IP policies to a user profile (no: unbind both directions)"},
+    {934, "#0 user-profile <NAME:str/33@12> ip-policy <DIR:{from-access|to-access}/35@45>", 80,
+     NoForm::Only, "unbind one direction's IP policy from a user profile"},
+    {936, "#0 #1 user-profile <NAME:str/33@12> default-ip-action <ACTION:str/35@45>", 80,
+     NoForm::None, "action for a profile's traffic that no bound rule matches"},
+    {936, "#0 user-profile <NAME:str/33@12> default-ip-action", 80, NoForm::Only,
+     "default IP action back to deny"},
+    {944, "#0 #1 user-profile <NAME:str/33@12> deny <{ipv4|ipv6}/35@45>", 80, NoForm::Also,
+     "drop all IPv4 or all IPv6 traffic of a user profile (no: neither)"},
 };
 
 #undef QZ_IPPOL_HEAD

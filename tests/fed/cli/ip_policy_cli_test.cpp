@@ -22,6 +22,7 @@
 namespace {
 
 using clitest::cmd;
+using clitest::Ran;
 using clitest::run_steps;
 namespace ar = fe_acl_rule;
 
@@ -249,6 +250,42 @@ TEST_F(IpPolicyTest, PassesBesideCommandsNeverShareAnFeId) {
     for (const fem::AclRule& r : fem::acl_group(ap.core().fe, "p")->rules) ids.insert(r.id);
     EXPECT_EQ(ids.size(), 40u);
     EXPECT_EQ(qz_fed_grp_slot(qz_fed_grp_find("p")).rules_cnt, 40);
+}
+
+TEST_F(IpPolicyTest, ProfilesBindPoliciesAndSetDefaults) {
+    run_steps(
+        ap, {
+                {"ip-policy in1", ""},
+                {"ip-policy out1", ""},
+                {"user-profile guest ip-policy from-access no1",
+                 "from-access ip-policy no1 not exist!\n", -1},
+                {"user-profile guest ip-policy to-access no2",
+                 "to-access ip-policy no2 not exist!\n", -1},
+                {"user-profile guest ip-policy from-access in1 to-access out1", ""},
+                {"no user-profile ghost ip-policy to-access",
+                 "User profile name ghost not exist!\n", -1},
+                {"no user-profile guest ip-policy to-access", ""},
+                {"user-profile guest ip-policy to-access in1",
+                 "bind error guest from-access  to-access in1", -65535, "fe_fw_acl_grp_bind"},
+                {"no user-profile ghost default-ip-action", "user profile ghost not exist!\n", -1},
+                {"user-profile guest default-ip-action nat", ""},
+                {"user-profile guest deny ipv6", ""},
+            });
+    EXPECT_EQ(clitest::lines(clitest::emit(qz_fed_ip_policy_binding_cfg)),
+              "user-profile guest ip-policy from-access in1\n");
+    EXPECT_EQ(clitest::lines(clitest::emit(qz_fed_ip_policy_def_action_cfg)),
+              "user-profile guest default-ip-action nat\n");
+    Ran odd = cmd("user-profile guest deny ipv4",
+                  [](auto& rec) { clitest::replace_text(rec, "ipv4", "ipv5"); });
+    EXPECT_EQ(odd.out, "deny traffic type ipv5 not supported\n");
+    EXPECT_EQ(odd.rc, -1);
+    std::vector<fem::FeCall> calls = ap.fe_calls();
+    auto last = std::find_if(calls.rbegin(), calls.rend(), [](const fem::FeCall& c) {
+        return c.text == "fe_up_deny_ipv4_or_v6";
+    });
+    ASSERT_NE(last, calls.rend());
+    EXPECT_EQ(clitest::load32(last->args, 0), 5u);
+    EXPECT_EQ(clitest::load32(last->args, 4), 2u) << "IPv6";
 }
 
 }  // namespace
