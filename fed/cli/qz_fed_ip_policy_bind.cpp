@@ -42,16 +42,6 @@ static_assert(arg_width(kRows, 933, "FROM") == kPolicyWidth && kPolicyWidth == f
 inline constexpr std::uint32_t kDeny = 2;
 inline constexpr int kFeFailed = -65535;
 
-bool fe_lists(const std::string& name) {
-    std::vector<std::uint8_t> names(std::size_t{fe_acl_grp::kListMax} * fe_acl_grp::kSize, 0);
-    std::uint32_t n = fe_acl_grp::kListMax;
-    if (fe_fw_get_acl_grp_names(names.data(), &n) != 0) return false;
-    for (std::uint32_t i = 0; i < n && i < fe_acl_grp::kListMax; ++i)
-        if (fedcli::Fields(names).name(i * fe_acl_grp::kSize, fe_acl_rule::kNameSize) == name)
-            return true;
-    return false;
-}
-
 // The running configuration's word for a default action.
 const char* action_text(std::uint32_t code) {
     switch (code) {
@@ -92,11 +82,11 @@ int qz_fed_ip_policy_bind(void* ctx, qz_fed_pol_args_t args) {
     bool has_from = fedcli::bit(args, kBitFrom), has_to = fedcli::bit(args, kBitTo);
     std::string from = has_from ? fedcli::name(args, kFrom, kPolicyWidth) : "";
     std::string to = has_to ? fedcli::name(args, kTo, kPolicyWidth) : "";
-    if (has_from && !fe_lists(from)) {
+    if (has_from && !qz_fed_ip_policy_fe_has(from)) {
         qz_cli_printf(ctx, "from-access ip-policy %s not exist!\n", from.c_str());
         return -1;
     }
-    if (has_to && !fe_lists(to)) {
+    if (has_to && !qz_fed_ip_policy_fe_has(to)) {
         qz_cli_printf(ctx, "to-access ip-policy %s not exist!\n", to.c_str());
         return -1;
     }

@@ -62,15 +62,6 @@ std::string group_name(const std::vector<std::uint8_t>& names, std::uint32_t i) 
     return std::string(p, strnlen(p, fe_acl_rule::kNameSize));
 }
 
-bool fe_has_group(const std::string& name) {
-    std::vector<std::uint8_t> names;
-    std::uint32_t n = 0;
-    if (!fe_groups(names, n)) return false;
-    for (std::uint32_t i = 0; i < n; ++i)
-        if (group_name(names, i) == name) return true;
-    return false;
-}
-
 std::string entry_name(const qz_fed_entry_t& e) {
     return std::string(e.rule_text(ru::kName, ru::kNameWidth));
 }
@@ -146,7 +137,7 @@ int create_policy(void* ctx, const std::string& name) {
         qz_cli_printf(ctx, "ip-policy name %s is not allowed\n", name.c_str());
         return -1;
     }
-    if (fe_has_group(name)) {
+    if (qz_fed_ip_policy_fe_has(name)) {
         qz_cli_printf(ctx, "group %s already exist!\n", name.c_str());
         return -1;
     }
@@ -183,7 +174,7 @@ int pure_move(void* ctx, const std::string& name, std::uint32_t id, bool after,
 // Add, replace or move a rule of an existing policy.
 int add_rule(void* ctx, qz_fed_entry_t e) {
     std::string name = entry_name(e);
-    if (!qz_fed_db_name_ok(name) || !fe_has_group(name)) {
+    if (!qz_fed_db_name_ok(name) || !qz_fed_ip_policy_fe_has(name)) {
         qz_cli_printf(ctx, "group %s not exist!\n", name.c_str());
         return -1;
     }
@@ -342,6 +333,15 @@ void add_line(void* out, const qz_fed_entry_t& e) {
 }
 
 }  // namespace
+
+bool qz_fed_ip_policy_fe_has(const std::string& name) {
+    std::vector<std::uint8_t> names;
+    std::uint32_t n = 0;
+    if (!fe_groups(names, n)) return false;
+    for (std::uint32_t i = 0; i < n; ++i)
+        if (group_name(names, i) == name) return true;
+    return false;
+}
 
 int qz_fed_ip_policy_rule(void* ctx, qz_fed_pol_args_t args) {
     return rule_command(ctx, Kind::normal, args);

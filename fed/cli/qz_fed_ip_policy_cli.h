@@ -5,8 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 using qz_fed_pol_args_t = std::span<const std::uint8_t>;
+
+// True when the FE lists an access-control group of that name.
+bool qz_fed_ip_policy_fe_has(const std::string& name);
 
 int qz_fed_ip_policy_rule(void* ctx, qz_fed_pol_args_t args);        // 919
 int qz_fed_ip_policy_local(void* ctx, qz_fed_pol_args_t args);       // 925

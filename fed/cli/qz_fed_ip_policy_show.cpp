@@ -54,17 +54,6 @@ struct Filter {
     unsigned flags = 0;  // 1 source, 2 destination, 4 service, 8 action, 16 limit
 };
 
-bool fe_lists(const std::string& name) {
-    std::vector<std::uint8_t> names(std::size_t{fe_acl_grp::kListMax} * fe_acl_grp::kSize, 0);
-    std::uint32_t n = fe_acl_grp::kListMax;
-    if (fe_fw_get_acl_grp_names(names.data(), &n) != 0) return false;
-    for (std::uint32_t i = 0; i < n && i < fe_acl_grp::kListMax; ++i)
-        if (std::strncmp(reinterpret_cast<const char*>(names.data() + i * fe_acl_grp::kSize),
-                         name.c_str(), fe_acl_rule::kNameSize) == 0)
-            return true;
-    return false;
-}
-
 // A service name of more than 18 characters: its first 15 and "...".
 std::string cut(std::string s) {
     if (s.size() > 18) s = s.substr(0, 15) + "...";
@@ -201,7 +190,7 @@ int qz_fed_ip_policy_list(void* ctx, qz_fed_pol_args_t) {
 
 int qz_fed_ip_policy_show(void* ctx, qz_fed_pol_args_t args) {
     std::string name = fedcli::name(args, fev::kName, fev::kNameWidth);
-    if (!fe_lists(name)) {
+    if (!qz_fed_ip_policy_fe_has(name)) {
         qz_cli_printf(ctx, "IP policy %s not exist!\n", name.c_str());
         return -1;
     }
@@ -231,7 +220,7 @@ int qz_fed_ip_policy_show_fe(void* ctx, qz_fed_pol_args_t args) {
     };
     std::string name = fedcli::name(args, fev::kName, fev::kNameWidth);
     if (too_long(name)) return -1;
-    if (!fe_lists(name)) {
+    if (!qz_fed_ip_policy_fe_has(name)) {
         qz_cli_printf(ctx, "IP policy %s not exist!\n", name.c_str());
         return -1;
     }
