@@ -2,6 +2,7 @@
 // fresh run directory, driven through the real fedctl.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -33,5 +34,17 @@ class Ap {
 };
 
 std::string bin(const char* name);  // FED_BIN_DIR/name
+
+// The line `replay --json` prints: packets, control packets per ALG (ftp,
+// tftp, sip, dns), gates opened and deleted, flows admitted, and the inside
+// of the list of flows without a gate.
+inline std::string replay_json(int packets, std::array<int, 4> control, int opened, int deleted,
+                               int admitted, const std::string& unadmitted = "") {
+    auto n = [](int v) { return std::to_string(v); };
+    return R"({"packets":)" + n(packets) + R"(,"control":{"ftp":)" + n(control[0]) + R"(,"tftp":)" +
+           n(control[1]) + R"(,"sip":)" + n(control[2]) + R"(,"dns":)" + n(control[3]) +
+           R"(},"gates_opened":)" + n(opened) + R"(,"gates_deleted":)" + n(deleted) +
+           R"(,"flows_admitted":)" + n(admitted) + R"(,"flows_unadmitted":[)" + unadmitted + "]}\n";
+}
 
 }  // namespace testap

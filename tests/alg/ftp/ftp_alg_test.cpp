@@ -314,22 +314,5 @@ TEST_F(FtpAlg, DeleteByElementChecksItsInput) {
     EXPECT_EQ(state(), QZ_FTP_STATE_PASV);
 }
 
-TEST_F(FtpAlg, EveryTruncatedRecordOfASessionIsSafe) {
-    debug_all(false);
-    const Pkt session[] = {cmd("PORT 10,0,0,5,4,1"),
-                           reply("200 OK"),
-                           cmd("EPSV"),
-                           reply("229 Entering Extended Passive Mode (|||6446|)"),
-                           reply("227 Entering Passive Mode (192,168,1,2,200,10)"),
-                           cmd("EPRT |1|1.2.3.4|5282|"),
-                           reply("226 Done"),
-                           fe_timeout()};
-    for (const Pkt& p : session) {
-        auto rec = p.bytes();
-        for (std::size_t n = 0; n <= rec.size(); ++n)
-            dispatch(std::vector<std::uint8_t>(rec.begin(), rec.begin() + n));
-    }
-}
-
 }  // namespace
 }  // namespace algtest

