@@ -140,9 +140,11 @@ TEST_F(OpsDisplay, FragmentControlBlocks) {
 }
 
 TEST_F(OpsDisplay, FragmentAgeoutTime) {
-    EXPECT_EQ(show("show forwarding-engine ip-fragment ageout-time"), "IP Frag ageout time: 30 sec\n");
+    EXPECT_EQ(show("show forwarding-engine ip-fragment ageout-time"),
+              "IP Frag ageout time: 30 sec\n");
     EXPECT_EQ(show("forwarding-engine ip-fragment ageout-time 45"), "");
-    EXPECT_EQ(show("show forwarding-engine ip-fragment ageout-time"), "IP Frag ageout time: 45 sec\n");
+    EXPECT_EQ(show("show forwarding-engine ip-fragment ageout-time"),
+              "IP Frag ageout time: 45 sec\n");
 
     ap.fault("fe_set_ip_frag_ageout_time", -22, 1);
     auto r = cmd("forwarding-engine ip-fragment ageout-time 9");
@@ -151,7 +153,8 @@ TEST_F(OpsDisplay, FragmentAgeoutTime) {
     ap.fault("fe_get_ip_frag_ageout_time", -5, 1);
     r = cmd("show forwarding-engine ip-fragment ageout-time");
     EXPECT_EQ(r.out, "error in getting IP Frag ageout time, return: -5\n");
-    EXPECT_EQ(show("show forwarding-engine ip-fragment ageout-time"), "IP Frag ageout time: 45 sec\n");
+    EXPECT_EQ(show("show forwarding-engine ip-fragment ageout-time"),
+              "IP Frag ageout time: 45 sec\n");
 }
 
 TEST_F(OpsDisplay, UnroamAndMemberInterface) {
@@ -168,8 +171,7 @@ TEST_F(OpsDisplay, UnroamAndMemberInterface) {
         const char* out;
     };
     const Case cases[] = {
-        {"unroam station", 5, "",
-         "00:01:02:03:04:05: not reached monitor duration 60 sec\n"},
+        {"unroam station", 5, "", "00:01:02:03:04:05: not reached monitor duration 60 sec\n"},
         {"unroam station", 6, "",
          "00:01:02:03:04:06: config-duration 60 sec; config-threshold 100 pkts; "
          "current-threshsold 140 pkts\n"},
@@ -203,13 +205,16 @@ TEST_F(OpsDisplay, ReadFailures) {
         const char* out;
     };
     const Case cases[] = {
-        {"show forwarding-engine policy", "fe_get_int_value:5", -3, "ERROR: error in get policy cnt\n"},
+        {"show forwarding-engine policy", "fe_get_int_value:5", -3,
+         "ERROR: error in get policy cnt\n"},
         {"show forwarding-engine policy", "fe_get_policy_table", -3,
          "ERROR: error in get policy list\n"},
-        {"show forwarding-engine tunnel", "fe_get_int_value:6", -3, "ERROR: error in get tunnel cnt\n"},
+        {"show forwarding-engine tunnel", "fe_get_int_value:6", -3,
+         "ERROR: error in get tunnel cnt\n"},
         {"show forwarding-engine tunnel", "fe_get_tunnel_table", -3,
          "ERROR: error in get tunnel list\n"},
-        {"show forwarding-engine ip-fragment", "fe_get_ip_fcb_cnt", -3, "ERROR: error in get FCB cnt\n"},
+        {"show forwarding-engine ip-fragment", "fe_get_ip_fcb_cnt", -3,
+         "ERROR: error in get FCB cnt\n"},
         {"show forwarding-engine ip-fragment", "fe_get_ip_fcb_list", -1,
          "FCB List:\nTotal FCBs: 1, Total Frags: 1\n\n"
          "No.  Src-IP            Dst-IP        IP-ID Proto\n"
@@ -256,10 +261,9 @@ TEST_F(OpsDisplay, GreTunnelClearingPostsEvent113) {
         EXPECT_EQ(ev[0].payload, want);
 
         ap.fault("qz_event_send", -1, 1);
-        r = cmd(c.line);
-        EXPECT_EQ(r.rc, 0);
-        EXPECT_EQ(r.out, c.station ? "Clear gre-tunnel station error:send event  fail!\n"
-                                   : "Clear gre-tunnel error:send event  fail!\n");
+        EXPECT_TRUE(clitest::printed(
+            cmd(c.line), c.station ? "Clear gre-tunnel station error:send event  fail!\n"
+                                   : "Clear gre-tunnel error:send event  fail!\n"));
     }
 }
 

@@ -229,9 +229,7 @@ TEST_F(VconTest, DeleteWithoutNameSendsOneUnsetAll) {
     ASSERT_EQ(cmd(kAdds[12].line).rc, 0);
     ASSERT_EQ(cmd("vcon-rule absent in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee out vap9").rc, 0);
     forget_requests();
-    Ran r = cmd("no vcon-rule");
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(clitest::printed(cmd("no vcon-rule"), ""));
     std::vector<sim::VconRequest> reqs = fe_requests();
     ASSERT_EQ(reqs.size(), 1u);
     EXPECT_FALSE(reqs[0].set);
@@ -247,9 +245,10 @@ TEST_F(VconTest, DeleteByNameRemovesThatRuleOnly) {
     ASSERT_EQ(cmd(kAdds[1].line).rc, 0);
     ASSERT_EQ(cmd("vcon-rule absent in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee out vap9").rc, 0);
     forget_requests();
-    Ran missing = cmd("no vcon-rule t9");
-    EXPECT_EQ(missing.rc, QZ_FED_RC_VCON_NO_SUCH);
-    EXPECT_EQ(missing.out, "The virtual conenction rule with the specified name doesn't exist.");
+    EXPECT_TRUE(
+        clitest::printed(cmd("no vcon-rule t9"),
+                         "The virtual conenction rule with the specified name doesn't exist.",
+                         QZ_FED_RC_VCON_NO_SUCH));
     EXPECT_TRUE(fe_requests().empty());
 
     EXPECT_EQ(cmd("no vcon-rule t1").rc, 0);
@@ -272,9 +271,8 @@ TEST_F(VconTest, FeFailureLeavesTheListUnchanged) {
     std::string before_dump = dump();
 
     ap.fault("qz_dcd_fe_vcon_set_rule", -1, 1);
-    Ran add = cmd(kAdds[1].line);
-    EXPECT_EQ(add.rc, QZ_FED_RC_VCON_ADD);
-    EXPECT_EQ(add.out, "Add a FE virtual connection rule failed.\n");
+    EXPECT_TRUE(clitest::printed(cmd(kAdds[1].line), "Add a FE virtual connection rule failed.\n",
+                                 QZ_FED_RC_VCON_ADD));
     EXPECT_EQ(show(), before_show);
     EXPECT_EQ(dump(), before_dump);
 
