@@ -65,14 +65,13 @@ const std::array<std::uint8_t, 6> kSta{0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
 const std::array<std::uint8_t, 6> kSta2{0x00, 0x99, 0x88, 0x77, 0x66, 0x55};  // same last byte
 
 Pkt dns(const std::string& payload, const std::array<std::uint8_t, 6>& sta = kSta) {
-    Pkt p;
-    p.alg_type = QZ_ALG_TYPE_DNS;
-    p.protocol = 17;
-    p.src_port = 5353;
-    p.dst_port = 53;
-    p.in_ifindex = kReportIf;
-    p.out_ifindex = kStaSide;
-    p.payload = payload;
+    Pkt p{.alg_type = QZ_ALG_TYPE_DNS,
+          .protocol = 17,
+          .src_port = 5353,
+          .dst_port = 53,
+          .out_ifindex = kStaSide,
+          .in_ifindex = kReportIf,
+          .payload = payload};
     bool resp = payload.size() > 2 && (static_cast<std::uint8_t>(payload[2]) & 0x80);
     (resp ? p.dst_mac : p.src_mac) = sta;
     return p;
@@ -80,7 +79,6 @@ Pkt dns(const std::string& payload, const std::array<std::uint8_t, 6>& sta = kSt
 void query(const std::array<std::uint8_t, 6>& sta = kSta) {
     dispatch(dns(header(false, 1, 0) + question("example.com"), sta));
 }
-
 
 std::vector<SentEvent> sent(std::uint32_t event) {
     std::vector<SentEvent> out;
@@ -96,9 +94,7 @@ class DnsAlg : public ::testing::Test {
         clear();
         debug_all(true);
     }
-    void TearDown() override {
-        debug_all(false);
-    }
+    void TearDown() override { debug_all(false); }
 };
 
 TEST_F(DnsAlg, TenUnansweredQueriesOverAMinuteRaiseOneReport) {

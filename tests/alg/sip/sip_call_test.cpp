@@ -34,13 +34,13 @@ const std::string kAnswer = sdp("10.0.0.1", 50000);
 // A SIP message of the call; `back` ones travel from the callee to the caller.
 Pkt sip(const std::string& start, const std::string& cseq, const std::string& branch,
         const std::string& body = "", bool back = false, const std::string& callid = "c1@a") {
-    Pkt p;
-    p.alg_type = QZ_ALG_TYPE_SIP;
-    p.protocol = 17;
-    p.src_port = p.dst_port = 5060;
-    p.ctrl_id = kId;
-    p.ctrl_cookie = kCookie;
-    p.payload = testframes::sip_text(start, branch, cseq, body, callid);
+    Pkt p{.alg_type = QZ_ALG_TYPE_SIP,
+          .protocol = 17,
+          .src_port = 5060,
+          .dst_port = 5060,
+          .ctrl_id = kId,
+          .ctrl_cookie = kCookie,
+          .payload = testframes::sip_text(start, branch, cseq, body, callid)};
     if (back) {
         std::swap(p.src_ip, p.dst_ip);
         std::swap(p.src_mac, p.dst_mac);

@@ -56,13 +56,11 @@ std::unique_ptr<Parsed> parse_bytes(const std::vector<std::uint8_t>& rec, std::s
 }
 
 Pkt sip_packet(const std::string& payload) {
-    Pkt p;
-    p.alg_type = QZ_ALG_TYPE_SIP;
-    p.protocol = 17;
-    p.src_port = 5060;
-    p.dst_port = 5060;
-    p.payload = payload;
-    return p;
+    return Pkt{.alg_type = QZ_ALG_TYPE_SIP,
+               .protocol = 17,
+               .src_port = 5060,
+               .dst_port = 5060,
+               .payload = payload};
 }
 
 std::unique_ptr<Parsed> parse(const Pkt& p) {
