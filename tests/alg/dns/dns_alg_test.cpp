@@ -216,6 +216,7 @@ TEST_F(DnsAlg, WalledGardenEvents) {
         bool published;
         std::vector<std::uint8_t> payload;
     };
+    // clang-format off
     const Case cases[] = {
         {"one A", response("www.example.com", {a(93, 184, 216, 34)}), true,
          wg_bytes("www.example.com", {ip4(93, 184, 216, 34)}, 1)},
@@ -233,19 +234,14 @@ TEST_F(DnsAlg, WalledGardenEvents) {
         {"forward pointer", fwd, true, wg_bytes("fwd.example", {}, 0)},
         {"65-character name", response(h65, {a(1, 1, 1, 1)}), false, {}},
         {"AAAA question", response("v6.example", {}, 28), false, {}},
-        {"two questions",
-         header(true, 2, 0) + question("a.example") + question("b.example"),
-         false,
-         {}},
+        {"two questions", header(true, 2, 0) + question("a.example") + question("b.example"), false, {}},
         {"question name loops", loop, false, {}},
         {"answer owner loops", loop2, false, {}},
         {"pointer past the end", header(true, 1, 0) + ptr(0x3fff) + be16(1) + be16(1), false, {}},
         {"RDATA past the end", past, false, {}},
-        {"answer count beyond the records",
-         header(true, 1, 2) + question("c.example") + a(1, 2, 3, 4),
-         false,
-         {}},
+        {"answer count beyond the records", header(true, 1, 2) + question("c.example") + a(1, 2, 3, 4), false, {}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         clear();
