@@ -1,7 +1,6 @@
 #include "tests/alg/alg_test_support.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <memory>

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "alg/qz_alg_main.h"

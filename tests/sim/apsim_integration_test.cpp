@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstring>
 
 #include "platform/wire.h"
 #include "tests/support/ap.h"
