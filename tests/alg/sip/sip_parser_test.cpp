@@ -83,7 +83,6 @@ class SipParserTest : public ::testing::Test {
 // ---- start line
 
 struct StartCase {
-    const char* name;
     std::string line;
     int rc;
     qz_sip_parser_event event;
@@ -96,63 +95,58 @@ const std::string kUri512 = "sip:" + std::string(508, 'u');
 
 // clang-format off
 const StartCase kStartLines[] = {
-    {"invite", kInvite, 0, QZ_SIP_EV_INVITE, 0,
+    {kInvite, 0, QZ_SIP_EV_INVITE, 0,
      "Input:INVITE sip:bob@b.com SIP/2.0, method=INVITE, statuscode=0"},
-    {"ack", "ACK sip:b SIP/2.0", 0, QZ_SIP_EV_ACK},
-    {"cancel", "CANCEL sip:b SIP/2.0", 0, QZ_SIP_EV_CANCEL},
-    {"bye", "BYE sip:b SIP/2.0", 0, QZ_SIP_EV_BYE},
-    {"info", "INFO sip:b SIP/2.0", 0, QZ_SIP_EV_INFO},
-    {"prack", "PRACK sip:b SIP/2.0", 0, QZ_SIP_EV_PRACK},
-    {"options", "OPTIONS sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
-    {"publish", "PUBLISH sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
-    {"register", "REGISTER sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
-    {"update", "UPDATE sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
-    {"message", "MESSAGE sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
-    {"subscribe", "SUBSCRIBE sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
-    {"notify", "NOTIFY sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
-    {"refer", "REFER sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
-    {"request_version_not_checked", "INVITE sip:b SIP/7.0", 0, QZ_SIP_EV_INVITE},
-    {"request_extra_words", "BYE sip:b SIP/2.0 more words", 0, QZ_SIP_EV_BYE},
-    {"surrounding_blanks", " \t INVITE sip:b SIP/2.0 \t", 0, QZ_SIP_EV_INVITE},
-    {"folded_start_line", "INVITE sip:b\r\n SIP/2.0", 0, QZ_SIP_EV_INVITE},
-    {"uri_of_511", "INVITE " + kUri511 + " SIP/2.0", 0, QZ_SIP_EV_INVITE},
-    {"uri_of_512", "INVITE " + kUri512 + " SIP/2.0", -1, QZ_SIP_EV_OTHER, 0,
+    {"ACK sip:b SIP/2.0", 0, QZ_SIP_EV_ACK},
+    {"CANCEL sip:b SIP/2.0", 0, QZ_SIP_EV_CANCEL},
+    {"BYE sip:b SIP/2.0", 0, QZ_SIP_EV_BYE},
+    {"INFO sip:b SIP/2.0", 0, QZ_SIP_EV_INFO},
+    {"PRACK sip:b SIP/2.0", 0, QZ_SIP_EV_PRACK},
+    {"OPTIONS sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
+    {"PUBLISH sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
+    {"REGISTER sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
+    {"UPDATE sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
+    {"MESSAGE sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
+    {"SUBSCRIBE sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
+    {"NOTIFY sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
+    {"REFER sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
+    {"INVITE sip:b SIP/7.0", 0, QZ_SIP_EV_INVITE},
+    {"BYE sip:b SIP/2.0 more words", 0, QZ_SIP_EV_BYE},
+    {" \t INVITE sip:b SIP/2.0 \t", 0, QZ_SIP_EV_INVITE},
+    {"INVITE sip:b\r\n SIP/2.0", 0, QZ_SIP_EV_INVITE},
+    {"INVITE " + kUri511 + " SIP/2.0", 0, QZ_SIP_EV_INVITE},
+    {"INVITE " + kUri512 + " SIP/2.0", -1, QZ_SIP_EV_OTHER, 0,
      "Invalid string(INVITE " + kUri512 + " SIP/2.0)"},
-    {"method_word_of_64", std::string(64, 'I') + " sip:b SIP/2.0", -1, QZ_SIP_EV_OTHER, 0,
+    {std::string(64, 'I') + " sip:b SIP/2.0", -1, QZ_SIP_EV_OTHER, 0,
      "Invalid string(" + std::string(64, 'I') + " sip:b SIP/2.0)"},
-    {"version_word_of_64", "INVITE sip:b " + std::string(64, 'S'), -1, QZ_SIP_EV_OTHER},
-    {"unknown_method", "FOO sip:b SIP/2.0", -1, QZ_SIP_EV_OTHER, 0,
-     "No SIP/2.0 string in string(FOO sip:b SIP/2.0)"},
-    {"method_is_case_sensitive", "invite sip:b SIP/2.0", -1, QZ_SIP_EV_OTHER, 0,
+    {"INVITE sip:b " + std::string(64, 'S'), -1, QZ_SIP_EV_OTHER},
+    {"FOO sip:b SIP/2.0", -1, QZ_SIP_EV_OTHER, 0, "No SIP/2.0 string in string(FOO sip:b SIP/2.0)"},
+    {"invite sip:b SIP/2.0", -1, QZ_SIP_EV_OTHER, 0,
      "No SIP/2.0 string in string(invite sip:b SIP/2.0)"},
-    {"two_words", "INVITE sip:b", -1, QZ_SIP_EV_OTHER, 0, "Invalid string(INVITE sip:b), num = 2"},
-    {"empty_line", "", -1, QZ_SIP_EV_OTHER, 0, "Invalid string(), num = 0"},
-    {"status_180", "SIP/2.0 180 Ringing", 0, QZ_SIP_EV_1XX, 180,
+    {"INVITE sip:b", -1, QZ_SIP_EV_OTHER, 0, "Invalid string(INVITE sip:b), num = 2"},
+    {"", -1, QZ_SIP_EV_OTHER, 0, "Invalid string(), num = 0"},
+    {"SIP/2.0 180 Ringing", 0, QZ_SIP_EV_1XX, 180,
      "Input:SIP/2.0 180 Ringing, output:method=SIP/2.0, statuscode=180"},
-    {"status_100", "SIP/2.0 100 Trying", 0, QZ_SIP_EV_1XX, 100},
-    {"status_199", "SIP/2.0 199 x", 0, QZ_SIP_EV_1XX, 199},
-    {"status_200", "SIP/2.0 200 OK", 0, QZ_SIP_EV_2XX, 200},
-    {"status_299", "SIP/2.0 299 x", 0, QZ_SIP_EV_2XX, 299},
-    {"status_300", "SIP/2.0 300 x", 0, QZ_SIP_EV_3XX_6XX, 300},
-    {"status_486", "SIP/2.0 486 Busy Here", 0, QZ_SIP_EV_3XX_6XX, 486},
-    {"status_699", "SIP/2.0 699 x", 0, QZ_SIP_EV_3XX_6XX, 699},
-    {"status_leading_zero", "SIP/2.0 0200 OK", 0, QZ_SIP_EV_2XX, 200},
-    {"status_99", "SIP/2.0 99 x", -1, QZ_SIP_EV_OTHER, 0, "Invalid status code(99)"},
-    {"status_700", "SIP/2.0 700 x", -1, QZ_SIP_EV_OTHER, 0, "Invalid status code(700)"},
-    {"status_past_32_bits", "SIP/2.0 4294967496 x", -1, QZ_SIP_EV_OTHER, 0,
-     "Invalid status code(4294967496)"},
-    {"status_not_digits", "SIP/2.0 18a Ringing", -1, QZ_SIP_EV_OTHER, 0,
-     "Invalid status code string(18a)"},
-    {"status_without_reason", "SIP/2.0 200", -1, QZ_SIP_EV_OTHER, 0,
-     "Invalid string(SIP/2.0 200), num = 2"},
-    {"other_version", "SIP/3.0 200 OK", -1, QZ_SIP_EV_OTHER, 0,
-     "No SIP/2.0 string in string(SIP/3.0 200 OK)"},
+    {"SIP/2.0 100 Trying", 0, QZ_SIP_EV_1XX, 100},
+    {"SIP/2.0 199 x", 0, QZ_SIP_EV_1XX, 199},
+    {"SIP/2.0 200 OK", 0, QZ_SIP_EV_2XX, 200},
+    {"SIP/2.0 299 x", 0, QZ_SIP_EV_2XX, 299},
+    {"SIP/2.0 300 x", 0, QZ_SIP_EV_3XX_6XX, 300},
+    {"SIP/2.0 486 Busy Here", 0, QZ_SIP_EV_3XX_6XX, 486},
+    {"SIP/2.0 699 x", 0, QZ_SIP_EV_3XX_6XX, 699},
+    {"SIP/2.0 0200 OK", 0, QZ_SIP_EV_2XX, 200},
+    {"SIP/2.0 99 x", -1, QZ_SIP_EV_OTHER, 0, "Invalid status code(99)"},
+    {"SIP/2.0 700 x", -1, QZ_SIP_EV_OTHER, 0, "Invalid status code(700)"},
+    {"SIP/2.0 4294967496 x", -1, QZ_SIP_EV_OTHER, 0, "Invalid status code(4294967496)"},
+    {"SIP/2.0 18a Ringing", -1, QZ_SIP_EV_OTHER, 0, "Invalid status code string(18a)"},
+    {"SIP/2.0 200", -1, QZ_SIP_EV_OTHER, 0, "Invalid string(SIP/2.0 200), num = 2"},
+    {"SIP/3.0 200 OK", -1, QZ_SIP_EV_OTHER, 0, "No SIP/2.0 string in string(SIP/3.0 200 OK)"},
 };
 // clang-format on
 
 TEST_F(SipParserTest, SipStartLineEventAndStatus) {
     for (const StartCase& c : kStartLines) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.line);
         clear();
         auto r = parse(message(c.line));
         EXPECT_EQ(r->rc, c.rc);
