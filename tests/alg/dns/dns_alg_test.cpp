@@ -11,6 +11,7 @@
 #include "fed/qz_fed_event.h"
 #include "fed/qz_fed_hooks.h"
 #include "tests/alg/alg_test_support.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -150,15 +151,15 @@ TEST_F(DnsAlg, ReportWithoutInterfaceMacIsDroppedButCountRestarts) {
 
 TEST_F(DnsAlg, ResponsesNeverCountBelowZero) {
     dispatch(dns(response("example.com", {})));  // unknown station
-    EXPECT_NE(log().find("<4> Unexcepted DNS response from 192.168.1.10: STA 00:11:22:33:44:55 is "
-                         "not found"),
-              std::string::npos);
+    EXPECT_TRUE(testtext::has(
+        log(),
+        "<4> Unexcepted DNS response from 192.168.1.10: STA 00:11:22:33:44:55 is not found"));
     query();
     dispatch(dns(response("example.com", {})));
     dispatch(dns(response("example.com", {})));
-    EXPECT_NE(log().find("<4> Unexcepted DNS response from 192.168.1.10: no pending request for "
-                         "00:11:22:33:44:55"),
-              std::string::npos);
+    EXPECT_TRUE(testtext::has(
+        log(),
+        "<4> Unexcepted DNS response from 192.168.1.10: no pending request for 00:11:22:33:44:55"));
     EXPECT_EQ(qz_dns_pending_find(kSta.data())->pending, 0u);
     // Either way the walled garden heard of all three.
     EXPECT_EQ(sent(QZ_EVENT_DNS_WALLED_GARDEN).size(), 3u);
@@ -255,9 +256,8 @@ TEST_F(DnsAlg, WalledGardenEvents) {
     }
     clear();
     dispatch(dns(response(h65, {})));
-    EXPECT_NE(
-        log().find("<6> walled garden supports 64 chars hostname. But length of " + h65 + " is 65"),
-        std::string::npos);
+    EXPECT_TRUE(testtext::has(
+        log(), "<6> walled garden supports 64 chars hostname. But length of " + h65 + " is 65"));
 }
 
 TEST_F(DnsAlg, EveryTruncationOfAResponseIsRefused) {

@@ -11,6 +11,7 @@
 
 #include "tests/support/ap.h"
 #include "tests/support/frames_pcap.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -104,8 +105,7 @@ TEST(DnsReplay, CorpusPublishesNamesAndAddresses) {
         SCOPED_TRACE(c.file);
         testap::Result r = ap.ctl("replay " + corpus(c.file) + " --json");
         ASSERT_EQ(r.rc, 0) << r.out;
-        EXPECT_NE(r.out.find("\"dns\":" + std::to_string(c.dns_packets) + "}"), std::string::npos)
-            << r.out;
+        EXPECT_TRUE(testtext::has(r.out, "\"dns\":" + std::to_string(c.dns_packets) + "}"));
         std::vector<std::string> got = walled_garden_lines(ap);
         ASSERT_EQ(got.size() - before, c.published.size());
         for (std::size_t i = 0; i < c.published.size(); ++i) {
@@ -139,8 +139,7 @@ TEST(DnsReplay, OversizedResponseIsRefusedToTheFe) {
     ASSERT_EQ(ap.ctl("replay " + corpus("tcpdump_dns_fwdptr.pcap")).rc, 0);
     // The FE cuts the copy at 2002 bytes; fed refuses it with flag 0.
     EXPECT_NE(ap.ctl("platform gates").out.find(" flag 0 "), std::string::npos);
-    EXPECT_NE(ap.log().find("Received invalied DNS packet, packet length is 2002"),
-              std::string::npos);
+    EXPECT_TRUE(testtext::has(ap.log(), "Received invalied DNS packet, packet length is 2002"));
     EXPECT_TRUE(walled_garden_lines(ap).empty());
 }
 
@@ -170,12 +169,10 @@ TEST(DnsReplay, UnansweredQueriesAreReportedAndLeavingForgets) {
     testap::Result r = ap.ctl("replay " + path + " --clock capture --json");
     ASSERT_EQ(r.rc, 0) << r.out;
     std::string events = ap.ctl("platform events decoded").out;
-    EXPECT_NE(events.find("172 QZ_EVENT_ITK_NOTIFY dns-issue ifindex "), std::string::npos)
-        << events;
-    EXPECT_NE(events.find(" sta 02:00:00:00:00:01 if-mac 02:00:00:00:00:"), std::string::npos)
-        << events;
-    EXPECT_NE(ap.log().find("Report the DNS issue for STA 02:00:00:00:00:01, 10 requests"),
-              std::string::npos);
+    EXPECT_TRUE(testtext::has(events, "172 QZ_EVENT_ITK_NOTIFY dns-issue ifindex "));
+    EXPECT_TRUE(testtext::has(events, " sta 02:00:00:00:00:01 if-mac 02:00:00:00:00:"));
+    EXPECT_TRUE(
+        testtext::has(ap.log(), "Report the DNS issue for STA 02:00:00:00:00:01, 10 requests"));
 
     ASSERT_EQ(ap.ctl("event sta-leave 02:00:00:00:00:01").rc, 0);
     EXPECT_NE(ap.log().find("Delete the STA 02:00:00:00:00:01"), std::string::npos);
@@ -183,11 +180,10 @@ TEST(DnsReplay, UnansweredQueriesAreReportedAndLeavingForgets) {
         {0, Packet{kUdp, ip(10, 0, 0, 53), 53, ip(192, 168, 1, 10), 40000, resp, 0, 0x02, 0x01}}};
     ASSERT_TRUE(write_pcap(path, pkts));
     ASSERT_EQ(ap.ctl("replay " + path).rc, 0);
-    EXPECT_NE(ap.log().find("Unexcepted DNS response from 10.0.0.53: STA 02:00:00:00:00:01 is "
-                            "not found"),
-              std::string::npos);
-    EXPECT_NE(ap.ctl("platform events decoded").out.find("host example.com count 0 addresses -"),
-              std::string::npos);
+    EXPECT_TRUE(testtext::has(
+        ap.log(), "Unexcepted DNS response from 10.0.0.53: STA 02:00:00:00:00:01 is not found"));
+    EXPECT_TRUE(testtext::has(ap.ctl("platform events decoded").out,
+                              "host example.com count 0 addresses -"));
     std::filesystem::remove(path);
 }
 

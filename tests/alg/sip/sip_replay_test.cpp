@@ -11,6 +11,7 @@
 
 #include "tests/support/ap.h"
 #include "tests/support/frames_pcap.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -82,13 +83,9 @@ TEST(SipReplay, RefusedCallOpensNothingAndGatesAreSips) {
     EXPECT_EQ(ap.ctl("platform cac").out, "cac on refuse 1\n");
     std::string cap = write_call(ap.dir());
     testap::Result r = ap.ctl("replay " + cap + " --json");
-    EXPECT_NE(r.out.find(R"("gates_opened":0,"gates_deleted":0,"flows_admitted":0,)"),
-              std::string::npos)
-        << r.out;
+    EXPECT_TRUE(testtext::has(r.out, R"("gates_opened":0,"gates_deleted":0,"flows_admitted":0,)"));
     std::string gates = ap.ctl("platform gates").out;
-    EXPECT_NE(gates.find("message 82: udp 192.168.1.10:5060 > 10.0.0.1:5060 ctrl 1/"),
-              std::string::npos)
-        << gates;
+    EXPECT_TRUE(testtext::has(gates, "message 82: udp 192.168.1.10:5060 > 10.0.0.1:5060 ctrl 1/"));
     EXPECT_NE(gates.find(" flag 1 reply 1\n"), std::string::npos) << gates;
 
     // The FE has stopped refusing: the same call again is admitted, its gates
@@ -206,9 +203,8 @@ TEST(SipReplay, GeneratedCallsAdmitTheMediaOfAnsweredCallsOnly) {
         const std::string cap = ap.dir() + "/call.pcap";
         ASSERT_TRUE(testframes::write_pcap(cap, c.pkts));
         testap::Result r = ap.ctl("replay " + cap + " --clock capture --json");
-        EXPECT_NE(r.out.find(R"("flows_admitted":)" + std::to_string(k.admitted) +
-                             R"(,"flows_unadmitted":)" + k.unadmitted + "}"),
-                  std::string::npos)
+        EXPECT_TRUE(testtext::has(r.out, R"("flows_admitted":)" + std::to_string(k.admitted) +
+                                             R"(,"flows_unadmitted":)" + k.unadmitted + "}"))
             << k.name << ": " << r.out;
     }
 }

@@ -12,6 +12,7 @@
 #include "fed/cli/qz_fed_service_cli.h"
 #include "platform/svc_msg.h"
 #include "tests/support/cli.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -209,9 +210,9 @@ TEST_F(Services, ShowSortsByNameWithEveryRowKind) {
 
     ASSERT_EQ(cmd(def834("aa", 19000)).rc, 0);
     r = cmd("show service aa");
-    EXPECT_NE(r.out.find("1   aa                                     -         -          300      "
-                         "   -     19000\n"),
-              std::string::npos);
+    EXPECT_TRUE(testtext::has(r.out,
+                              "1   aa                                     -         -          300 "
+                              "        -     19000\n"));
 }
 
 TEST_F(Services, StatisticsShowAndClear) {
@@ -416,9 +417,8 @@ TEST_F(QosClass, ActionsMergeAsWordsAndReachTheLibrary) {
     // log joins deny; permit then replaces deny and keeps log.
     ASSERT_EQ(set("ssh", -1, "log"), 0);
     EXPECT_EQ(dcd("ssh"), std::make_pair(5, 6));
-    EXPECT_NE(show().find("ssh                                          5          deny|log"),
-              std::string::npos)
-        << show();
+    EXPECT_TRUE(
+        testtext::has(show(), "ssh                                          5          deny|log"));
     ASSERT_EQ(set("ssh", -1, "permit"), 0);
     EXPECT_EQ(dcd("ssh"), std::make_pair(5, 5));
     // Neither value: class 2 and permit alone.
@@ -430,8 +430,8 @@ TEST_F(QosClass, ActionsMergeAsWordsAndReachTheLibrary) {
     EXPECT_EQ(dcd("web"), std::make_pair(2, 1));
     ASSERT_EQ(set("web", -1, "log"), 0);
     EXPECT_EQ(dcd("web"), std::make_pair(2, 4));
-    EXPECT_NE(show().find("web                                          2          log "),
-              std::string::npos);
+    EXPECT_TRUE(
+        testtext::has(show(), "web                                          2          log "));
 }
 
 TEST_F(QosClass, NoFormRestoresTheServicesOwnDefault) {
@@ -469,9 +469,8 @@ TEST_F(QosClass, ShowListsTheFeTable) {
         "No. Service  Name                     Quorvane QoS Class    Action\n" +
         std::string(66, '-') + "\n";
     EXPECT_EQ(out.substr(0, head.size()), head);
-    EXPECT_NE(out.find("\n10  sip                                          6          permit"),
-              std::string::npos)
-        << out;
+    EXPECT_TRUE(
+        testtext::has(out, "\n10  sip                                          6          permit"));
 }
 
 TEST_F(QosClass, RunningConfigurationWritesChangedOptionsOnly) {

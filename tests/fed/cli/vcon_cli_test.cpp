@@ -14,6 +14,7 @@
 #include "platform/vcon_msg.h"
 #include "sim/records.h"
 #include "tests/support/cli.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -372,9 +373,8 @@ std::vector<std::string> names(const std::vector<Msg>& v) {
 TEST_F(VconTest, MissingOutgoingInterfaceWaitsForItsUpEvent) {
     ASSERT_EQ(cmd(kFwd).rc, 0);
     EXPECT_TRUE(fe_rules().empty());
-    EXPECT_NE(dump().find("vmsg->iifindex = " + std::to_string(ifindex("wifi0.1")) +
-                          "\nvmsg->oifindex = 0\n"),
-              std::string::npos);
+    EXPECT_TRUE(testtext::has(dump(), "vmsg->iifindex = " + std::to_string(ifindex("wifi0.1")) +
+                                          "\nvmsg->oifindex = 0\n"));
 
     std::uint32_t vap = add_iface("vap9");
     ifchg(IfChange::Up, "vap9");
@@ -454,8 +454,7 @@ TEST_F(VconTest, FailedSyncIsLoggedAndRetriedOnTheNextUp) {
     ap.fault("qz_dcd_fe_vcon_set_rule", -1, 1);
     ifchg(IfChange::Up, "vap9");
     EXPECT_TRUE(fe_rules().empty());
-    EXPECT_NE(log().find("<3> VCC: failed to sync drop rule to FE about vap9\n"), std::string::npos)
-        << log();
+    EXPECT_TRUE(testtext::has(log(), "<3> VCC: failed to sync drop rule to FE about vap9\n"));
     ifchg(IfChange::Up, "vap9");
     EXPECT_EQ(fe_rules().size(), 1u);
 }
@@ -468,8 +467,7 @@ TEST_F(VconTest, EventDebugLinesNameTheKernelEvent) {
     ifchg(IfChange::Rename, "wifi0.1");
     ifchg(static_cast<IfChange>(9), "wifi0.1");
     std::string l = log();
-    EXPECT_NE(l.find("fed_cli vcc handle if kevent: KEVT_IF_CHG - if_up\n"), std::string::npos)
-        << l;
+    EXPECT_TRUE(testtext::has(l, "fed_cli vcc handle if kevent: KEVT_IF_CHG - if_up\n"));
     std::size_t down = l.find("vcc handle if kevent: KEVT_IF_CHG - if_down / going down\n");
     ASSERT_NE(down, std::string::npos);
     EXPECT_NE(l.find("if_down / going down\n", down + 1), std::string::npos);

@@ -14,6 +14,7 @@
 #include "mgt/cli/fed/qz_cli_agt_auto.h"
 #include "platform/wire.h"
 #include "tests/support/local_ap.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -86,10 +87,9 @@ TEST(UnpackDeathTest, FirstRecordNotOfType17EndsFed) {
     EXPECT_EXIT(qz_cli_unpack<recording_handler>(&ctx, list.data(), static_cast<int>(list.size())),
                 testing::KilledBySignal(SIGABRT), "");
     std::string log = ap.log();
-    EXPECT_NE(log.find("### Assertion (p->type==QZ_CLI_IPC_STRUCT_T) failed at "
-                       "mgt/cli/fed/qz_cli_agt_auto:"),
-              std::string::npos)
-        << log;
+    EXPECT_TRUE(testtext::has(
+        log,
+        "### Assertion (p->type==QZ_CLI_IPC_STRUCT_T) failed at mgt/cli/fed/qz_cli_agt_auto:"));
     // A list without a whole record has no first record either.
     EXPECT_EXIT(qz_cli_unpack<recording_handler>(&ctx, list.data(), 7),
                 testing::KilledBySignal(SIGABRT), "");
