@@ -92,31 +92,28 @@ TEST_F(SessionDisplay, TablesShowInstalledDirectionsOnly) {
 }
 
 TEST_F(SessionDisplay, ReadsBatchesOf16WhileTheCountSaysMore) {
-    struct Case {
-        int sessions;
-        std::size_t batches;
-    };
-    for (Case c : {Case{1, 1}, Case{16, 1}, Case{17, 2}, Case{32, 2}, Case{33, 3}}) {
-        SCOPED_TRACE(c.sessions);
+    // Sessions and the batches of 16 that read them.
+    for (auto [sessions, batches] : {std::pair{1, 1u}, {16, 1u}, {17, 2u}, {32, 2u}, {33, 3u}}) {
+        SCOPED_TRACE(sessions);
         {
             std::lock_guard lock(ap.core().mu);
             fem::sessions_init(ap.core().fe);
         }
-        for (int i = 0; i < c.sessions; ++i)
+        for (int i = 0; i < sessions; ++i)
             packet(static_cast<std::uint8_t>(i), false, kProtoUdp, kSta + static_cast<unsigned>(i),
                    1000, kServer, 53, 0, 0);
         ap.clear_logs();
         auto mac = cmd("show forwarding-engine mac-session");
         auto ip = cmd("show forwarding-engine ip-session");
-        EXPECT_EQ(calls("fe_get_mac_session_table"), c.batches);
-        EXPECT_EQ(calls("fe_get_ip_session_table"), c.batches);
+        EXPECT_EQ(calls("fe_get_mac_session_table"), std::size_t{batches});
+        EXPECT_EQ(calls("fe_get_ip_session_table"), std::size_t{batches});
         auto lines = [](const std::string& s, const char* what) {
             std::size_t n = 0;
             for (auto at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
             return n;
         };
-        EXPECT_EQ(lines(mac.out, "Id:"), static_cast<std::size_t>(c.sessions));
-        EXPECT_EQ(lines(ip.out, "Id:"), static_cast<std::size_t>(c.sessions));
+        EXPECT_EQ(lines(mac.out, "Id:"), static_cast<std::size_t>(sessions));
+        EXPECT_EQ(lines(ip.out, "Id:"), static_cast<std::size_t>(sessions));
     }
 }
 

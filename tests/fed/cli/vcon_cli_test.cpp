@@ -461,11 +461,9 @@ TEST_F(VconTest, FailedSyncIsLoggedAndRetriedOnTheNextUp) {
 
 TEST_F(VconTest, EventDebugLinesNameTheKernelEvent) {
     qz_fed_debug = fed_dbg::cli;
-    ifchg(IfChange::Up, "wifi0.1");
-    ifchg(IfChange::Down, "wifi0.1");
-    ifchg(IfChange::GoingDown, "wifi0.1");
-    ifchg(IfChange::Rename, "wifi0.1");
-    ifchg(static_cast<IfChange>(9), "wifi0.1");
+    for (IfChange kind : {IfChange::Up, IfChange::Down, IfChange::GoingDown, IfChange::Rename,
+                          static_cast<IfChange>(9)})
+        ifchg(kind, "wifi0.1");
     std::string l = log();
     EXPECT_TRUE(testtext::has(l, "fed_cli vcc handle if kevent: KEVT_IF_CHG - if_up\n"));
     std::size_t down = l.find("vcc handle if kevent: KEVT_IF_CHG - if_down / going down\n");
