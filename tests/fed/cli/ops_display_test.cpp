@@ -163,32 +163,23 @@ TEST_F(OpsDisplay, UnroamAndMemberInterface) {
         fem::ops_set_unroam(m, {{0, 1, 2, 3, 4, 6}, 60, 100, 140, true});
         fem::ops_set_member(m, {{0, 1, 2, 3, 4, 5}, eth1});
     });
-    struct Case {
-        const char* show;
-        std::uint8_t last;  // last MAC byte
-        const char* fault;
-        const char* out;
-    };
-    const Case cases[] = {
-        {"unroam station", 5, "", "00:01:02:03:04:05: not reached monitor duration 60 sec\n"},
-        {"unroam station", 6, "",
-         "00:01:02:03:04:06: config-duration 60 sec; config-threshold 100 pkts; "
-         "current-threshsold 140 pkts\n"},
-        {"unroam station", 7, "", "00:01:02:03:04:07: not monitored for unroaming\n"},
-        {"unroam station", 5, "fe_get_station_unroam_threshold",
-         "Error in getting unroam station threshold\n"},
-        {"member-interface src-mac", 5, "", "eth1\n"},
-        {"member-interface src-mac", 6, "", "no member interface found\n"},
-        {"member-interface src-mac", 5, "qz_get_member_ifindex_from_src_mac",
-         "error in getting member interface from MAC address\n"},
-    };
-    for (const Case& c : cases) {
-        if (*c.fault) ap.fault(c.fault, -1, 1);
-        auto r = cmd(std::string("show forwarding-engine ") + c.show + " 00:01:02:03:04:0" +
-                     std::to_string(c.last));
-        EXPECT_EQ(r.out, c.out);
-        EXPECT_EQ(r.rc, *c.fault ? -1 : 0) << c.out;
-    }
+    const char* const unroamed =
+        "00:01:02:03:04:06: config-duration 60 sec; config-threshold "
+        "100 pkts; current-threshsold 140 pkts\n";
+    clitest::run_steps(
+        ap, {{"show forwarding-engine unroam station 00:01:02:03:04:05",
+              "00:01:02:03:04:05: not reached monitor duration 60 sec\n"},
+             {"show forwarding-engine unroam station 00:01:02:03:04:06", unroamed},
+             {"show forwarding-engine unroam station 00:01:02:03:04:07",
+              "00:01:02:03:04:07: not monitored for unroaming\n"},
+             {"show forwarding-engine unroam station 00:01:02:03:04:05",
+              "Error in getting unroam station threshold\n", -1, "fe_get_station_unroam_threshold"},
+             {"show forwarding-engine member-interface src-mac 00:01:02:03:04:05", "eth1\n"},
+             {"show forwarding-engine member-interface src-mac 00:01:02:03:04:06",
+              "no member interface found\n"},
+             {"show forwarding-engine member-interface src-mac 00:01:02:03:04:05",
+              "error in getting member interface from MAC address\n", -1,
+              "qz_get_member_ifindex_from_src_mac"}});
 }
 
 TEST_F(OpsDisplay, ReadFailures) {
