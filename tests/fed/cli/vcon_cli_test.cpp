@@ -292,16 +292,14 @@ TEST_F(VconTest, FeFailureLeavesTheListUnchanged) {
 
 TEST_F(VconTest, ShowPrintsOneRowPerRule) {
     // TX-MAC follows the incoming interface's kind, RX-MAC the outgoing one's.
-    ASSERT_EQ(cmd(kAdds[1].line).rc, 0);
-    ASSERT_EQ(cmd("vcon-rule e1 in eth1 src-oui 0a:1b:2c dst-mac 00:aa:bb:cc:dd:ee tx-mac "
-                  "02:00:00:00:00:01 out wifi1.1 rx-mac 02:00:00:00:00:02")
-                  .rc,
-              0);
-    ASSERT_EQ(cmd("vcon-rule a1 in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee tx-mac "
-                  "02:00:00:00:00:01 out agg0 rx-mac 02:00:00:00:00:02")
-                  .rc,
-              0);
-    ASSERT_EQ(cmd(kAdds[17].line).rc, 0);
+    for (const std::string& line :
+         {kAdds[1].line,
+          std::string("vcon-rule e1 in eth1 src-oui 0a:1b:2c dst-mac 00:aa:bb:cc:dd:ee tx-mac "
+                      "02:00:00:00:00:01 out wifi1.1 rx-mac 02:00:00:00:00:02"),
+          std::string("vcon-rule a1 in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee tx-mac "
+                      "02:00:00:00:00:01 out agg0 rx-mac 02:00:00:00:00:02"),
+          kAdds[17].line})
+        ASSERT_EQ(cmd(line).rc, 0) << line;
     EXPECT_EQ(show(),
               "Name         Type   InIF   SrcMac             SrcFlag   DstMac             "
               "TX-MAC             RX-MAC             OutIF \n"
