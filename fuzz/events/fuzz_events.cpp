@@ -1,7 +1,6 @@
 // Event payloads of any size and content, through every handler fed subscribes.
 // Input: u8 selector (which event), then the payload.
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "fed/qz_fed_debug.h"

@@ -1,7 +1,6 @@
 #include "tests/alg/alg_test_support.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <memory>
@@ -11,6 +10,7 @@
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_event.h"
 #include "platform/backend.h"
+#include "tests/support/frames.h"
 
 namespace algtest {
 
@@ -148,31 +148,18 @@ std::ostream& operator<<(std::ostream& os, const Flow& f) {
     return os << ':' << f.dst_port << " proto " << int{f.protocol};
 }
 
-namespace {
-std::vector<std::uint8_t> flow_bytes(const Flow& f, std::size_t size) {
-    std::vector<std::uint8_t> d(size, 0);
-    wire::store_be32(&d[0], f.src_ip);
-    wire::store_be32(&d[4], f.dst_ip);
-    wire::store_be16(&d[8], f.src_port);
-    wire::store_be16(&d[10], f.dst_port);
-    d[12] = f.protocol;
-    return d;
-}
-}  // namespace
-
+// The data areas of the requests, past their envelopes.
 std::vector<std::uint8_t> open_gate_bytes(const Flow& f, std::uint32_t alg_type,
                                           std::uint32_t ctrl_id, std::uint32_t ctrl_cookie) {
-    auto d = flow_bytes(f, 36);  // 28-byte request, then the two reply words, zero when sent
-    wire::store_h(&d[16], alg_type);
-    wire::store_h(&d[20], ctrl_id);
-    wire::store_h(&d[24], ctrl_cookie);
-    return d;
+    auto e = testframes::gate_open({f.src_ip, f.dst_ip, f.src_port, f.dst_port, f.protocol},
+                                   alg_type, ctrl_id, ctrl_cookie);
+    return {e.begin() + 8, e.end()};
 }
 
 std::vector<std::uint8_t> delete_gate_bytes(const Flow& f, std::uint32_t gate_cookie) {
-    auto d = flow_bytes(f, 20);
-    wire::store_h(&d[16], gate_cookie);
-    return d;
+    auto e = testframes::gate_delete({f.src_ip, f.dst_ip, f.src_port, f.dst_port, f.protocol},
+                                     gate_cookie);
+    return {e.begin() + 8, e.end()};
 }
 
 Flow flow_of(const FeReq& r) {

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "alg/qz_alg_main.h"
@@ -80,7 +79,7 @@ struct Pkt {
     std::uint32_t ctrl_id = 7;
     std::uint32_t ctrl_cookie = 0x100;
     std::uint32_t ctrl_tag = 0x55;
-    std::string payload;
+    std::string payload = {};
     int pkt_length = -1;  // -1: the payload's size
 
     std::vector<std::uint8_t> bytes() const;

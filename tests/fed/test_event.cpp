@@ -14,6 +14,7 @@
 #include "fed/qz_fed_hooks.h"
 #include "platform/wire.h"
 #include "tests/support/local_ap.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -106,8 +107,7 @@ TEST_F(EventTest, WrongSizesAreRefusedAndPostNothing) {
             auto p = c.body(size);
             c.handler(c.event, static_cast<std::uint32_t>(size), p.data());
         }
-        EXPECT_NE(ap.log().find(std::string("receive wrong size in event ") + c.name),
-                  std::string::npos);
+        EXPECT_TRUE(testtext::has(ap.log(), std::string("receive wrong size in event ") + c.name));
     }
     EXPECT_TRUE(take_events().empty());
     EXPECT_TRUE(seen.calls.empty());
@@ -270,24 +270,22 @@ TEST_F(InterfaceTest, KeepsOnlyInterfacesTheConfigurationLibraryKnows) {
 }
 
 TEST_F(InterfaceTest, StopsAtThirtyTwo) {
-    std::vector<std::string> list(32, "eth0");
-    list.push_back("eth1");  // a 33rd is never read
-    write_dev(list);
-    ASSERT_EQ(qz_fed_get_interfaces(names), 0);
-    for (int i = 0; i < QZ_FED_MAX_IFS; ++i) EXPECT_STREQ(names[i], "eth0") << i;
-    std::string log = ap.log();
-    EXPECT_NE(log.find("too many interfaces, > 32"), std::string::npos);
-    int lookups = 0;
-    for (const auto& c : ap.take_calls()) lookups += c.rfind("Dcd:", 0) == 0;
-    EXPECT_EQ(lookups, 32);
-}
-
-TEST_F(InterfaceTest, ThirtyOneInterfacesWriteNoTooManyLine) {
     write_dev(std::vector<std::string>(31, "eth0"));
     ASSERT_EQ(qz_fed_get_interfaces(names), 0);
     EXPECT_STREQ(names[30], "eth0");
     EXPECT_STREQ(names[31], "");
     EXPECT_EQ(ap.log().find("too many interfaces"), std::string::npos);
+
+    std::vector<std::string> list(32, "eth0");
+    list.push_back("eth1");  // a 33rd is never read
+    write_dev(list);
+    ap.take_calls();
+    ASSERT_EQ(qz_fed_get_interfaces(names), 0);
+    for (int i = 0; i < QZ_FED_MAX_IFS; ++i) EXPECT_STREQ(names[i], "eth0") << i;
+    EXPECT_NE(ap.log().find("too many interfaces, > 32"), std::string::npos);
+    int lookups = 0;
+    for (const auto& c : ap.take_calls()) lookups += c.rfind("Dcd:", 0) == 0;
+    EXPECT_EQ(lookups, 32);
 }
 
 TEST_F(InterfaceTest, MissingFileAndLongNames) {

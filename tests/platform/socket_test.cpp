@@ -7,25 +7,20 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <cstring>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <map>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/backend.h"
 #include "platform/frame.h"
 #include "platform/qz.h"
+#include "tests/support/fake_apsim.h"
 #include "tests/support/local_ap.h"
 
 namespace {
@@ -33,64 +28,7 @@ namespace {
 using proto::Kind;
 using proto::Op;
 
-// Listens on DIR/apsim.sock; answers each HELLO and files the connection by kind.
-class FakeApsim {
-   public:
-    explicit FakeApsim(const std::string& dir) {
-        listen_ = plat::Fd(::socket(AF_UNIX, SOCK_STREAM, 0));
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::string path = dir + "/" + proto::kSocketName;
-        std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-        ok_ = ::bind(listen_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-              ::listen(listen_.get(), 8) == 0;
-        if (ok_) thread_ = std::thread([this] { accept_loop(); });
-    }
-    ~FakeApsim() {
-        ::shutdown(listen_.get(), SHUT_RDWR);
-        if (thread_.joinable()) thread_.join();
-    }
-    bool ok() const { return ok_; }
-
-    // The next connection of this kind (an invalid Fd after 5 s without one).
-    plat::Fd take(Kind kind) {
-        std::unique_lock lock(mu_);
-        auto& q = conns_[kind];
-        if (!cv_.wait_for(lock, std::chrono::seconds(5), [&] { return !q.empty(); }))
-            return plat::Fd();
-        plat::Fd fd = std::move(q.front());
-        q.pop_front();
-        return fd;
-    }
-
-   private:
-    void accept_loop() {
-        for (;;) {
-            plat::Fd fd(::accept(listen_.get(), nullptr, nullptr));
-            if (!fd.valid()) return;
-            timeval tv{5, 0};  // a missing frame fails the test instead of hanging it
-            ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-            Op op;
-            std::vector<std::uint8_t> hello;
-            if (!plat::read_frame(fd.get(), op, hello) || op != Op::Hello) continue;
-            wire::Reader r(hello);
-            auto kind = static_cast<Kind>(r.h32());
-            wire::Writer rc;
-            rc.hi32(0);
-            plat::write_frame(fd.get(), Op::Hello, rc.span());
-            std::lock_guard lock(mu_);
-            conns_[kind].push_back(std::move(fd));
-            cv_.notify_all();
-        }
-    }
-
-    plat::Fd listen_;
-    bool ok_ = false;
-    std::thread thread_;
-    std::mutex mu_;
-    std::condition_variable cv_;
-    std::map<Kind, std::deque<plat::Fd>> conns_;
-};
+using testap::FakeApsim;
 
 struct Frame {
     Op op{};

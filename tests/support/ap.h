@@ -2,6 +2,7 @@
 // fresh run directory, driven through the real fedctl.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -35,5 +36,23 @@ class Ap {
 };
 
 std::string bin(const char* name);  // FED_BIN_DIR/name
+
+// The line `replay --json` prints: packets, control packets per ALG (ftp,
+// tftp, sip, dns), gates opened and deleted, flows admitted, and the inside
+// of the list of flows without a gate.
+inline std::string replay_json(int packets, std::array<int, 4> control, int opened, int deleted,
+                               int admitted, const std::string& unadmitted = "") {
+    auto n = [](int v) { return std::to_string(v); };
+    return R"({"packets":)" + n(packets) + R"(,"control":{"ftp":)" + n(control[0]) + R"(,"tftp":)" +
+           n(control[1]) + R"(,"sip":)" + n(control[2]) + R"(,"dns":)" + n(control[3]) +
+           R"(},"gates_opened":)" + n(opened) + R"(,"gates_deleted":)" + n(deleted) +
+           R"(,"flows_admitted":)" + n(admitted) + R"(,"flows_unadmitted":[)" + unadmitted + "]}\n";
+}
+
+// The counts replay has always given, cut before the ones added since.
+inline std::string replay_head(const std::string& out) {
+    std::size_t end = out.find(R"(,"flows_admitted_on_retry")");
+    return end == std::string::npos ? out : out.substr(0, end) + "}\n";
+}
 
 }  // namespace testap

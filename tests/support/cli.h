@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "fed/cli/qz_fed_cli_vectors.h"
 #include "fed/qz_fed_msg.h"
 #include "mgt/cli/fed/cmd_text.h"
-#include "fed/cli/qz_fed_cli_vectors.h"
 #include "mgt/cli/fed/qz_cli_agt_auto.h"
 #include "platform/backend.h"
 #include "platform/wire.h"
@@ -106,6 +106,16 @@ class ApTest : public ::testing::Test {
     void TearDown() override { qz_fed_ipc_exit(); }
     testap::LocalAp ap;
 };
+
+// What one command printed and returned, checked at the caller's line:
+// EXPECT_TRUE(printed(cmd(line), "text\n", rc)).
+inline ::testing::AssertionResult printed(const Ran& r, const std::string& out, int rc = 0) {
+    if (r.out == out && r.rc == rc) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "returned " << r.rc << " (wanted " << rc << ") and printed\n"
+           << r.out << "\nwanted\n"
+           << out;
+}
 
 // One step of a command script: the line, what it prints and returns; with
 // `fault` ("NAME[:ID]") armed for one call first.

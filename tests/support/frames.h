@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,6 +83,37 @@ inline std::string sdp(std::string_view addr, unsigned port) {
     std::string a(addr);
     return "v=0\r\no=- 1 1 IN IP4 " + a + "\r\ns=-\r\nc=IN IP4 " + a + "\r\nt=0 0\r\nm=audio " +
            std::to_string(port) + " RTP/AVP 0\r\n";
+}
+
+// A /dev/fe request as fed's ALGs send it: the envelope (magic -1, command,
+// data length), the flow with addresses and ports in network order, then
+// host-order words from data offset 16 (alg type, ctrl id, ctrl cookie of a
+// gate open; the cookie of a gate delete); the reply words after them zero.
+struct GateFlow {
+    std::uint32_t src_ip, dst_ip;
+    std::uint16_t src_port, dst_port;
+    std::uint8_t protocol;
+};
+inline std::vector<std::uint8_t> fe_request(std::uint16_t command, std::uint16_t length,
+                                            const GateFlow& f,
+                                            std::initializer_list<std::uint32_t> words = {}) {
+    std::vector<std::uint8_t> e(8 + length);
+    wire::store_h<std::int32_t>(e.data(), -1);
+    wire::store_h<std::uint16_t>(e.data() + 4, command);
+    wire::store_h<std::uint16_t>(e.data() + 6, length);
+    wire::store_be32(&e[8], f.src_ip), wire::store_be32(&e[12], f.dst_ip);
+    wire::store_be16(&e[16], f.src_port), wire::store_be16(&e[18], f.dst_port);
+    e[20] = f.protocol;
+    std::size_t at = 24;
+    for (std::uint32_t w : words) wire::store_h<std::uint32_t>(&e[at], w), at += 4;
+    return e;
+}
+inline std::vector<std::uint8_t> gate_open(const GateFlow& f, std::uint32_t alg,
+                                           std::uint32_t ctrl_id = 0, std::uint32_t cookie = 0) {
+    return fe_request(52, 36, f, {alg, ctrl_id, cookie});
+}
+inline std::vector<std::uint8_t> gate_delete(const GateFlow& f, std::uint32_t gate_cookie) {
+    return fe_request(53, 20, f, {gate_cookie});
 }
 
 }  // namespace testframes

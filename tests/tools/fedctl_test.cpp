@@ -3,21 +3,19 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include "mgt/cli/fed/cmd_text.h"
 #include "platform/wire.h"
+#include "tests/support/fake_apsim.h"
 #include "tools/ctl.h"
 
 namespace {
@@ -72,24 +70,14 @@ struct Reply {
 
 class FakeAp {
    public:
-    explicit FakeAp(std::int32_t hello_rc = 0) : hello_rc_(hello_rc) {
-        char tmpl[] = "/tmp/fedctl-test-XXXXXX";
-        dir_ = ::mkdtemp(tmpl);
-        sockaddr_un sa{};
-        sa.sun_family = AF_UNIX;
-        std::string path = dir_ + "/" + proto::kSocketName;
-        std::strcpy(sa.sun_path, path.c_str());
-        lfd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        EXPECT_EQ(::bind(lfd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
-        EXPECT_EQ(::listen(lfd_, 4), 0);
-        thread_ = std::thread([this] { serve(); });
+    explicit FakeAp(std::int32_t hello_rc = 0)
+        : dir_(make_dir()), apsim_(dir_, hello_rc, [this](int fd, proto::Kind kind) {
+              EXPECT_EQ(kind, proto::Kind::Ctl);
+              session(fd);
+          }) {
+        EXPECT_TRUE(apsim_.ok());
     }
-    ~FakeAp() {
-        ::shutdown(lfd_, SHUT_RDWR);
-        thread_.join();
-        ::close(lfd_);
-        std::filesystem::remove_all(dir_);
-    }
+    ~FakeAp() { std::filesystem::remove_all(dir_); }
     const std::string& dir() const { return dir_; }
     void on(const std::string& line, Reply r) { replies_[line] = std::move(r); }
     std::vector<std::string> completions;
@@ -99,13 +87,9 @@ class FakeAp {
     }
 
    private:
-    void serve() {
-        for (;;) {
-            int fd = ::accept(lfd_, nullptr, nullptr);
-            if (fd < 0) return;
-            session(fd);
-            ::close(fd);
-        }
+    static std::string make_dir() {
+        char tmpl[] = "/tmp/fedctl-test-XXXXXX";
+        return ::mkdtemp(tmpl);
     }
     void session(int fd) {
         proto::Op op{};
@@ -113,11 +97,7 @@ class FakeAp {
         while (plat::read_frame(fd, op, payload)) {
             wire::Reader r(payload);
             wire::Writer w;
-            if (op == proto::Op::Hello) {
-                EXPECT_EQ(r.h32(), static_cast<std::uint32_t>(proto::Kind::Ctl));
-                w.hi32(hello_rc_);
-                plat::write_frame(fd, proto::Op::Hello, w.span());
-            } else if (op == proto::Op::CtlComplete) {
+            if (op == proto::Op::CtlComplete) {
                 w.h32(static_cast<std::uint32_t>(completions.size()));
                 for (const auto& c : completions) w.str(c);
                 plat::write_frame(fd, proto::Op::CtlComplete, w.span());
@@ -142,12 +122,10 @@ class FakeAp {
     }
 
     std::string dir_;
-    int lfd_ = -1;
-    std::int32_t hello_rc_;
     std::map<std::string, Reply> replies_;
     std::mutex m_;
     std::vector<std::string> lines_;
-    std::thread thread_;
+    testap::FakeApsim apsim_;  // last: its thread stops before the rest goes
 };
 
 struct Outcome {

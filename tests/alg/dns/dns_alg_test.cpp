@@ -11,6 +11,7 @@
 #include "fed/qz_fed_event.h"
 #include "fed/qz_fed_hooks.h"
 #include "tests/alg/alg_test_support.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -65,14 +66,13 @@ const std::array<std::uint8_t, 6> kSta{0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
 const std::array<std::uint8_t, 6> kSta2{0x00, 0x99, 0x88, 0x77, 0x66, 0x55};  // same last byte
 
 Pkt dns(const std::string& payload, const std::array<std::uint8_t, 6>& sta = kSta) {
-    Pkt p;
-    p.alg_type = QZ_ALG_TYPE_DNS;
-    p.protocol = 17;
-    p.src_port = 5353;
-    p.dst_port = 53;
-    p.in_ifindex = kReportIf;
-    p.out_ifindex = kStaSide;
-    p.payload = payload;
+    Pkt p{.alg_type = QZ_ALG_TYPE_DNS,
+          .protocol = 17,
+          .src_port = 5353,
+          .dst_port = 53,
+          .out_ifindex = kStaSide,
+          .in_ifindex = kReportIf,
+          .payload = payload};
     bool resp = payload.size() > 2 && (static_cast<std::uint8_t>(payload[2]) & 0x80);
     (resp ? p.dst_mac : p.src_mac) = sta;
     return p;
@@ -80,7 +80,6 @@ Pkt dns(const std::string& payload, const std::array<std::uint8_t, 6>& sta = kSt
 void query(const std::array<std::uint8_t, 6>& sta = kSta) {
     dispatch(dns(header(false, 1, 0) + question("example.com"), sta));
 }
-
 
 std::vector<SentEvent> sent(std::uint32_t event) {
     std::vector<SentEvent> out;
@@ -96,9 +95,7 @@ class DnsAlg : public ::testing::Test {
         clear();
         debug_all(true);
     }
-    void TearDown() override {
-        debug_all(false);
-    }
+    void TearDown() override { debug_all(false); }
 };
 
 TEST_F(DnsAlg, TenUnansweredQueriesOverAMinuteRaiseOneReport) {
@@ -154,15 +151,15 @@ TEST_F(DnsAlg, ReportWithoutInterfaceMacIsDroppedButCountRestarts) {
 
 TEST_F(DnsAlg, ResponsesNeverCountBelowZero) {
     dispatch(dns(response("example.com", {})));  // unknown station
-    EXPECT_NE(log().find("<4> Unexcepted DNS response from 192.168.1.10: STA 00:11:22:33:44:55 is "
-                         "not found"),
-              std::string::npos);
+    EXPECT_TRUE(testtext::has(
+        log(),
+        "<4> Unexcepted DNS response from 192.168.1.10: STA 00:11:22:33:44:55 is not found"));
     query();
     dispatch(dns(response("example.com", {})));
     dispatch(dns(response("example.com", {})));
-    EXPECT_NE(log().find("<4> Unexcepted DNS response from 192.168.1.10: no pending request for "
-                         "00:11:22:33:44:55"),
-              std::string::npos);
+    EXPECT_TRUE(testtext::has(
+        log(),
+        "<4> Unexcepted DNS response from 192.168.1.10: no pending request for 00:11:22:33:44:55"));
     EXPECT_EQ(qz_dns_pending_find(kSta.data())->pending, 0u);
     // Either way the walled garden heard of all three.
     EXPECT_EQ(sent(QZ_EVENT_DNS_WALLED_GARDEN).size(), 3u);
@@ -220,6 +217,7 @@ TEST_F(DnsAlg, WalledGardenEvents) {
         bool published;
         std::vector<std::uint8_t> payload;
     };
+    // clang-format off
     const Case cases[] = {
         {"one A", response("www.example.com", {a(93, 184, 216, 34)}), true,
          wg_bytes("www.example.com", {ip4(93, 184, 216, 34)}, 1)},
@@ -237,19 +235,14 @@ TEST_F(DnsAlg, WalledGardenEvents) {
         {"forward pointer", fwd, true, wg_bytes("fwd.example", {}, 0)},
         {"65-character name", response(h65, {a(1, 1, 1, 1)}), false, {}},
         {"AAAA question", response("v6.example", {}, 28), false, {}},
-        {"two questions",
-         header(true, 2, 0) + question("a.example") + question("b.example"),
-         false,
-         {}},
+        {"two questions", header(true, 2, 0) + question("a.example") + question("b.example"), false, {}},
         {"question name loops", loop, false, {}},
         {"answer owner loops", loop2, false, {}},
         {"pointer past the end", header(true, 1, 0) + ptr(0x3fff) + be16(1) + be16(1), false, {}},
         {"RDATA past the end", past, false, {}},
-        {"answer count beyond the records",
-         header(true, 1, 2) + question("c.example") + a(1, 2, 3, 4),
-         false,
-         {}},
+        {"answer count beyond the records", header(true, 1, 2) + question("c.example") + a(1, 2, 3, 4), false, {}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         clear();
@@ -263,9 +256,8 @@ TEST_F(DnsAlg, WalledGardenEvents) {
     }
     clear();
     dispatch(dns(response(h65, {})));
-    EXPECT_NE(
-        log().find("<6> walled garden supports 64 chars hostname. But length of " + h65 + " is 65"),
-        std::string::npos);
+    EXPECT_TRUE(testtext::has(
+        log(), "<6> walled garden supports 64 chars hostname. But length of " + h65 + " is 65"));
 }
 
 TEST_F(DnsAlg, EveryTruncationOfAResponseIsRefused) {

@@ -11,6 +11,7 @@
 
 #include "tests/support/ap.h"
 #include "tests/support/frames_pcap.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -46,9 +47,9 @@ struct Capture {
 // pcpp_dns_over_tcp.pcapng is left out: libpcap stops at its second
 // interface block, whose snapshot length differs from the first.
 const std::vector<Capture>& captures() {
+    // clang-format off
     static const std::vector<Capture> c = {
-        {"ndpi_dns_ambiguous_names.pcap",
-         20,
+        {"ndpi_dns_ambiguous_names.pcap", 20,
          {"host 41-courier.push.apple.com count 8 addresses 17.57.146.139 17.57.146.138 "
           "17.57.146.135 17.57.146.136 17.57.146.137 17.57.146.132 17.57.146.134 17.57.146.133",
           "host teams.skype.com count 1 addresses 13.107.3.128",
@@ -63,45 +64,34 @@ const std::vector<Capture>& captures() {
           "host short.weixin.qq.com count 2 addresses 203.205.254.77 203.205.254.220",
           "host instagram.faae1-1.fna.fbcdn.net count 1 addresses 41.220.158.96"}},
         {"ndpi_dns_fragmented.pcap", 4, {}},
-        {"ndpi_dns_google_nsid.pcapng",
-         6,
+        {"ndpi_dns_google_nsid.pcapng", 6,
          {"host www.ntop.org count 1 addresses 178.62.197.130",
           "host www.wikipedia.it count 4 addresses 108.157.194.28 108.157.194.62 108.157.194.11 "
           "108.157.194.27",
           "host www.wireshark.org count 3 addresses 104.26.10.240 104.26.11.240 172.67.75.39"}},
         // CNAME and 16 A records: the first eight.
-        {"pcpp_dns_cname_16a.pcap",
-         1,
+        {"pcpp_dns_cname_16a.pcap", 1,
          {"host www.google-analytics.com count 8 addresses 212.199.219.237 212.199.219.227 "
           "212.199.219.246 212.199.219.241 212.199.219.222 212.199.219.251 212.199.219.212 "
           "212.199.219.247"}},
-        {"pcpp_dns_mixed_mdns.pcap",
-         5,
-         {"host assets.pinterest.com count 2 addresses 151.249.90.217 151.249.90.238"}},
+        {"pcpp_dns_mixed_mdns.pcap", 5, {"host assets.pinterest.com count 2 addresses 151.249.90.217 151.249.90.238"}},
         {"pcpp_dns_mx_additional_a_aaaa.pcap", 1, {}},  // asks for MX
         {"pcpp_dns_nxdomain.pcap", 1, {"host htb.local count 0 addresses -"}},
         {"pcpp_dns_stack_overflow.pcap", 1, {}},
-        {"suricata_dns_cname_dig.pcap",
-         2,
-         {"host www.suricata-ids.org count 2 addresses 192.0.78.24 192.0.78.25"}},
-        {"suricata_dns_double_req_resp.pcap",
-         4,
-         {"host www.google.com count 8 addresses 24.244.4.56 24.244.4.57 24.244.4.52 24.244.4.53 "
+        {"suricata_dns_cname_dig.pcap", 2, {"host www.suricata-ids.org count 2 addresses 192.0.78.24 192.0.78.25"}},
+        {"suricata_dns_double_req_resp.pcap", 4, {"host www.google.com count 8 addresses 24.244.4.56 24.244.4.57 24.244.4.52 24.244.4.53 "
           "24.244.4.54 24.244.4.59 24.244.4.55 24.244.4.58"}},
         {"suricata_dns_tcp_google.pcap", 0, {}},
         {"tcpdump_dns_fwdptr.pcap", 1, {}},
         {"tcpdump_dns_tcp.pcap", 0, {}},
-        {"tcpdump_dns_udp.pcap",
-         2,
-         {"host www.tcpdump.org count 2 addresses 192.139.46.66 198.199.88.104"}},
+        {"tcpdump_dns_udp.pcap", 2, {"host www.tcpdump.org count 2 addresses 192.139.46.66 198.199.88.104"}},
         {"tcpdump_dns_zlip_1.pcap", 1, {}},
         {"tcpdump_dns_zlip_3.pcap", 1, {}},
-        {"zeek_dns_long_connection.pcap",
-         22,
-         {"host www.netbsd.org count 1 addresses 204.152.190.12"}},
+        {"zeek_dns_long_connection.pcap", 22, {"host www.netbsd.org count 1 addresses 204.152.190.12"}},
         {"zeek_dns_txt_multiple.pcap", 2, {}},
         {"zeek_ipv6_fragmented_dns.pcap", 0, {}},
     };
+    // clang-format on
     return c;
 }
 
@@ -115,8 +105,7 @@ TEST(DnsReplay, CorpusPublishesNamesAndAddresses) {
         SCOPED_TRACE(c.file);
         testap::Result r = ap.ctl("replay " + corpus(c.file) + " --json");
         ASSERT_EQ(r.rc, 0) << r.out;
-        EXPECT_NE(r.out.find("\"dns\":" + std::to_string(c.dns_packets) + "}"), std::string::npos)
-            << r.out;
+        EXPECT_TRUE(testtext::has(r.out, "\"dns\":" + std::to_string(c.dns_packets) + "}"));
         std::vector<std::string> got = walled_garden_lines(ap);
         ASSERT_EQ(got.size() - before, c.published.size());
         for (std::size_t i = 0; i < c.published.size(); ++i) {
@@ -150,8 +139,7 @@ TEST(DnsReplay, OversizedResponseIsRefusedToTheFe) {
     ASSERT_EQ(ap.ctl("replay " + corpus("tcpdump_dns_fwdptr.pcap")).rc, 0);
     // The FE cuts the copy at 2002 bytes; fed refuses it with flag 0.
     EXPECT_NE(ap.ctl("platform gates").out.find(" flag 0 "), std::string::npos);
-    EXPECT_NE(ap.log().find("Received invalied DNS packet, packet length is 2002"),
-              std::string::npos);
+    EXPECT_TRUE(testtext::has(ap.log(), "Received invalied DNS packet, packet length is 2002"));
     EXPECT_TRUE(walled_garden_lines(ap).empty());
 }
 
@@ -181,12 +169,10 @@ TEST(DnsReplay, UnansweredQueriesAreReportedAndLeavingForgets) {
     testap::Result r = ap.ctl("replay " + path + " --clock capture --json");
     ASSERT_EQ(r.rc, 0) << r.out;
     std::string events = ap.ctl("platform events decoded").out;
-    EXPECT_NE(events.find("172 QZ_EVENT_ITK_NOTIFY dns-issue ifindex "), std::string::npos)
-        << events;
-    EXPECT_NE(events.find(" sta 02:00:00:00:00:01 if-mac 02:00:00:00:00:"), std::string::npos)
-        << events;
-    EXPECT_NE(ap.log().find("Report the DNS issue for STA 02:00:00:00:00:01, 10 requests"),
-              std::string::npos);
+    EXPECT_TRUE(testtext::has(events, "172 QZ_EVENT_ITK_NOTIFY dns-issue ifindex "));
+    EXPECT_TRUE(testtext::has(events, " sta 02:00:00:00:00:01 if-mac 02:00:00:00:00:"));
+    EXPECT_TRUE(
+        testtext::has(ap.log(), "Report the DNS issue for STA 02:00:00:00:00:01, 10 requests"));
 
     ASSERT_EQ(ap.ctl("event sta-leave 02:00:00:00:00:01").rc, 0);
     EXPECT_NE(ap.log().find("Delete the STA 02:00:00:00:00:01"), std::string::npos);
@@ -194,11 +180,10 @@ TEST(DnsReplay, UnansweredQueriesAreReportedAndLeavingForgets) {
         {0, Packet{kUdp, ip(10, 0, 0, 53), 53, ip(192, 168, 1, 10), 40000, resp, 0, 0x02, 0x01}}};
     ASSERT_TRUE(write_pcap(path, pkts));
     ASSERT_EQ(ap.ctl("replay " + path).rc, 0);
-    EXPECT_NE(ap.log().find("Unexcepted DNS response from 10.0.0.53: STA 02:00:00:00:00:01 is "
-                            "not found"),
-              std::string::npos);
-    EXPECT_NE(ap.ctl("platform events decoded").out.find("host example.com count 0 addresses -"),
-              std::string::npos);
+    EXPECT_TRUE(testtext::has(
+        ap.log(), "Unexcepted DNS response from 10.0.0.53: STA 02:00:00:00:00:01 is not found"));
+    EXPECT_TRUE(testtext::has(ap.ctl("platform events decoded").out,
+                              "host example.com count 0 addresses -"));
     std::filesystem::remove(path);
 }
 

@@ -34,13 +34,13 @@ const std::string kAnswer = sdp("10.0.0.1", 50000);
 // A SIP message of the call; `back` ones travel from the callee to the caller.
 Pkt sip(const std::string& start, const std::string& cseq, const std::string& branch,
         const std::string& body = "", bool back = false, const std::string& callid = "c1@a") {
-    Pkt p;
-    p.alg_type = QZ_ALG_TYPE_SIP;
-    p.protocol = 17;
-    p.src_port = p.dst_port = 5060;
-    p.ctrl_id = kId;
-    p.ctrl_cookie = kCookie;
-    p.payload = testframes::sip_text(start, branch, cseq, body, callid);
+    Pkt p{.alg_type = QZ_ALG_TYPE_SIP,
+          .protocol = 17,
+          .src_port = 5060,
+          .dst_port = 5060,
+          .ctrl_id = kId,
+          .ctrl_cookie = kCookie,
+          .payload = testframes::sip_text(start, branch, cseq, body, callid)};
     if (back) {
         std::swap(p.src_ip, p.dst_ip);
         std::swap(p.src_mac, p.dst_mac);
@@ -351,23 +351,6 @@ TEST_F(SipCall, StormsOfNewCallsAndRequestsAreBounded) {
     advance(186);  // the unanswered INVITEs take their calls along
     EXPECT_EQ(qz_sip_call_count(), 0u);
     EXPECT_EQ(qz_sip_trans_count(), 0u);
-}
-
-TEST_F(SipCall, EveryTruncatedRecordOfACallIsSafe) {
-    debug_all(false);
-    cac(true);
-    const Pkt call[] = {invite(),
-                        resp("183 Session Progress", kAnswer),
-                        resp("200 OK", kAnswer),
-                        req("ACK", "1 ACK", "b2"),
-                        req("BYE", "2 BYE", "b3"),
-                        resp("200 OK", "", "2 BYE", "b3")};
-    for (const Pkt& p : call) {
-        auto rec = p.bytes();
-        for (std::size_t n = 0; n <= rec.size(); ++n)
-            dispatch(std::vector<std::uint8_t>(rec.begin(), rec.begin() + n));
-    }
-    EXPECT_EQ(qz_sip_call_count(), 0u);
 }
 
 }  // namespace

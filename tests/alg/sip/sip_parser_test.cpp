@@ -56,13 +56,11 @@ std::unique_ptr<Parsed> parse_bytes(const std::vector<std::uint8_t>& rec, std::s
 }
 
 Pkt sip_packet(const std::string& payload) {
-    Pkt p;
-    p.alg_type = QZ_ALG_TYPE_SIP;
-    p.protocol = 17;
-    p.src_port = 5060;
-    p.dst_port = 5060;
-    p.payload = payload;
-    return p;
+    return Pkt{.alg_type = QZ_ALG_TYPE_SIP,
+               .protocol = 17,
+               .src_port = 5060,
+               .dst_port = 5060,
+               .payload = payload};
 }
 
 std::unique_ptr<Parsed> parse(const Pkt& p) {
@@ -85,7 +83,6 @@ class SipParserTest : public ::testing::Test {
 // ---- start line
 
 struct StartCase {
-    const char* name;
     std::string line;
     int rc;
     qz_sip_parser_event event;
@@ -98,106 +95,100 @@ const std::string kUri512 = "sip:" + std::string(508, 'u');
 
 // clang-format off
 const StartCase kStartLines[] = {
-    {"invite", kInvite, 0, QZ_SIP_EV_INVITE, 0,
+    {kInvite, 0, QZ_SIP_EV_INVITE, 0,
      "Input:INVITE sip:bob@b.com SIP/2.0, method=INVITE, statuscode=0"},
-    {"ack", "ACK sip:b SIP/2.0", 0, QZ_SIP_EV_ACK},
-    {"cancel", "CANCEL sip:b SIP/2.0", 0, QZ_SIP_EV_CANCEL},
-    {"bye", "BYE sip:b SIP/2.0", 0, QZ_SIP_EV_BYE},
-    {"info", "INFO sip:b SIP/2.0", 0, QZ_SIP_EV_INFO},
-    {"prack", "PRACK sip:b SIP/2.0", 0, QZ_SIP_EV_PRACK},
-    {"options", "OPTIONS sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
-    {"publish", "PUBLISH sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
-    {"register", "REGISTER sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
-    {"update", "UPDATE sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
-    {"message", "MESSAGE sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
-    {"subscribe", "SUBSCRIBE sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
-    {"notify", "NOTIFY sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
-    {"refer", "REFER sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
-    {"request_version_not_checked", "INVITE sip:b SIP/7.0", 0, QZ_SIP_EV_INVITE},
-    {"request_extra_words", "BYE sip:b SIP/2.0 more words", 0, QZ_SIP_EV_BYE},
-    {"surrounding_blanks", " \t INVITE sip:b SIP/2.0 \t", 0, QZ_SIP_EV_INVITE},
-    {"folded_start_line", "INVITE sip:b\r\n SIP/2.0", 0, QZ_SIP_EV_INVITE},
-    {"uri_of_511", "INVITE " + kUri511 + " SIP/2.0", 0, QZ_SIP_EV_INVITE},
-    {"uri_of_512", "INVITE " + kUri512 + " SIP/2.0", -1, QZ_SIP_EV_OTHER, 0,
+    {"ACK sip:b SIP/2.0", 0, QZ_SIP_EV_ACK},
+    {"CANCEL sip:b SIP/2.0", 0, QZ_SIP_EV_CANCEL},
+    {"BYE sip:b SIP/2.0", 0, QZ_SIP_EV_BYE},
+    {"INFO sip:b SIP/2.0", 0, QZ_SIP_EV_INFO},
+    {"PRACK sip:b SIP/2.0", 0, QZ_SIP_EV_PRACK},
+    {"OPTIONS sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
+    {"PUBLISH sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
+    {"REGISTER sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
+    {"UPDATE sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
+    {"MESSAGE sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
+    {"SUBSCRIBE sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
+    {"NOTIFY sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
+    {"REFER sip:b SIP/2.0", 0, QZ_SIP_EV_OTHER},
+    {"INVITE sip:b SIP/7.0", 0, QZ_SIP_EV_INVITE},
+    {"BYE sip:b SIP/2.0 more words", 0, QZ_SIP_EV_BYE},
+    {" \t INVITE sip:b SIP/2.0 \t", 0, QZ_SIP_EV_INVITE},
+    {"INVITE sip:b\r\n SIP/2.0", 0, QZ_SIP_EV_INVITE},
+    {"INVITE " + kUri511 + " SIP/2.0", 0, QZ_SIP_EV_INVITE},
+    {"INVITE " + kUri512 + " SIP/2.0", -1, QZ_SIP_EV_OTHER, 0,
      "Invalid string(INVITE " + kUri512 + " SIP/2.0)"},
-    {"method_word_of_64", std::string(64, 'I') + " sip:b SIP/2.0", -1, QZ_SIP_EV_OTHER, 0,
+    {std::string(64, 'I') + " sip:b SIP/2.0", -1, QZ_SIP_EV_OTHER, 0,
      "Invalid string(" + std::string(64, 'I') + " sip:b SIP/2.0)"},
-    {"version_word_of_64", "INVITE sip:b " + std::string(64, 'S'), -1, QZ_SIP_EV_OTHER},
-    {"unknown_method", "FOO sip:b SIP/2.0", -1, QZ_SIP_EV_OTHER, 0,
-     "No SIP/2.0 string in string(FOO sip:b SIP/2.0)"},
-    {"method_is_case_sensitive", "invite sip:b SIP/2.0", -1, QZ_SIP_EV_OTHER, 0,
+    {"INVITE sip:b " + std::string(64, 'S'), -1, QZ_SIP_EV_OTHER},
+    {"FOO sip:b SIP/2.0", -1, QZ_SIP_EV_OTHER, 0, "No SIP/2.0 string in string(FOO sip:b SIP/2.0)"},
+    {"invite sip:b SIP/2.0", -1, QZ_SIP_EV_OTHER, 0,
      "No SIP/2.0 string in string(invite sip:b SIP/2.0)"},
-    {"two_words", "INVITE sip:b", -1, QZ_SIP_EV_OTHER, 0, "Invalid string(INVITE sip:b), num = 2"},
-    {"empty_line", "", -1, QZ_SIP_EV_OTHER, 0, "Invalid string(), num = 0"},
-    {"status_180", "SIP/2.0 180 Ringing", 0, QZ_SIP_EV_1XX, 180,
+    {"INVITE sip:b", -1, QZ_SIP_EV_OTHER, 0, "Invalid string(INVITE sip:b), num = 2"},
+    {"", -1, QZ_SIP_EV_OTHER, 0, "Invalid string(), num = 0"},
+    {"SIP/2.0 180 Ringing", 0, QZ_SIP_EV_1XX, 180,
      "Input:SIP/2.0 180 Ringing, output:method=SIP/2.0, statuscode=180"},
-    {"status_100", "SIP/2.0 100 Trying", 0, QZ_SIP_EV_1XX, 100},
-    {"status_199", "SIP/2.0 199 x", 0, QZ_SIP_EV_1XX, 199},
-    {"status_200", "SIP/2.0 200 OK", 0, QZ_SIP_EV_2XX, 200},
-    {"status_299", "SIP/2.0 299 x", 0, QZ_SIP_EV_2XX, 299},
-    {"status_300", "SIP/2.0 300 x", 0, QZ_SIP_EV_3XX_6XX, 300},
-    {"status_486", "SIP/2.0 486 Busy Here", 0, QZ_SIP_EV_3XX_6XX, 486},
-    {"status_699", "SIP/2.0 699 x", 0, QZ_SIP_EV_3XX_6XX, 699},
-    {"status_leading_zero", "SIP/2.0 0200 OK", 0, QZ_SIP_EV_2XX, 200},
-    {"status_99", "SIP/2.0 99 x", -1, QZ_SIP_EV_OTHER, 0, "Invalid status code(99)"},
-    {"status_700", "SIP/2.0 700 x", -1, QZ_SIP_EV_OTHER, 0, "Invalid status code(700)"},
-    {"status_past_32_bits", "SIP/2.0 4294967496 x", -1, QZ_SIP_EV_OTHER, 0,
-     "Invalid status code(4294967496)"},
-    {"status_not_digits", "SIP/2.0 18a Ringing", -1, QZ_SIP_EV_OTHER, 0,
-     "Invalid status code string(18a)"},
-    {"status_without_reason", "SIP/2.0 200", -1, QZ_SIP_EV_OTHER, 0,
-     "Invalid string(SIP/2.0 200), num = 2"},
-    {"other_version", "SIP/3.0 200 OK", -1, QZ_SIP_EV_OTHER, 0,
-     "No SIP/2.0 string in string(SIP/3.0 200 OK)"},
+    {"SIP/2.0 100 Trying", 0, QZ_SIP_EV_1XX, 100},
+    {"SIP/2.0 199 x", 0, QZ_SIP_EV_1XX, 199},
+    {"SIP/2.0 200 OK", 0, QZ_SIP_EV_2XX, 200},
+    {"SIP/2.0 299 x", 0, QZ_SIP_EV_2XX, 299},
+    {"SIP/2.0 300 x", 0, QZ_SIP_EV_3XX_6XX, 300},
+    {"SIP/2.0 486 Busy Here", 0, QZ_SIP_EV_3XX_6XX, 486},
+    {"SIP/2.0 699 x", 0, QZ_SIP_EV_3XX_6XX, 699},
+    {"SIP/2.0 0200 OK", 0, QZ_SIP_EV_2XX, 200},
+    {"SIP/2.0 99 x", -1, QZ_SIP_EV_OTHER, 0, "Invalid status code(99)"},
+    {"SIP/2.0 700 x", -1, QZ_SIP_EV_OTHER, 0, "Invalid status code(700)"},
+    {"SIP/2.0 4294967496 x", -1, QZ_SIP_EV_OTHER, 0, "Invalid status code(4294967496)"},
+    {"SIP/2.0 18a Ringing", -1, QZ_SIP_EV_OTHER, 0, "Invalid status code string(18a)"},
+    {"SIP/2.0 200", -1, QZ_SIP_EV_OTHER, 0, "Invalid string(SIP/2.0 200), num = 2"},
+    {"SIP/3.0 200 OK", -1, QZ_SIP_EV_OTHER, 0, "No SIP/2.0 string in string(SIP/3.0 200 OK)"},
 };
 // clang-format on
 
-class SipStartLine : public SipParserTest, public ::testing::WithParamInterface<StartCase> {};
-
-TEST_P(SipStartLine, EventAndStatus) {
-    const StartCase& c = GetParam();
-    auto r = parse(message(c.line));
-    EXPECT_EQ(r->rc, c.rc);
-    EXPECT_EQ(r->event, c.event);
-    EXPECT_EQ(r->data.status_code, c.status);
-    if (!c.text.empty()) {
-        EXPECT_TRUE(logged(c.rc ? kErr : kTrace, c.text)) << log();
+TEST_F(SipParserTest, SipStartLineEventAndStatus) {
+    for (const StartCase& c : kStartLines) {
+        SCOPED_TRACE(c.line);
+        clear();
+        auto r = parse(message(c.line));
+        EXPECT_EQ(r->rc, c.rc);
+        EXPECT_EQ(r->event, c.event);
+        EXPECT_EQ(r->data.status_code, c.status);
+        if (!c.text.empty()) {
+            EXPECT_TRUE(logged(c.rc ? kErr : kTrace, c.text)) << log();
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, SipStartLine, ::testing::ValuesIn(kStartLines),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 // ---- headers
-
-struct HeaderCase {
-    const char* name;
-    std::string headers;  // the header lines, each with its CR LF
-    int rc;
-    std::string text = {};  // the trace line, or the error line of a refusal
-    std::string branch = {};
-    std::string callid = {};
-    std::string from = {};
-    std::string to = {};
-    std::uint32_t cseq_num = 0;
-    qz_sip_method cseq_method = QZ_SIP_METHOD_INVITE;
-};
 
 const std::string kBranch = "z9hG4bK776asdhds";
 const std::string kCall = "a84b4c76e66710@pc33";
 const std::string kFromV = "Alice <sip:alice@a.com>";
 const std::string kToV = "Bob <sip:bob@b.com>";
 
+// A refusal checks no field; a success checks every one, the usual ones by default.
+struct HeaderCase {
+    const char* name;
+    std::string headers;  // the header lines, each with its CR LF
+    int rc;
+    std::string text = {};  // the trace line, or the error line of a refusal
+    std::string branch = kBranch;
+    std::string callid = kCall;
+    std::uint32_t cseq_num = 314159;
+    qz_sip_method cseq_method = QZ_SIP_METHOD_INVITE;
+    std::string from = {};
+    std::string to = {};
+};
+
 // clang-format off
 const HeaderCase kHeaderCases[] = {
     {"long_forms", kHeaders, 0, "Input:CSeq: 314159 INVITE, output:num=314159, method=INVITE",
-     kBranch, kCall, kFromV, kToV, 314159},
+     kBranch, kCall, 314159, QZ_SIP_METHOD_INVITE, kFromV, kToV},
     {"compact_forms",
      "v: SIP/2.0/UDP h;branch=z9hG4bKc\r\ni: cid@h\r\nf: <sip:a@x>;tag=1\r\nt: <sip:b@y>\r\nCSeq: 2 ACK\r\n",
-     0, "", "z9hG4bKc", "cid@h", "<sip:a@x>", "<sip:b@y>", 2, QZ_SIP_METHOD_ACK},
+     0, "", "z9hG4bKc", "cid@h", 2, QZ_SIP_METHOD_ACK, "<sip:a@x>", "<sip:b@y>"},
     {"blanks_in_header_names",
-     "V ia :SIP/2.0/UDP h;branch=b1\r\nCall-ID   : c1\r\nC Seq: 7 BYE\r\n", 0, "", "b1", "c1", "",
-     "", 7, QZ_SIP_METHOD_BYE},
+     "V ia :SIP/2.0/UDP h;branch=b1\r\nCall-ID   : c1\r\nC Seq: 7 BYE\r\n", 0, "", "b1", "c1", 7,
+     QZ_SIP_METHOD_BYE},
     {"lower_case_call_id_is_ignored", kVia + kFrom + kTo + "call-id: x\r\n" + kCseq, -1},
     {"upper_case_via_is_ignored", "VIA: SIP/2.0/UDP h;branch=b\r\n" + kFrom + kTo + kCallId + kCseq,
      -1},
@@ -205,39 +196,34 @@ const HeaderCase kHeaderCases[] = {
     {"missing_cseq", kVia + kFrom + kTo + kCallId, -1},
     {"missing_call_id", kVia + kFrom + kTo + kCseq, -1},
     {"missing_via", kFrom + kTo + kCallId + kCseq, -1},
-    {"from_and_to_optional", kVia + kCallId + kCseq, 0, "", kBranch, kCall, "", "", 314159},
+    {"from_and_to_optional", kVia + kCallId + kCseq, 0},
     {"second_via_keeps_first_branch",
      "Via: SIP/2.0/UDP a;branch=first\r\nVia: SIP/2.0/UDP b;branch=second\r\n" + kCallId + kCseq, 0,
-     "", "first", kCall, "", "", 314159},
-    {"second_via_without_branch", kVia + "Via: SIP/2.0/UDP b\r\n" + kCallId + kCseq, 0, "", kBranch,
-     kCall, "", "", 314159},
+     "", "first"},
+    {"second_via_without_branch", kVia + "Via: SIP/2.0/UDP b\r\n" + kCallId + kCseq, 0},
     {"first_via_without_branch", "Via: SIP/2.0/UDP h;rport\r\n" + kVia + kCallId + kCseq, -1,
      "No branch param in via head(Via: SIP/2.0/UDP h;rport)"},
     {"via_failure_line", "Via: SIP/2.0/UDP h\r\n" + kCallId + kCseq, -1,
      "Via head parser fail,rc=-1 "},
     {"branch_name_is_case_sensitive", "Via: SIP/2.0/UDP h;Branch=x\r\n" + kCallId + kCseq, -1},
     {"branch_to_end_of_line", "Via: SIP/2.0/UDP h;rport;branch=z9hG4bKend\r\n" + kCallId + kCseq, 0,
-     "Input:Via: SIP/2.0/UDP h;rport;branch=z9hG4bKend, output:branch=z9hG4bKend", "z9hG4bKend",
-     kCall, "", "", 314159},
+     "Input:Via: SIP/2.0/UDP h;rport;branch=z9hG4bKend, output:branch=z9hG4bKend", "z9hG4bKend"},
     {"branch_before_folded_line",
-     "Via: SIP/2.0/UDP h;branch=z9f\r\n\t;received=1.2.3.4\r\n" + kCallId + kCseq, 0, "", "z9f",
-     kCall, "", "", 314159},
-    {"branch_empty", "Via: SIP/2.0/UDP h;branch=;rport\r\n" + kCallId + kCseq, 0, "", "", kCall, "",
-     "", 314159},
+     "Via: SIP/2.0/UDP h;branch=z9f\r\n\t;received=1.2.3.4\r\n" + kCallId + kCseq, 0, "", "z9f"},
+    {"branch_empty", "Via: SIP/2.0/UDP h;branch=;rport\r\n" + kCallId + kCseq, 0, "", ""},
     {"branch_keeps_token_characters",
      "Via: SIP/2.0/UDP h;branch=a-b.c!d%e*f_g+h`i'j~k\r\n" + kCallId + kCseq, 0, "",
-     "a-b.c!d%e*f_g+h`i'j~k", kCall, "", "", 314159},
+     "a-b.c!d%e*f_g+h`i'j~k"},
     {"call_id_to_end_of_line", kVia + "i:   abc def \t\r\n" + kCseq, 0,
-     "Input:i:   abc def, output:callid=abc def", kBranch, "abc def", "", "", 314159},
-    {"call_id_empty", kVia + "Call-ID:\r\n" + kCseq, 0, "", kBranch, "", "", "", 314159},
-    {"last_call_id_counts", kVia + kCallId + "Call-ID: later\r\n" + kCseq, 0, "", kBranch, "later",
-     "", "", 314159},
-    {"cseq_ten_digits", kVia + kCallId + "CSeq: 4294967295 CANCEL\r\n", 0, "", kBranch, kCall, "",
-     "", 4294967295u, QZ_SIP_METHOD_CANCEL},
+     "Input:i:   abc def, output:callid=abc def", kBranch, "abc def"},
+    {"call_id_empty", kVia + "Call-ID:\r\n" + kCseq, 0, "", kBranch, ""},
+    {"last_call_id_counts", kVia + kCallId + "Call-ID: later\r\n" + kCseq, 0, "", kBranch, "later"},
+    {"cseq_ten_digits", kVia + kCallId + "CSeq: 4294967295 CANCEL\r\n", 0, "", kBranch, kCall,
+     4294967295u, QZ_SIP_METHOD_CANCEL},
     {"cseq_ten_digits_past_32_bits", kVia + kCallId + "CSeq: 9999999999 BYE\r\n", 0, "", kBranch,
-     kCall, "", "", 4294967295u, QZ_SIP_METHOD_BYE},
-    {"cseq_leading_zeros", kVia + kCallId + "CSeq: 0000000001 PRACK\r\n", 0, "", kBranch, kCall, "",
-     "", 1, QZ_SIP_METHOD_PRACK},
+     kCall, 4294967295u, QZ_SIP_METHOD_BYE},
+    {"cseq_leading_zeros", kVia + kCallId + "CSeq: 0000000001 PRACK\r\n", 0, "", kBranch, kCall, 1,
+     QZ_SIP_METHOD_PRACK},
     {"cseq_eleven_digits", kVia + kCallId + "CSeq: 12345678901 INVITE\r\n", -1,
      "Invalid cseq string(CSeq: 12345678901 INVITE)"},
     {"cseq_not_digits", kVia + kCallId + "CSeq: 12a INVITE\r\n", -1,
@@ -246,16 +232,16 @@ const HeaderCase kHeaderCases[] = {
     {"cseq_empty", kVia + kCallId + "CSeq:   \r\n", -1, "No digit in string(CSeq:)"},
     {"cseq_failure_line", kVia + kCallId + "CSeq:\r\n", -1, "Cseq head parser fail,rc=-1 "},
     {"cseq_method_of_63", kVia + kCallId + "CSeq: 5 " + std::string(63, 'M') + "\r\n", 0, "",
-     kBranch, kCall, "", "", 5, QZ_SIP_METHOD_UNKNOWN},
+     kBranch, kCall, 5, QZ_SIP_METHOD_UNKNOWN},
     {"cseq_run_of_64", kVia + kCallId + "CSeq: 5 " + std::string(64, 'M') + "\r\n", -1,
      "Invalid string(CSeq: 5 " + std::string(64, 'M') + ")"},
-    {"cseq_method_lower_case", kVia + kCallId + "CSeq: 5 invite\r\n", 0, "", kBranch, kCall, "", "",
-     5, QZ_SIP_METHOD_UNKNOWN},
+    {"cseq_method_lower_case", kVia + kCallId + "CSeq: 5 invite\r\n", 0, "", kBranch, kCall, 5,
+     QZ_SIP_METHOD_UNKNOWN},
     {"from_keeps_up_to_angle", kVia + kCallId + kCseq + "From:   \"A, B\" <sip:a@x>;tag=9\r\n", 0,
      "Input:From:   \"A, B\" <sip:a@x>;tag=9, output:fromto=\"A, B\" <sip:a@x>", kBranch, kCall,
-     "\"A, B\" <sip:a@x>", "", 314159},
+     314159, QZ_SIP_METHOD_INVITE, "\"A, B\" <sip:a@x>"},
     {"from_folded", kVia + kCallId + kCseq + "From: Alice\r\n <sip:a@x>;tag=1\r\n", 0, "", kBranch,
-     kCall, "Alice\r\n <sip:a@x>", "", 314159},
+     kCall, 314159, QZ_SIP_METHOD_INVITE, "Alice\r\n <sip:a@x>"},
     {"from_without_angle", kVia + kCallId + kCseq + "From: sip:a@x;tag=1\r\n", -1,
      "No char > in  string(From: sip:a@x;tag=1)"},
     {"from_failure_line", kVia + kCallId + kCseq + "f: sip:a@x\r\n", -1,
@@ -265,40 +251,37 @@ const HeaderCase kHeaderCases[] = {
     {"line_without_colon", kHeaders + "Garbage line\r\n", -1,
      "No : in input string(=Garbage line)"},
     {"other_headers_ignored", kHeaders + "Contact: <sip:x>\r\nMax-Forwards: 70\r\n", 0, "", kBranch,
-     kCall, kFromV, kToV, 314159},
-    {"blank_lines_skipped", kVia + "\r\n   \r\n" + kCallId + kCseq, 0, "", kBranch, kCall, "", "",
-     314159},
+     kCall, 314159, QZ_SIP_METHOD_INVITE, kFromV, kToV},
+    {"blank_lines_skipped", kVia + "\r\n   \r\n" + kCallId + kCseq, 0},
     {"non_sdp_body_read_as_headers", kHeaders + "\r\nhello: world\r\n", 0, "", kBranch, kCall,
-     kFromV, kToV, 314159},
+     314159, QZ_SIP_METHOD_INVITE, kFromV, kToV},
     {"non_sdp_body_without_colon", kHeaders + "\r\nhello world\r\n", -1,
      "No : in input string(=hello world)"},
 };
 // clang-format on
 
-class SipHeaders : public SipParserTest, public ::testing::WithParamInterface<HeaderCase> {};
-
-TEST_P(SipHeaders, FieldsOfTheRecord) {
-    const HeaderCase& c = GetParam();
-    auto r = parse(message(kInvite, c.headers));
-    EXPECT_EQ(r->rc, c.rc);
-    // The start line was read before any header: the event stands either way.
-    EXPECT_EQ(r->event, QZ_SIP_EV_INVITE);
-    if (c.rc == 0) {
-        EXPECT_EQ(r->data.branch, c.branch);
-        EXPECT_EQ(r->data.callid, c.callid);
-        EXPECT_EQ(r->data.from, c.from);
-        EXPECT_EQ(r->data.to, c.to);
-        EXPECT_EQ(r->data.cseq_num, c.cseq_num);
-        EXPECT_EQ(r->data.cseq_method, c.cseq_method);
-        EXPECT_EQ(r->data.media_num, 0u);
-    }
-    if (!c.text.empty()) {
-        EXPECT_TRUE(logged(c.rc ? kErr : kTrace, c.text)) << log();
+TEST_F(SipParserTest, SipHeadersFieldsOfTheRecord) {
+    for (const HeaderCase& c : kHeaderCases) {
+        SCOPED_TRACE(c.name);
+        clear();
+        auto r = parse(message(kInvite, c.headers));
+        EXPECT_EQ(r->rc, c.rc);
+        // The start line was read before any header: the event stands either way.
+        EXPECT_EQ(r->event, QZ_SIP_EV_INVITE);
+        if (c.rc == 0) {
+            EXPECT_EQ(r->data.branch, c.branch);
+            EXPECT_EQ(r->data.callid, c.callid);
+            EXPECT_EQ(r->data.from, c.from);
+            EXPECT_EQ(r->data.to, c.to);
+            EXPECT_EQ(r->data.cseq_num, c.cseq_num);
+            EXPECT_EQ(r->data.cseq_method, c.cseq_method);
+            EXPECT_EQ(r->data.media_num, 0u);
+        }
+        if (!c.text.empty()) {
+            EXPECT_TRUE(logged(c.rc ? kErr : kTrace, c.text)) << log();
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Lines, SipHeaders, ::testing::ValuesIn(kHeaderCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- SDP body
 
@@ -401,25 +384,23 @@ const SdpCase kSdpCases[] = {
 };
 // clang-format on
 
-class SipSdp : public SipParserTest, public ::testing::WithParamInterface<SdpCase> {};
-
-TEST_P(SipSdp, MediaStreams) {
-    const SdpCase& c = GetParam();
-    auto r = parse(message(kInvite, kHeaders, c.body));
-    EXPECT_EQ(r->rc, c.rc);
-    if (c.rc == 0) {
-        std::vector<Media> got;
-        for (const qz_sip_media_t& m : r->data.media_list())
-            got.push_back({m.port, m.port_num, qz_alg_host32(m.ip), m.media_type});
-        EXPECT_EQ(got, c.media);
-    }
-    if (!c.text.empty()) {
-        EXPECT_TRUE(logged(c.rc ? kErr : kTrace, c.text)) << log();
+TEST_F(SipParserTest, SipSdpMediaStreams) {
+    for (const SdpCase& c : kSdpCases) {
+        SCOPED_TRACE(c.name);
+        clear();
+        auto r = parse(message(kInvite, kHeaders, c.body));
+        EXPECT_EQ(r->rc, c.rc);
+        if (c.rc == 0) {
+            std::vector<Media> got;
+            for (const qz_sip_media_t& m : r->data.media_list())
+                got.push_back({m.port, m.port_num, qz_alg_host32(m.ip), m.media_type});
+            EXPECT_EQ(got, c.media);
+        }
+        if (!c.text.empty()) {
+            EXPECT_TRUE(logged(c.rc ? kErr : kTrace, c.text)) << log();
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Bodies, SipSdp, ::testing::ValuesIn(kSdpCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- the record as a whole, packet types and lengths
 
@@ -494,43 +475,24 @@ const PacketCase kPackets[] = {
 };
 // clang-format on
 
-class SipPackets : public SipParserTest, public ::testing::WithParamInterface<PacketCase> {};
-
-TEST_P(SipPackets, TypeAndLength) {
-    const PacketCase& c = GetParam();
-    Pkt p = sip_packet(c.payload);
-    p.pkt_type = c.pkt_type;
-    p.pkt_length = c.pkt_length;
-    auto r = parse(p);
-    EXPECT_EQ(r->rc, c.rc);
-    EXPECT_EQ(r->event, c.event);
-    if (c.text) {
-        EXPECT_TRUE(logged(kErr, c.text)) << log();
-    }
-    if (c.pkt_type == QZ_ALG_PKT_TIMEOUT) {
-        EXPECT_EQ(r->data.ctrl_id, p.ctrl_id);
-        EXPECT_EQ(r->data.ctrl_cookie, p.ctrl_cookie);
-        EXPECT_EQ(r->data.src_ip, 0u);
-        EXPECT_TRUE(r->data.callid.empty());
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Records, SipPackets, ::testing::ValuesIn(kPackets),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(SipParserTest, EveryTruncationStaysInsideTheRecord) {
-    debug_all(false);
-    const std::string messages[] = {
-        message(kInvite, kHeaders, sdp(kSessC + "m=video 0 RTP/AVP 31\r\n" + kAudio)),
-        message("SIP/2.0 180 Ringing", "v: SIP/2.0/UDP h;branch=b\r\ni: c\r\nCSeq: 1 INVITE\r\n"),
-    };
-    for (const std::string& m : messages) {
-        auto rec = sip_packet(m).bytes();
-        for (std::size_t n = 0; n <= rec.size(); ++n) {
-            auto r = parse_bytes(rec, n);
-            if (n == rec.size()) {
-                EXPECT_EQ(r->rc, 0);
-            }
+TEST_F(SipParserTest, SipPacketsTypeAndLength) {
+    for (const PacketCase& c : kPackets) {
+        SCOPED_TRACE(c.name);
+        clear();
+        Pkt p = sip_packet(c.payload);
+        p.pkt_type = c.pkt_type;
+        p.pkt_length = c.pkt_length;
+        auto r = parse(p);
+        EXPECT_EQ(r->rc, c.rc);
+        EXPECT_EQ(r->event, c.event);
+        if (c.text) {
+            EXPECT_TRUE(logged(kErr, c.text)) << log();
+        }
+        if (c.pkt_type == QZ_ALG_PKT_TIMEOUT) {
+            EXPECT_EQ(r->data.ctrl_id, p.ctrl_id);
+            EXPECT_EQ(r->data.ctrl_cookie, p.ctrl_cookie);
+            EXPECT_EQ(r->data.src_ip, 0u);
+            EXPECT_TRUE(r->data.callid.empty());
         }
     }
 }

@@ -7,6 +7,7 @@
 #include "platform/fe/model.h"
 #include "platform/qz.h"
 #include "tests/support/cli.h"
+#include "tests/support/frames.h"
 
 namespace {
 
@@ -21,17 +22,7 @@ struct IpGateDisplay : ::testing::Test {
     // Opens a gate in the FE as fed's ALGs do: a 52 request on /dev/fe.
     void gate(std::uint32_t src, std::uint16_t sport, std::uint32_t dst, std::uint16_t dport,
               std::uint8_t proto, std::uint32_t alg, std::uint32_t ctrl_id) {
-        std::vector<std::uint8_t> e(44);
-        wire::store_h<std::int32_t>(e.data(), -1);
-        wire::store_h<std::uint16_t>(&e[4], 52);
-        wire::store_h<std::uint16_t>(&e[6], 36);
-        wire::store_be32(&e[8], src);
-        wire::store_be32(&e[12], dst);
-        wire::store_be16(&e[16], sport);
-        wire::store_be16(&e[18], dport);
-        e[20] = proto;
-        wire::store_h<std::uint32_t>(&e[24], alg);
-        wire::store_h<std::uint32_t>(&e[28], ctrl_id);
+        auto e = testframes::gate_open({src, dst, sport, dport, proto}, alg, ctrl_id);
         std::lock_guard lock(ap.core().mu);
         ASSERT_EQ(fem::alg_ioctl(ap.core().fe, ap.core().faults, e), 0);
         ASSERT_EQ(wire::load_h<std::uint32_t>(&e[36]), 0u);

@@ -8,6 +8,7 @@
 #include "platform/fe/replay_flows.h"
 #include "platform/qz.h"
 #include "tests/support/cli.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -58,9 +59,7 @@ TEST_F(SessionDisplay, EmptyTablesPrintNothing) {
     for (const char* line :
          {"show forwarding-engine mac-session", "show forwarding-engine mac-session filter",
           "show forwarding-engine ip-session", "show forwarding-engine ip-session filter"}) {
-        auto r = cmd(line);
-        EXPECT_EQ(r.rc, 0);
-        EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(clitest::printed(cmd(line), ""));
     }
 }
 
@@ -68,15 +67,15 @@ TEST_F(SessionDisplay, TablesShowInstalledDirectionsOnly) {
     packet(1, false, kProtoTcp, kSta, 40000, kServer, 21, 10, 1000, 1);
     packet(1, true, kProtoTcp, kSta, 40000, kServer, 21, 30, 2000, 1);
     packet(1, false, kProtoUdp, kSta, 5353, kServer, 53, 20, 125000);  // reverse never seen
-    auto mac = cmd("show forwarding-engine mac-session");
-    EXPECT_EQ(mac.rc, 0);
-    EXPECT_EQ(mac.out, std::string(kMacHeader) +
-                           "Total entries: 1/8191\n\n"
-                           "Id:1; Ageout:60000; Up:2 min 4 sec; Flag: 0x0; UPID: 0\n"
-                           "    00:11:22:33:44:01->00:aa:bb:cc:dd:ee,eth0; Tun:0; Flg:     (0x40);"
-                           " Paks:2; Bytes: 98; Zone:B; CAVC:0\n"
-                           "    00:aa:bb:cc:dd:ee->00:11:22:33:44:01,wifi0; Tun:0; Flg:     (0x0);"
-                           " Paks:1; Bytes:70; Zone:A; CAVC:0\n");
+    EXPECT_TRUE(clitest::printed(
+        cmd("show forwarding-engine mac-session"),
+        std::string(kMacHeader) +
+            "Total entries: 1/8191\n\n"
+            "Id:1; Ageout:60000; Up:2 min 4 sec; Flag: 0x0; UPID: 0\n"
+            "    00:11:22:33:44:01->00:aa:bb:cc:dd:ee,eth0; Tun:0; Flg:     (0x40);"
+            " Paks:2; Bytes: 98; Zone:B; CAVC:0\n"
+            "    00:aa:bb:cc:dd:ee->00:11:22:33:44:01,wifi0; Tun:0; Flg:     (0x0);"
+            " Paks:1; Bytes:70; Zone:A; CAVC:0\n"));
     auto ip = cmd("show forwarding-engine ip-session");
     EXPECT_EQ(ip.rc, 0);
     EXPECT_EQ(ip.out,
@@ -93,31 +92,28 @@ TEST_F(SessionDisplay, TablesShowInstalledDirectionsOnly) {
 }
 
 TEST_F(SessionDisplay, ReadsBatchesOf16WhileTheCountSaysMore) {
-    struct Case {
-        int sessions;
-        std::size_t batches;
-    };
-    for (Case c : {Case{1, 1}, Case{16, 1}, Case{17, 2}, Case{32, 2}, Case{33, 3}}) {
-        SCOPED_TRACE(c.sessions);
+    // Sessions and the batches of 16 that read them.
+    for (auto [sessions, batches] : {std::pair{1, 1u}, {16, 1u}, {17, 2u}, {32, 2u}, {33, 3u}}) {
+        SCOPED_TRACE(sessions);
         {
             std::lock_guard lock(ap.core().mu);
             fem::sessions_init(ap.core().fe);
         }
-        for (int i = 0; i < c.sessions; ++i)
+        for (int i = 0; i < sessions; ++i)
             packet(static_cast<std::uint8_t>(i), false, kProtoUdp, kSta + static_cast<unsigned>(i),
                    1000, kServer, 53, 0, 0);
         ap.clear_logs();
         auto mac = cmd("show forwarding-engine mac-session");
         auto ip = cmd("show forwarding-engine ip-session");
-        EXPECT_EQ(calls("fe_get_mac_session_table"), c.batches);
-        EXPECT_EQ(calls("fe_get_ip_session_table"), c.batches);
+        EXPECT_EQ(calls("fe_get_mac_session_table"), std::size_t{batches});
+        EXPECT_EQ(calls("fe_get_ip_session_table"), std::size_t{batches});
         auto lines = [](const std::string& s, const char* what) {
             std::size_t n = 0;
             for (auto at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
             return n;
         };
-        EXPECT_EQ(lines(mac.out, "Id:"), static_cast<std::size_t>(c.sessions));
-        EXPECT_EQ(lines(ip.out, "Id:"), static_cast<std::size_t>(c.sessions));
+        EXPECT_EQ(lines(mac.out, "Id:"), static_cast<std::size_t>(sessions));
+        EXPECT_EQ(lines(ip.out, "Id:"), static_cast<std::size_t>(sessions));
     }
 }
 
@@ -180,9 +176,7 @@ TEST_F(SessionDisplay, OneSessionInDetail) {
     // Only one direction seen: the MAC session says so, the IP session omits it.
     packet(2, false, kProtoUdp, kSta + 1, 5000, kServer, 53, 0, 71000);
     mac = cmd("show forwarding-engine mac-session id 2");
-    EXPECT_NE(mac.out.find("Reverse flow not installed: Flags=0x8; Nhop-Metric=0;\n"),
-              std::string::npos)
-        << mac.out;
+    EXPECT_TRUE(testtext::has(mac.out, "Reverse flow not installed: Flags=0x8; Nhop-Metric=0;\n"));
     ip = cmd("show forwarding-engine ip-session id 2");
     EXPECT_EQ(ip.out.find("Src-IP=192.168.1.1"), std::string::npos) << ip.out;
 }

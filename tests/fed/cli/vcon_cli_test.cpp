@@ -14,6 +14,7 @@
 #include "platform/vcon_msg.h"
 #include "sim/records.h"
 #include "tests/support/cli.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -24,14 +25,8 @@ using Msg = std::array<std::uint8_t, qz_vcon_msg::kSize>;
 
 class VconTest : public ::testing::Test {
    protected:
-    void SetUp() override {
-        qz_fed_vcon_reset();
-        qz_fed_debug = 0;
-    }
-    void TearDown() override {
-        qz_fed_vcon_reset();
-        qz_fed_debug = 0;
-    }
+    void SetUp() override { TearDown(); }
+    void TearDown() override { qz_fed_vcon_reset(), qz_fed_debug = 0; }
 
     Ran cmd(const std::string& line) { return clitest::cmd(line); }
     std::string show() { return cmd("show vcon-rule").out; }
@@ -163,33 +158,25 @@ TEST_F(VconTest, EachTypeGivesTheFeItsMessage) {
 }
 
 TEST_F(VconTest, ZeroMacsAreRefusedByTheFormsThatNeedThem) {
-    struct {
-        const char* line;
-        const char* out;
-    } cases[] = {
-        {"vcon-rule z in wifi0.1 src-mac 00:00:00:00:00:00 dst-mac 00:aa:bb:cc:dd:ee out wifi1.1",
-         "Source MAC or destination MAC should not be all-zero.\n"},
-        {"vcon-rule z in wifi0.1 src-mac 00:11:22:33:44:55 dst-mac 00:00:00:00:00:00 tx-mac "
-         "02:00:00:00:00:01 out wifi1.1 rx-mac 02:00:00:00:00:02",
-         "Source MAC or destination MAC should not be all-zero.\n"},
-        {"vcon-rule z in wifi0.1 src-mac 00:00:00:00:00:00 dst-mac 00:aa:bb:cc:dd:ee drop",
-         "Source MAC or destination MAC should not be all-zero.\n"},
-        {"vcon-rule z in wifi0.1 src-mac 00:00:00:00:00:00 dst-mac 00:aa:bb:cc:dd:ee tx-mac "
-         "02:00:00:00:00:01 drop",
-         "Source MAC or destination MAC should not be all-zero.\n"},
-        {"vcon-rule z in wifi0.1 src-oui 00:11:22 dst-mac 00:00:00:00:00:00 out wifi1.1",
-         "Destination MAC should not be all-zero.\n"},
-        {"vcon-rule z in wifi0.1 src-any dst-mac 00:00:00:00:00:00 drop",
-         "Destination MAC should not be all-zero.\n"},
-        {"vcon-rule z in wifi0.1 src-any dst-mac 00:00:00:00:00:00 tx-mac 02:00:00:00:00:01 out "
+    // After "vcon-rule z in wifi0.1 ": a source MAC form names both MACs, the others only one.
+    const std::pair<const char*, bool> cases[] = {
+        {"src-mac 00:00:00:00:00:00 dst-mac 00:aa:bb:cc:dd:ee out wifi1.1", true},
+        {"src-mac 00:11:22:33:44:55 dst-mac 00:00:00:00:00:00 tx-mac 02:00:00:00:00:01 out "
          "wifi1.1 rx-mac 02:00:00:00:00:02",
-         "Destination MAC should not be all-zero.\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        Ran r = cmd(c.line);
+         true},
+        {"src-mac 00:00:00:00:00:00 dst-mac 00:aa:bb:cc:dd:ee drop", true},
+        {"src-mac 00:00:00:00:00:00 dst-mac 00:aa:bb:cc:dd:ee tx-mac 02:00:00:00:00:01 drop", true},
+        {"src-oui 00:11:22 dst-mac 00:00:00:00:00:00 out wifi1.1", false},
+        {"src-any dst-mac 00:00:00:00:00:00 drop", false},
+        {"src-any dst-mac 00:00:00:00:00:00 tx-mac 02:00:00:00:00:01 out wifi1.1 rx-mac "
+         "02:00:00:00:00:02",
+         false}};
+    for (const auto& [words, both] : cases) {
+        SCOPED_TRACE(words);
+        Ran r = cmd(std::string("vcon-rule z in wifi0.1 ") + words);
         EXPECT_EQ(r.rc, QZ_FED_RC_VCON_MAC_ZERO);
-        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.out, both ? "Source MAC or destination MAC should not be all-zero.\n"
+                              : "Destination MAC should not be all-zero.\n");
     }
     EXPECT_TRUE(fe_requests().empty());
     // A zero OUI is a source like any other.
@@ -243,9 +230,7 @@ TEST_F(VconTest, DeleteWithoutNameSendsOneUnsetAll) {
     ASSERT_EQ(cmd(kAdds[12].line).rc, 0);
     ASSERT_EQ(cmd("vcon-rule absent in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee out vap9").rc, 0);
     forget_requests();
-    Ran r = cmd("no vcon-rule");
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(clitest::printed(cmd("no vcon-rule"), ""));
     std::vector<sim::VconRequest> reqs = fe_requests();
     ASSERT_EQ(reqs.size(), 1u);
     EXPECT_FALSE(reqs[0].set);
@@ -261,9 +246,10 @@ TEST_F(VconTest, DeleteByNameRemovesThatRuleOnly) {
     ASSERT_EQ(cmd(kAdds[1].line).rc, 0);
     ASSERT_EQ(cmd("vcon-rule absent in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee out vap9").rc, 0);
     forget_requests();
-    Ran missing = cmd("no vcon-rule t9");
-    EXPECT_EQ(missing.rc, QZ_FED_RC_VCON_NO_SUCH);
-    EXPECT_EQ(missing.out, "The virtual conenction rule with the specified name doesn't exist.");
+    EXPECT_TRUE(
+        clitest::printed(cmd("no vcon-rule t9"),
+                         "The virtual conenction rule with the specified name doesn't exist.",
+                         QZ_FED_RC_VCON_NO_SUCH));
     EXPECT_TRUE(fe_requests().empty());
 
     EXPECT_EQ(cmd("no vcon-rule t1").rc, 0);
@@ -286,9 +272,8 @@ TEST_F(VconTest, FeFailureLeavesTheListUnchanged) {
     std::string before_dump = dump();
 
     ap.fault("qz_dcd_fe_vcon_set_rule", -1, 1);
-    Ran add = cmd(kAdds[1].line);
-    EXPECT_EQ(add.rc, QZ_FED_RC_VCON_ADD);
-    EXPECT_EQ(add.out, "Add a FE virtual connection rule failed.\n");
+    EXPECT_TRUE(clitest::printed(cmd(kAdds[1].line), "Add a FE virtual connection rule failed.\n",
+                                 QZ_FED_RC_VCON_ADD));
     EXPECT_EQ(show(), before_show);
     EXPECT_EQ(dump(), before_dump);
 
@@ -307,16 +292,14 @@ TEST_F(VconTest, FeFailureLeavesTheListUnchanged) {
 
 TEST_F(VconTest, ShowPrintsOneRowPerRule) {
     // TX-MAC follows the incoming interface's kind, RX-MAC the outgoing one's.
-    ASSERT_EQ(cmd(kAdds[1].line).rc, 0);
-    ASSERT_EQ(cmd("vcon-rule e1 in eth1 src-oui 0a:1b:2c dst-mac 00:aa:bb:cc:dd:ee tx-mac "
-                  "02:00:00:00:00:01 out wifi1.1 rx-mac 02:00:00:00:00:02")
-                  .rc,
-              0);
-    ASSERT_EQ(cmd("vcon-rule a1 in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee tx-mac "
-                  "02:00:00:00:00:01 out agg0 rx-mac 02:00:00:00:00:02")
-                  .rc,
-              0);
-    ASSERT_EQ(cmd(kAdds[17].line).rc, 0);
+    for (const std::string& line :
+         {kAdds[1].line,
+          std::string("vcon-rule e1 in eth1 src-oui 0a:1b:2c dst-mac 00:aa:bb:cc:dd:ee tx-mac "
+                      "02:00:00:00:00:01 out wifi1.1 rx-mac 02:00:00:00:00:02"),
+          std::string("vcon-rule a1 in wifi0.1 src-any dst-mac 00:aa:bb:cc:dd:ee tx-mac "
+                      "02:00:00:00:00:01 out agg0 rx-mac 02:00:00:00:00:02"),
+          kAdds[17].line})
+        ASSERT_EQ(cmd(line).rc, 0) << line;
     EXPECT_EQ(show(),
               "Name         Type   InIF   SrcMac             SrcFlag   DstMac             "
               "TX-MAC             RX-MAC             OutIF \n"
@@ -388,9 +371,8 @@ std::vector<std::string> names(const std::vector<Msg>& v) {
 TEST_F(VconTest, MissingOutgoingInterfaceWaitsForItsUpEvent) {
     ASSERT_EQ(cmd(kFwd).rc, 0);
     EXPECT_TRUE(fe_rules().empty());
-    EXPECT_NE(dump().find("vmsg->iifindex = " + std::to_string(ifindex("wifi0.1")) +
-                          "\nvmsg->oifindex = 0\n"),
-              std::string::npos);
+    EXPECT_TRUE(testtext::has(dump(), "vmsg->iifindex = " + std::to_string(ifindex("wifi0.1")) +
+                                          "\nvmsg->oifindex = 0\n"));
 
     std::uint32_t vap = add_iface("vap9");
     ifchg(IfChange::Up, "vap9");
@@ -470,22 +452,18 @@ TEST_F(VconTest, FailedSyncIsLoggedAndRetriedOnTheNextUp) {
     ap.fault("qz_dcd_fe_vcon_set_rule", -1, 1);
     ifchg(IfChange::Up, "vap9");
     EXPECT_TRUE(fe_rules().empty());
-    EXPECT_NE(log().find("<3> VCC: failed to sync drop rule to FE about vap9\n"), std::string::npos)
-        << log();
+    EXPECT_TRUE(testtext::has(log(), "<3> VCC: failed to sync drop rule to FE about vap9\n"));
     ifchg(IfChange::Up, "vap9");
     EXPECT_EQ(fe_rules().size(), 1u);
 }
 
 TEST_F(VconTest, EventDebugLinesNameTheKernelEvent) {
     qz_fed_debug = fed_dbg::cli;
-    ifchg(IfChange::Up, "wifi0.1");
-    ifchg(IfChange::Down, "wifi0.1");
-    ifchg(IfChange::GoingDown, "wifi0.1");
-    ifchg(IfChange::Rename, "wifi0.1");
-    ifchg(static_cast<IfChange>(9), "wifi0.1");
+    for (IfChange kind : {IfChange::Up, IfChange::Down, IfChange::GoingDown, IfChange::Rename,
+                          static_cast<IfChange>(9)})
+        ifchg(kind, "wifi0.1");
     std::string l = log();
-    EXPECT_NE(l.find("fed_cli vcc handle if kevent: KEVT_IF_CHG - if_up\n"), std::string::npos)
-        << l;
+    EXPECT_TRUE(testtext::has(l, "fed_cli vcc handle if kevent: KEVT_IF_CHG - if_up\n"));
     std::size_t down = l.find("vcc handle if kevent: KEVT_IF_CHG - if_down / going down\n");
     ASSERT_NE(down, std::string::npos);
     EXPECT_NE(l.find("if_down / going down\n", down + 1), std::string::npos);

@@ -5,52 +5,21 @@
 #include "platform/fe.h"
 #include "platform/fe/model.h"
 #include "platform/wire.h"
+#include "tests/support/frames.h"
 
 namespace {
 
 using Env = std::vector<std::uint8_t>;
 
-struct Tuple {
-    std::uint32_t src_ip, dst_ip;
-    std::uint16_t src_port, dst_port;
-    std::uint8_t protocol;
-};
+using Tuple = testframes::GateFlow;
 
 constexpr Tuple kActive{0xc0a80101, 0x0a000005, 20, 1025, 6};   // server:20 -> client:1025
 constexpr Tuple kPassive{0x0a000005, 0xc0a80101, 0, 51210, 6};  // client:any -> server:51210
 
-Env envelope(std::uint16_t command, std::uint16_t length) {
-    Env e(8 + length);
-    wire::store_h<std::int32_t>(e.data(), -1);
-    wire::store_h<std::uint16_t>(e.data() + 4, command);
-    wire::store_h<std::uint16_t>(e.data() + 6, length);
-    return e;
+Env open_req(const Tuple& t, std::uint32_t alg) {
+    return testframes::gate_open(t, alg, 7, 9);
 }
-
-void put_tuple(Env& e, const Tuple& t) {
-    std::uint8_t* d = e.data() + 8;
-    wire::store_be32(d, t.src_ip);
-    wire::store_be32(d + 4, t.dst_ip);
-    wire::store_be16(d + 8, t.src_port);
-    wire::store_be16(d + 10, t.dst_port);
-    d[12] = t.protocol;
-}
-
-Env open_req(const Tuple& t, std::uint32_t alg, std::uint32_t id = 7, std::uint32_t cookie = 9) {
-    Env e = envelope(52, 36);
-    put_tuple(e, t);
-    wire::store_h<std::uint32_t>(e.data() + 8 + 16, alg);
-    wire::store_h<std::uint32_t>(e.data() + 8 + 20, id);
-    wire::store_h<std::uint32_t>(e.data() + 8 + 24, cookie);
-    return e;
-}
-
-Env delete_req(const Tuple& t, std::uint32_t gate_cookie) {
-    Env e = envelope(53, 20);
-    put_tuple(e, t);
-    wire::store_h<std::uint32_t>(e.data() + 8 + 16, gate_cookie);
-    return e;
-}
+using testframes::gate_delete;
 
 std::uint32_t word(const Env& e, std::size_t data_off) {
     return wire::load_h<std::uint32_t>(e.data() + 8 + data_off);
@@ -130,14 +99,14 @@ TEST_F(GateTest, FullTableRefuses) {
 
 TEST_F(GateTest, DeleteNeedsCookieAndTuple) {
     std::uint32_t cookie = open(kActive)[2];
-    Env wrong_tuple = delete_req(kPassive, cookie);
+    Env wrong_tuple = gate_delete(kPassive, cookie);
     EXPECT_EQ(ioctl(wrong_tuple), static_cast<int>(QZ_ALG_FE_GATE_NOT_FOUND));
-    Env wrong_cookie = delete_req(kActive, cookie + 1);
+    Env wrong_cookie = gate_delete(kActive, cookie + 1);
     EXPECT_EQ(ioctl(wrong_cookie), static_cast<int>(QZ_ALG_FE_GATE_NOT_FOUND));
-    Env zero = delete_req(kActive, 0);
+    Env zero = gate_delete(kActive, 0);
     EXPECT_EQ(ioctl(zero), static_cast<int>(QZ_ALG_FE_GATE_NOT_FOUND));
     EXPECT_EQ(count(), 1u);
-    Env right = delete_req(kActive, cookie);
+    Env right = gate_delete(kActive, cookie);
     EXPECT_EQ(ioctl(right), 0);
     EXPECT_EQ(count(), 0u);
     EXPECT_EQ(ioctl(right), static_cast<int>(QZ_ALG_FE_GATE_NOT_FOUND));
@@ -157,7 +126,7 @@ TEST_F(GateTest, MalformedEnvelopesFailWithoutTouchingTheFe) {
     Env length = good;
     wire::store_h<std::uint16_t>(length.data() + 6, 28);
     EXPECT_EQ(ioctl(length), -1);
-    Env unknown = envelope(54, 36);
+    Env unknown = testframes::fe_request(54, 36, kActive);
     EXPECT_EQ(ioctl(unknown), -1);
     EXPECT_EQ(fem::fe_ioctl(m, f, 0x4001, good), -1) << "another request number";
     EXPECT_TRUE(m.alg.gates.empty());

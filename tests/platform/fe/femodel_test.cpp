@@ -1,4 +1,4 @@
-// The FE model alone: booted settings, set/read pairing, kernel codes, faults.
+// The FE model alone: set/read pairing, kernel codes, faults.
 #include <gtest/gtest.h>
 
 #include "platform/fe/model.h"
@@ -28,26 +28,6 @@ struct FeModelTest : ::testing::Test {
         return fem::kernel_request(m, f, code, header, record, reply);
     }
 };
-
-struct Booted {
-    std::uint32_t read;
-    std::uint32_t value;
-};
-
-// What fed reads from a freshly booted FE.
-constexpr Booted kBooted[] = {
-    {58, 1},  {60, 0},  {62, 0}, {66, 1}, {77, 0},    {79, 0},   {127, 1}, {129, 0},
-    {131, 1}, {158, 0}, {3, 0},  {5, 0},  {6, 0},     {41, 0},   {55, 0},  {154, 0},
-    {91, 0},  {92, 0},  {94, 0}, {98, 0}, {100, 100}, {17, 300}, {19, 60},
-};
-
-TEST_F(FeModelTest, BootedValuesReadBack) {
-    for (const Booted& b : kBooted) {
-        std::uint32_t v = 0xdeadbeef;
-        EXPECT_EQ(get(b.read, &v), 0) << "read " << b.read;
-        EXPECT_EQ(v, b.value) << "read " << b.read;
-    }
-}
 
 TEST_F(FeModelTest, EverySetNumberChangesItsReadNumber) {
     for (const fem::SettingDef& d : fem::kSettings) {

@@ -36,16 +36,7 @@ struct ReplayTest : ::testing::Test {
     }
     void open_gate(std::uint32_t src, std::uint16_t sport, std::uint32_t dst, std::uint16_t dport,
                    std::uint8_t proto, std::uint32_t alg) {
-        Bytes e(44);
-        wire::store_h<std::int32_t>(e.data(), -1);
-        wire::store_h<std::uint16_t>(e.data() + 4, 52);
-        wire::store_h<std::uint16_t>(e.data() + 6, 36);
-        wire::store_be32(&e[8], src);
-        wire::store_be32(&e[12], dst);
-        wire::store_be16(&e[16], sport);
-        wire::store_be16(&e[18], dport);
-        e[20] = proto;
-        wire::store_h<std::uint32_t>(&e[24], alg);
+        Bytes e = testframes::gate_open({src, dst, sport, dport, proto}, alg);
         ASSERT_EQ(fem::alg_ioctl(m, f, e), 0);
         ASSERT_EQ(wire::load_h<std::uint32_t>(&e[36]), 0u);
     }

@@ -11,18 +11,12 @@ using testframes::ip;
 using Bytes = std::vector<std::uint8_t>;
 using fem::FrameResult;
 
-const testframes::Packet kUdp{testframes::kUdp,
-                              ip(10, 0, 0, 1),
-                              40000,
-                              ip(10, 0, 0, 2),
-                              69,
+// clang-format off
+const testframes::Packet kUdp{testframes::kUdp, ip(10, 0, 0, 1), 40000, ip(10, 0, 0, 2), 69,
                               std::string("\0\1boot.cfg\0octet\0", 17)};
-const testframes::Packet kTcp{testframes::kTcp,
-                              ip(172, 23, 0, 3),
-                              58252,
-                              ip(172, 23, 0, 2),
-                              21,
+const testframes::Packet kTcp{testframes::kTcp, ip(172, 23, 0, 3), 58252, ip(172, 23, 0, 2), 21,
                               "PORT 172,23,0,3,174,127\r\n"};
+// clang-format on
 
 Bytes ip_part(const testframes::Packet& p) {
     Bytes f = testframes::ether_frame(p);

@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
 #include <string>
 #include <string_view>
 
 #include "mgt/cli/fed/cmd_lookup.h"
 #include "mgt/cli/fed/cmd_table.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ TEST(FormCheck, RefusesMalformedRows) {
         CmdRow row{1, c.form, c.size, NoForm::None, ""};
         cmdtbl::FormCheck r = cmdtbl::form_check(row);
         EXPECT_FALSE(r.ok) << c.form;
-        EXPECT_NE(std::string(r.why).find(c.why), std::string::npos)
+        EXPECT_TRUE(testtext::has(std::string(r.why), c.why))
             << c.form << " -> " << r.why << " (wanted: " << c.why << ")";
     }
 }

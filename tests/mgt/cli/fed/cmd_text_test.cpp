@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -220,54 +221,56 @@ TEST(Parse, ExactKeywordBeatsNameAndPrefix) {
     EXPECT_EQ(cmdtbl::parse_line("show ip-policy other", fams).cmd.id, 937u);
 }
 
+// A record of `size` bytes with these host-order words and these bytes.
+using Put = std::initializer_list<std::pair<std::size_t, std::uint32_t>>;
+std::vector<std::uint8_t> rec_of(std::size_t size, Put words, Put bytes = {}) {
+    std::vector<std::uint8_t> r(size, 0);
+    for (auto [off, v] : words) wire::store_h<std::uint32_t>(r.data() + off, v);
+    for (auto [off, v] : bytes) r[off] = static_cast<std::uint8_t>(v);
+    return r;
+}
+
 TEST(Render, RecordsFedBuildsByHand) {
-    // 947 as fed's running configuration writes it: bits 0, 1, 31, 17 at 12.
-    std::vector<std::uint8_t> rec(88, 0);
-    wire::store_h<std::uint32_t>(rec.data(), 0x80000003u);
-    wire::store_h<std::uint32_t>(rec.data() + 12, 17);
-    std::memcpy(rec.data() + 16, "eth0", 4);
-    std::memcpy(rec.data() + 52, "multicast", 9);
-    EXPECT_EQ(cmdtbl::render_record(947, rec, kFams), "no interface eth0 rate-limit multicast");
-    // A record shorter than its row reads as zeros past its end.
-    std::vector<std::uint8_t> shortrec(4, 0);
-    EXPECT_EQ(cmdtbl::render_record(989, shortrec, kFams), "ip tcp-mss-threshold");
-    // Alternatives chosen by the constant at 12; an unknown one fits neither.
-    std::vector<std::uint8_t> mc(24, 0);
-    wire::store_h<std::uint32_t>(mc.data(), 1);
-    wire::store_h<std::uint32_t>(mc.data() + 12, 23);
-    mc[16] = 239;
-    mc[20] = 255;
-    EXPECT_EQ(cmdtbl::render_record(986, mc, kFams),
-              "ip multicast tunnel block 239.0.0.0 255.0.0.0");
-    wire::store_h<std::uint32_t>(mc.data() + 12, 5);
-    EXPECT_EQ(cmdtbl::render_record(986, mc, kFams), std::nullopt);
-    // A text choice that is none of the keywords, an unknown id, a "no" record
-    // of a command without a "no" form: nothing.
-    std::memcpy(rec.data() + 52, "anycast\0\0", 9);
-    EXPECT_EQ(cmdtbl::render_record(947, rec, kFams), std::nullopt);
-    EXPECT_EQ(cmdtbl::render_record(1, rec, kFams), std::nullopt);
-    std::vector<std::uint8_t> neg(12, 0);
-    wire::store_h<std::uint32_t>(neg.data(), 0x80000000u);
-    EXPECT_EQ(cmdtbl::render_record(980, neg, kFams), std::nullopt);
-    // A name filling its whole field without a NUL is cut to the field less one.
-    std::vector<std::uint8_t> full(336, 'x');
+    std::vector<std::uint8_t> full(336, 'x');  // a name filling its field without a NUL
     wire::store_h<std::uint32_t>(full.data(), 1);
-    auto line = cmdtbl::render_record(919, full, kFams);
-    ASSERT_TRUE(line);
-    EXPECT_EQ(*line, "ip-policy " + std::string(32, 'x'));
-    // Values the parser refuses are not written back: out of range, a name
-    // with a line end, a mask with holes.
-    std::vector<std::uint8_t> size(16, 0);
-    wire::store_h<std::uint32_t>(size.data() + 12, 63);
-    EXPECT_EQ(cmdtbl::render_record(990, size, kFams), std::nullopt);
-    wire::store_h<std::uint32_t>(size.data() + 12, 64);
-    EXPECT_EQ(cmdtbl::render_record(990, size, kFams), "ip tcp-mss-threshold size 64");
-    std::memcpy(full.data() + 12, "a\nb\0", 4);
-    EXPECT_EQ(cmdtbl::render_record(919, full, kFams), std::nullopt);
-    wire::store_h<std::uint32_t>(mc.data() + 12, 23);
-    mc[20] = 0;
-    mc[21] = 255;
-    EXPECT_EQ(cmdtbl::render_record(986, mc, kFams), std::nullopt);
+    std::vector<std::uint8_t> name_nl = full;
+    std::memcpy(name_nl.data() + 12, "a\nb\0", 4);
+    std::vector<std::uint8_t> eth0 = rec_of(88, {{0, 0x80000003u}, {12, 17}});
+    std::memcpy(eth0.data() + 16, "eth0", 4);
+    std::vector<std::uint8_t> anycast = eth0;
+    std::memcpy(anycast.data() + 52, "anycast", 7);
+    std::memcpy(eth0.data() + 52, "multicast", 9);
+    const struct {
+        std::uint32_t id;
+        std::vector<std::uint8_t> rec;
+        std::optional<std::string> line;  // nullopt: the record renders to nothing
+    } cases[] = {
+        // 947 as fed's running configuration writes it: bits 0, 1, 31, 17 at 12.
+        {947, eth0, "no interface eth0 rate-limit multicast"},
+        // A record shorter than its row reads as zeros past its end.
+        {989, std::vector<std::uint8_t>(4, 0), "ip tcp-mss-threshold"},
+        // Alternatives chosen by the constant at 12; an unknown one fits neither.
+        {986, rec_of(24, {{0, 1}, {12, 23}}, {{16, 239}, {20, 255}}),
+         "ip multicast tunnel block 239.0.0.0 255.0.0.0"},
+        {986, rec_of(24, {{0, 1}, {12, 5}}, {{16, 239}, {20, 255}}), std::nullopt},
+        // A text choice that is none of the keywords, an unknown id, a "no" record
+        // of a command without a "no" form.
+        {947, anycast, std::nullopt},
+        {1, eth0, std::nullopt},
+        {980, rec_of(12, {{0, 0x80000000u}}), std::nullopt},
+        // A name filling its whole field is cut to the field less one.
+        {919, full, "ip-policy " + std::string(32, 'x')},
+        // Values the parser refuses are not written back: out of range, a name
+        // with a line end, a mask with holes.
+        {990, rec_of(16, {{12, 63}}), std::nullopt},
+        {990, rec_of(16, {{12, 64}}), "ip tcp-mss-threshold size 64"},
+        {919, name_nl, std::nullopt},
+        {986, rec_of(24, {{0, 1}, {12, 23}}, {{16, 239}, {21, 255}}), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line.value_or("nothing"));
+        EXPECT_EQ(cmdtbl::render_record(c.id, c.rec, kFams), c.line) << c.id;
+    }
 }
 
 TEST(Render, TextRecords) {
