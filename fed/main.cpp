@@ -4,8 +4,8 @@
 #include "alg/qz_alg_main.h"
 #include "fed/cli/qz_fed_cli_vectors.h"
 #include "fed/cli/qz_fed_service_cli.h"
-#include "fed/policy/qz_fed_db.h"
 #include "fed/cli/qz_fed_vcon_cli.h"
+#include "fed/policy/qz_fed_db.h"
 #include "fed/qz_fed_hooks.h"
 #include "fed/qz_fed_main.h"
 

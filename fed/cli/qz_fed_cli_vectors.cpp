@@ -170,9 +170,8 @@ constexpr qz_cli_vector_t kUserProfileVectors[] = {
 };
 
 constexpr qz_cli_vector_list_t kVectorFamilies[] = {
-    kFeSettingsVectors, kFeSessionVectors, kRateLimitVectors, kServiceVectors,
-    kQosClassVectors,   kVconVectors,      kSipVectors,       kUserProfileVectors,
-    kIpPolicyVectors,
+    kFeSettingsVectors, kFeSessionVectors, kRateLimitVectors,   kServiceVectors,  kQosClassVectors,
+    kVconVectors,       kSipVectors,       kUserProfileVectors, kIpPolicyVectors,
 };
 
 // ---- running-configuration steps, in the order the configuration is written
