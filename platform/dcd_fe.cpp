@@ -6,6 +6,7 @@
 //   qz_if_nametoindex                  args: str name            -> out: u32 index
 //   qz_if_indextoname                  args: u32 index           -> out: str kernel name
 //   qz_dcd_get_macaddr                 args: u32 index           -> out: 6-byte MAC
+//   qz_dcd_get_addr_byname             args: str name            -> out: u32 address, u32 mask
 //   qz_dcd_get_ethx_binding            args: u32 index           -> out: u32 bound index
 //   qz_dcd_get_dev_type                args: u32 index           -> out: u32 type
 //   qz_dcd_get_icsa                    args: -                   -> out: 20-byte record
@@ -55,6 +56,13 @@ char* qz_if_indextoname(std::uint32_t ifindex, char* name) {
     if (plat::reply_name(dcd("qz_if_indextoname", args), name, kIfNameSize) != 0 || !name[0])
         return nullptr;
     return name;
+}
+
+int qz_dcd_get_addr_byname(const char* name, std::uint32_t* addr, std::uint32_t* mask) {
+    if (!name || !addr || !mask) return -1;
+    wire::Writer args;
+    args.str(name);
+    return plat::reply_words(dcd("qz_dcd_get_addr_byname", args), {addr, mask});
 }
 
 int qz_dcd_get_macaddr(std::uint32_t ifindex, std::uint8_t* mac) {

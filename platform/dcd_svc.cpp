@@ -13,6 +13,7 @@
 //   qz_tpa_set_dns_alg_by_cli        args: -
 //   qz_tpa_unset_dns_alg_by_cli      args: -
 //   qz_tpa_dns_alg_enabled_by_jss    args: -                 -> out: u32 flag
+//   qz_tpa_get_delta_flag            args: -                 -> out: u32 flag
 #include <cstring>
 
 #include "platform/call.h"
@@ -86,6 +87,10 @@ int qz_tpa_set_dns_alg_by_cli() {
 
 int qz_tpa_unset_dns_alg_by_cli() {
     return named_call(proto::Op::Tpa, "qz_tpa_unset_dns_alg_by_cli").rc;
+}
+
+int qz_tpa_get_delta_flag(std::uint32_t* flag) {
+    return u32_out(proto::Op::Tpa, "qz_tpa_get_delta_flag", flag);
 }
 
 int qz_tpa_dns_alg_enabled_by_jss(std::uint32_t* flag) {

@@ -172,6 +172,15 @@ enum class FeFn : std::uint32_t {
     TunnelTable = 317,
     // args: -
     TunnelClear = 318,
+    // IP access-control groups (records: platform/acl_msg.h).
+    AclGrpNames = 401,  // args: u32 max -> out: u32 n, n name records
+    AclGrpAdd = 402,    // args: str name, u32 flag
+    AclGrpDel = 403,    // args: str name
+    AclAdd = 404,       // args: 104-byte rule
+    AclDelete = 405,    // args: str name, u32 id
+    AclMove = 406,      // args: u32 how, str name, u32 id, u32 ref
+    AclNoLog = 407,     // args: str name, u32 id
+    AclEntries = 408,   // args: str name, u32 max -> out: u32 n, n entries
     // User-profile bindings, default actions and protocol drop, keyed by UPID
     // (records: fe_fw_acl_binding, fe_mac_acl_binding in platform/fe.h).
     // args: u32 upid, u32 has from, str from, u32 has to, str to

@@ -134,6 +134,8 @@ int qz_dcd_user_ifname_to_int_ifname(const char* uname, char* kname);
 std::uint32_t qz_if_nametoindex(const char* name);
 // Kernel name of an interface index into name (17 bytes); name, or nullptr when unknown.
 char* qz_if_indextoname(std::uint32_t ifindex, char* name);
+// IPv4 address and netmask (network order) of an interface; 0 on success.
+int qz_dcd_get_addr_byname(const char* name, std::uint32_t* addr, std::uint32_t* mask);
 // MAC address of an interface index into mac (6 bytes); 0 on success.
 int qz_dcd_get_macaddr(std::uint32_t ifindex, std::uint8_t* mac);
 // The interface an Ethernet interface is bound into (an aggregate): *bound is
@@ -200,6 +202,8 @@ int qz_tpa_set_dns_alg_by_cli();
 int qz_tpa_unset_dns_alg_by_cli();
 // *flag non-zero: another platform service uses the DNS ALG too.
 int qz_tpa_dns_alg_enabled_by_jss(std::uint32_t* flag);
+// *flag non-zero while a configuration delta is being pushed.
+int qz_tpa_get_delta_flag(std::uint32_t* flag);
 
 // ---- key-value files (gdbm)
 struct qz_db;

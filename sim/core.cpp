@@ -214,6 +214,7 @@ void op_fe(Core& c, wire::Reader& r, wire::Writer& w) {
         rc = fem::fe_session_call(c.fe, c.faults, fn, args, out, &known);
         if (!known) rc = fem::fe_ops_call(c.fe, c.faults, fn, args, out, &known);
         if (!known) rc = fem::fe_table_call(c.fe, c.faults, fn, args, out, &known);
+        if (!known) rc = fem::fe_acl_call(c.fe, c.faults, fn, args, out, &known);
         if (!known) rc = fem::fe_binding_call(c.fe, c.faults, fn, args, out, &known);
         if (!known)
             unknown_call(c, std::string("Fe:") + std::to_string(static_cast<std::uint32_t>(fn)));

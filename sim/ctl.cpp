@@ -59,6 +59,7 @@ constexpr Verb kVerbs[] = {
     {{"platform", "dcd"}, "", verb_dcd, "ICSA, bindings, default-route VLANs, dual-profile flags"},
     {{"platform", "subscriptions"}, "", verb_subscriptions, "events fed subscribed to"},
     {{"platform", "vcon"}, "", verb_vcon, "virtual connection rules in the FE, requests"},
+    {{"platform", "acl"}, "", verb_acl, "IP access-control groups and rules in the FE"},
     {{"event", "sta-join"}, "MAC [ignored]", verb_sta_join, "a station joins"},
     {{"event", "sta-leave"}, "MAC", verb_sta_leave, "a station leaves"},
     {{"event", "ssid-bind"}, "SSID IF", verb_ssid_bind, "an SSID binds to an interface"},

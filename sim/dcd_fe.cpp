@@ -55,6 +55,21 @@ int nametoindex(Core& c, Args args, Out& out) {
     return 0;
 }
 
+// The management interface's address: the one interface with an IPv4
+// address here (192.168.1.10/24).
+inline constexpr std::uint8_t kMgt0Addr[4] = {192, 168, 1, 10};
+inline constexpr std::uint8_t kMgt0Mask[4] = {255, 255, 255, 0};
+
+// args: str name -> out: u32 address, u32 mask (network order)
+int addr_byname(Core&, Args args, Out& out) {
+    wire::Reader r(args);
+    std::string name = r.str();
+    if (!r.ok() || name.substr(0, name.find('\0')) != "mgt0") return -1;
+    out.assign(kMgt0Addr, kMgt0Addr + 4);
+    out.insert(out.end(), kMgt0Mask, kMgt0Mask + 4);
+    return 0;
+}
+
 // args: u32 index -> out: str kernel name
 int indextoname(Core& c, Args args, Out& out) {
     wire::Reader r(args);
@@ -221,6 +236,7 @@ constexpr Row kCalls[] = {
     {"qz_if_nametoindex", nametoindex},
     {"qz_if_indextoname", indextoname},
     {"qz_dcd_get_macaddr", get_macaddr},
+    {"qz_dcd_get_addr_byname", addr_byname},
     {"qz_dcd_get_ethx_binding", get_ethx_binding},
     {"qz_dcd_get_dev_type", get_dev_type},
     {"qz_dcd_get_icsa", get_icsa},

@@ -64,6 +64,9 @@ int verb_fe_unroam(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_fe_member(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_fe_tunnel(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 
+// verbs_acl.cpp
+int verb_acl(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+
 // verbs_vcon.cpp
 int verb_vcon(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 

@@ -5,6 +5,7 @@
 #include "alg/sip/qz_sip_call.h"
 #include "fed/cli/qz_fed_cli.h"
 #include "fed/cli/qz_fed_cli_session.h"
+#include "fed/cli/qz_fed_ip_policy_cli.h"
 #include "fed/cli/qz_fed_qos_cli.h"
 #include "fed/cli/qz_fed_service_cli.h"
 #include "fed/cli/qz_fed_up_cli.h"
@@ -141,6 +142,22 @@ constexpr qz_cli_vector_t kSipVectors[] = {
     {981, qz_cli_unpack<qz_sip_show_calls>},
 };
 
+constexpr qz_cli_vector_t kIpPolicyVectors[] = {
+    {919, qz_cli_unpack<qz_fed_ip_policy_rule>},
+    {925, qz_cli_unpack<qz_fed_ip_policy_local>},
+    {921, qz_cli_unpack<qz_fed_ip_policy_permit_log>},
+    {920, qz_cli_unpack<qz_fed_ip_policy_deny_log>},
+    {922, qz_cli_unpack<qz_fed_ip_policy_sta_log>},
+    {923, qz_cli_unpack<qz_fed_ip_policy_delete>},
+    {939, qz_cli_unpack<qz_fed_ip_policy_list>},
+    {937, qz_cli_unpack<qz_fed_ip_policy_show>},
+    {940, qz_cli_unpack<qz_fed_ip_policy_show_fe>},
+    {933, qz_cli_unpack<qz_fed_ip_policy_bind>},
+    {934, qz_cli_unpack<qz_fed_ip_policy_unbind>},
+    {936, qz_cli_unpack<qz_fed_ip_policy_def_action>},
+    {944, qz_cli_unpack<qz_fed_ip_policy_deny_proto>},
+};
+
 constexpr qz_cli_vector_t kUserProfileVectors[] = {
     {904, qz_cli_unpack<qz_fed_up_define>},    {935, qz_cli_unpack<qz_fed_up_attribute>},
     {869, qz_cli_unpack<qz_fed_up_marker>},    {905, qz_cli_unpack<qz_fed_up_mobility>},
@@ -153,8 +170,8 @@ constexpr qz_cli_vector_t kUserProfileVectors[] = {
 };
 
 constexpr qz_cli_vector_list_t kVectorFamilies[] = {
-    kFeSettingsVectors, kFeSessionVectors, kRateLimitVectors, kServiceVectors,
-    kQosClassVectors,   kVconVectors,      kSipVectors,       kUserProfileVectors,
+    kFeSettingsVectors, kFeSessionVectors, kRateLimitVectors,   kServiceVectors,  kQosClassVectors,
+    kVconVectors,       kSipVectors,       kUserProfileVectors, kIpPolicyVectors,
 };
 
 // ---- running-configuration steps, in the order the configuration is written
@@ -163,8 +180,8 @@ constexpr qz_cfg_step_t kCfgSteps[] = {
     {"services", qz_fed_service_cfg},
     {"QoS configuration", nullptr},
     {"user profiles", qz_fed_up_cfg},
-    {"IP policies", nullptr},
-    {"default IP-policy actions", nullptr},
+    {"IP policies", qz_fed_ip_policy_cfg},
+    {"default IP-policy actions", qz_fed_ip_policy_def_action_cfg},
     {"MAC policies", nullptr},
     {"default MAC-policy actions", nullptr},
     {"virtual connection rules", qz_fed_vcon_cfg},

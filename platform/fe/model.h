@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/fe/acl.h"
 #include "platform/fe/alg.h"
 #include "platform/fe/faults.h"
 #include "platform/fe/ops.h"
@@ -157,6 +158,7 @@ struct Model {
     AlgState alg;        // services, ALG settings, gates, control sessions (alg.h)
     SessionTables sess;  // MAC and IP sessions (sessions.h)
     OpsTables ops;       // policies, fragments, unroam, members, tunnels (ops.h)
+    AclState acl;        // IP access-control groups (acl.h)
     UpTable up;          // user profiles and what the FE keys by UPID (profiles.h)
 };
 

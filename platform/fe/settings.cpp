@@ -51,6 +51,7 @@ void model_init(Model& m) {
     alg_boot(m.alg);
     sessions_init(m);
     ops_init(m);
+    m.acl = AclState{};
     up_init(m);
 }
 

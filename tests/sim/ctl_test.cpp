@@ -91,7 +91,7 @@ TEST_F(CtlTest, BadInputGetsAClearMessageAndFails) {
         {"link del nosuch0", "% Unknown interface: nosuch0\n"},
         {"debug fed basic", "% fed's CLI is not connected\n"},
         {"no debug fed", "% Usage: no debug fed FLAG\n"},
-        {"ip-policy p1 id 1", "% Unknown command: ip-policy p1 id 1\n"},
+        {"frobnicate p1 id 1", "% Unknown command: frobnicate p1 id 1\n"},
         {"\"unterminated", "% Unterminated quote\n"},
     };
     for (const Case& c : cases) {

@@ -3,6 +3,7 @@
 #include "mgt/cli/fed/cmd_form.h"
 #include "mgt/cli/fed/rows_fe_sessions.h"
 #include "mgt/cli/fed/rows_fe_settings.h"
+#include "mgt/cli/fed/rows_ip_policy.h"
 #include "mgt/cli/fed/rows_qos_class.h"
 #include "mgt/cli/fed/rows_rate_limit.h"
 #include "mgt/cli/fed/rows_service.h"
@@ -22,6 +23,7 @@ static_assert(first_bad_row(kRowsService) < 0);
 static_assert(first_bad_row(kRowsQosClass) < 0);
 static_assert(first_bad_row(kRowsVcon) < 0);
 static_assert(first_bad_row(kRowsSip) < 0);
+static_assert(first_bad_row(kRowsIpPolicy) < 0);
 static_assert(first_bad_row(kRowsUserProfile) < 0);
 
 constexpr CmdFamily kFamilies[] = {
@@ -32,6 +34,7 @@ constexpr CmdFamily kFamilies[] = {
     {"QoS classification", kRowsQosClass},
     {"Virtual connection rules", kRowsVcon},
     {"SIP calls", kRowsSip},
+    {"IP policies", kRowsIpPolicy},
     {"User profiles", kRowsUserProfile},
 };
 

@@ -157,6 +157,38 @@ const Family kFamilies[] = {
      // oui1 waits for its outgoing interface.
      {{"platform vcon", "requests: set 3, unset 0, unset all 0\n"}},
      false},
+    {"IP policies",
+     "service polsvc protocol tcp port 8080\n"
+     "ip-policy guest\n"
+     "ip-policy guest id 3 from 10.1.0.0 255.255.0.0 to 8.8.8.8 action permit\n"
+     "ip-policy guest from 10.2.0.1 to local-subnet action deny\n"
+     "ip-policy guest id 9 from server.example action permit log initiate-session\n"
+     "ip-policy guest id 4 service polsvc action deny log packet-drop before id 3\n"
+     "ip-policy guest id 5 action inter-station-traffic-drop log\n"
+     "no ip-policy guest id 5 log\n"
+     "ip-policy \"lab net\"\n"
+     "ip-policy \"lab net\" id 2 to 192.168.0.0 255.255.0.0 action permit log\n"
+     "ip-policy \"lab net\" id 1 action NAT after id 2\n"
+     "user-profile guest ip-policy from-access guest to-access \"lab net\"\n"
+     "user-profile guest default-ip-action permit\n",
+     // A new profile has group id 0, the default profile's: they share one UPID.
+     {"ip-policy ", "user-profile default-profile ip-policy",
+      "user-profile default-profile default-ip-action", "user-profile guest default-ip-action"},
+     "ip-policy guest\n"
+     "ip-policy guest id 4 service polsvc action deny log packet-drop\n"
+     "ip-policy guest id 3 from 10.1.0.0 255.255.0.0 to 8.8.8.8 255.255.255.255 action permit\n"
+     "ip-policy guest id 1 from 10.2.0.1 255.255.255.255 to local-subnet action deny\n"
+     "ip-policy guest id 9 from server.example action permit log initiate-session\n"
+     "ip-policy guest id 5 action inter-station-traffic-drop\n"
+     "ip-policy \"lab net\"\n"
+     "ip-policy \"lab net\" id 2 to 192.168.0.0 255.255.0.0 action permit log \n"
+     "ip-policy \"lab net\" id 1 action NAT\n"
+     "user-profile default-profile ip-policy from-access guest to-access \"lab net\"\n"
+     "user-profile default-profile default-ip-action permit\n"
+     "user-profile guest default-ip-action permit\n",
+     {},
+     {"platform acl", "show ip-policy", "show ip-policy guest"},
+     {{"platform acl", "group lab net flags 0 rules 0\n"}}},
     {"user profiles",
      "user-profile guest vlan-id 20 attribute 5 - 9\n"
      "user-profile guest attribute 12\n"
