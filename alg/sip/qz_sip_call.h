@@ -69,6 +69,7 @@ struct qz_sip_call_t {
     std::uint8_t dst_mac[6];
     std::uint16_t seq_num;  // 1 at creation, +1 per change: orders the neighbours' copies
     std::uint16_t state_flag;
+    qz_sip_trans_t* trans;  // roaming object only: its transactions, out of the table
 };
 
 // Clears the transaction table and registers the SIP handler (type 3). 0.
