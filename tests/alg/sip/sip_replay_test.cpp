@@ -76,6 +76,30 @@ TEST(SipReplay, AnsweredCallAdmitsItsMediaBothWaysAndShows) {
         EXPECT_NE(e.path().filename().string().rfind("sip-users", 0), 0u) << e.path();
 }
 
+// The phone leaves: its call waits as a roaming object, and comes back live
+// with the phone, its media gates open again.
+TEST(SipReplay, CallWaitsForItsStationToComeBack) {
+    testap::Ap ap;
+    ASSERT_EQ(ap.ctl("platform alg sip on").rc, 0);
+    ASSERT_EQ(ap.ctl("replay " + write_call(ap.dir()) + " --clock capture").rc, 0);
+    const std::string body =
+        "\n(user=N/A, MAC=02:00:00:00:00:01) <-> (user=N/A, MAC=02:00:00:00:00:02)\n"
+        "From:<sip:a@a>\nTo:<sip:b@b>\nCall-id:call-1\n"
+        "Media :audio 192.168.1.10:40000 <-> 10.0.0.1:50000\n"
+        "Media :audio 192.168.1.10:40001 <-> 10.0.0.1:50001\n";
+    ASSERT_EQ(ap.ctl("event sta-leave 02:00:00:00:00:01").rc, 0);
+    EXPECT_EQ(ap.ctl("show sip calls").out, "Total number of SIP calls : 0\n");
+    EXPECT_EQ(ap.ctl("show sip roaming object").out,
+              "Total number of SIP roaming objects : 1\n" + body);
+    EXPECT_EQ(ap.ctl("show sip roaming neighbor").out,
+              "To show roaming table, please use \"show roaming neighbor\"\n");
+    ASSERT_EQ(ap.ctl("event sta-join 02:00:00:00:00:01").rc, 0);
+    EXPECT_EQ(ap.ctl("show sip roaming object").out, "Total number of SIP roaming objects : 0\n");
+    std::string live = body;
+    live.replace(live.find("MAC=02:00:00:00:00:02"), 21, "MAC=00:00:00:00:00:00");
+    EXPECT_EQ(ap.ctl("show sip calls").out, "Total number of SIP calls : 1\n" + live);
+}
+
 TEST(SipReplay, RefusedCallOpensNothingAndGatesAreSips) {
     testap::Ap ap;
     for (const char* line : {"platform alg sip on", "platform cac on", "platform cac refuse 1"})
