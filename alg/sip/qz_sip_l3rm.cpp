@@ -238,7 +238,7 @@ void qz_sip_roam_recv(std::uint32_t, std::uint32_t len, const void* data) {
     {
         std::lock_guard lock(g_post_mutex);
         if (g_posted.size() >= kPostedMax) {
-            qz_sip_roam_free(obj);
+            qz_sip_roam_discard(obj);
             return;
         }
         do ref = ++g_next_ref;
@@ -249,7 +249,7 @@ void qz_sip_roam_recv(std::uint32_t, std::uint32_t len, const void* data) {
     wire::store_h<std::uint32_t>(info, QZ_ALG_INFO_SIP_ROAM);
     wire::store_h<std::uint32_t>(info + kInfoRef, ref);
     if (qz_event_send(QZ_EVENT_UDPDATE_ALG_INFO, sizeof info, info) < 0)
-        qz_sip_roam_free(take_posted(ref));
+        qz_sip_roam_discard(take_posted(ref));
 }
 
 void qz_sip_roam_apply(std::uint32_t ref) {

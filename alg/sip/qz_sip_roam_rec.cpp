@@ -183,17 +183,33 @@ qz_sip_call_t* qz_sip_roam_decode(std::span<const std::uint8_t> rec) {
         FED_ERR("failed to malloc memory.");
     }
     if (ok) return obj;
-    qz_sip_roam_free(obj);
+    qz_sip_roam_discard(obj);
     return nullptr;
 }
 
-void qz_sip_roam_free(qz_sip_call_t* obj) {
+namespace {
+
+void free_object(qz_sip_call_t* obj, void (*free_timer)(qz_alg_timer_t*)) {
     if (!obj) return;
     while (qz_sip_trans_t* t = obj->trans) {
         obj->trans = t->next;
-        qz_alg_timer_free(t->timer);
+        free_timer(t->timer);
         delete t;
     }
-    qz_alg_timer_free(obj->timer);
+    free_timer(obj->timer);
     delete obj;
+}
+
+void delete_unarmed(qz_alg_timer_t* timer) {
+    delete timer;
+}
+
+}  // namespace
+
+void qz_sip_roam_free(qz_sip_call_t* obj) {
+    free_object(obj, qz_alg_timer_free);
+}
+
+void qz_sip_roam_discard(qz_sip_call_t* obj) {
+    free_object(obj, delete_unarmed);
 }

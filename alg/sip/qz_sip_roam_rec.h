@@ -42,3 +42,7 @@ inline bool qz_sip_roam_is_delete(const qz_sip_call_t& obj) {
 // Frees a roaming object with its timer, its gate entries (roamed gates are
 // not in the FE) and its transactions. Null is accepted.
 void qz_sip_roam_free(qz_sip_call_t* obj);
+
+// The same for a fresh object whose timers were never armed: it leaves the
+// timer list alone, so the receiver's thread may call it.
+void qz_sip_roam_discard(qz_sip_call_t* obj);
