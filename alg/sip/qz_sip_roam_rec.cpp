@@ -11,8 +11,10 @@ namespace {
 
 inline constexpr std::uint8_t kZero[8] = {};
 inline constexpr std::size_t kDeleteTail = 6 + 8;  // no From/To, three empty lists, no transaction
-inline constexpr std::size_t kAfterCallid = 7;     // state, seq_num, state_flag, a length
-inline constexpr std::size_t kTransMin = 5;        // method, type, state, branch length
+// After the Call-ID at least state, seq_num, state_flag and the From length.
+inline constexpr std::size_t kAfterCallid = 1 + 2 + 2 + 2;
+// A transaction item at least holds method, type, state and branch length.
+inline constexpr std::size_t kTransMin = 1 + 1 + 1 + 2;
 
 void put_str(wire::Span& w, const std::string& s) {
     std::size_t len = s.size() + 1;

@@ -14,9 +14,12 @@
 
 inline constexpr std::size_t QZ_SIP_ROAM_BUF_SIZE = 1024;
 inline constexpr std::uint8_t QZ_SIP_ROAM_STATE_DELETE = 6;
-// Both MACs, Call-ID length, state, seq_num, state_flag, a string length.
+// Both MACs, the Call-ID length and at least the Call-ID's NUL.
 inline constexpr std::size_t QZ_SIP_ROAM_MIN = 15;
+static_assert(QZ_SIP_ROAM_MIN == 6 + 6 + 2 + 1);
+// Gate item: ip, port, opened, media type.
 inline constexpr std::size_t QZ_SIP_ROAM_GATE_SIZE = 8;
+static_assert(QZ_SIP_ROAM_GATE_SIZE == 4 + 2 + 1 + 1);
 
 // Everything of an update record before the transaction part. Bytes, or -1
 // when it does not fit.
