@@ -9,6 +9,7 @@
 #include "alg/ftp/qz_ftp_hash.h"
 #include "alg/qz_tftp_main.h"
 #include "alg/sip/qz_sip_call.h"
+#include "alg/sip/qz_sip_roam.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_event.h"
 #include "platform/qz_assert.h"
@@ -138,8 +139,10 @@ int qz_alg_init() {
     qz_ftp_init();
     qz_tftp_init();
     qz_sip_init();
-    // SIP roaming receiver goes here: qz_hc_register({2, 4, 0, receiver, 0});
-    // a negative result: FED_ERR("failed to init sip roaming thread"), return -1.
+    if (qz_sip_roam_init() < 0) {
+        FED_ERR("failed to init sip roaming thread");
+        return -1;
+    }
     qz_dns_init();
     return 0;
 }

@@ -88,6 +88,9 @@ int verb_gates(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_cac(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_cac_refuse(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_station(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_nbr_add(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_nbr_del(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_nbr_list(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 // Command 981: writes the file of the stations' user names into a fresh file
 // of the run directory and its path into the record; returns the path ("" when
 // no file could be made). The caller removes it if fed did not.

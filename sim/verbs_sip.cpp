@@ -1,12 +1,17 @@
 // What the access point around fed knows about SIP calls: the FE's call
 // admission control (on or off, and new calls it is to refuse), and the user
-// names of stations that the CLI hands to fed's display of calls.
+// names of stations that the CLI hands to fed's display of calls, and the
+// neighbouring access points that fed's roaming records go to.
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "mgt/cli/fed/rows_sip.h"
 #include "sim/records.h"
@@ -21,7 +26,72 @@ inline constexpr std::uint16_t kCacStatus = 91;  // read number; fed asks it bef
 inline constexpr std::size_t kStationRecord = 135;
 inline constexpr std::size_t kUserMax = kStationRecord - 6 - 1;
 
+// The neighbour link's peers: DIR/neighbours, one "HOST PORT" line each, read
+// by fed's neighbour library at every send.
+std::string nbr_path(const Server& s) {
+    return s.core.dir + "/neighbours";
+}
+
+std::vector<std::string> read_nbrs(const Server& s) {
+    std::vector<std::string> out;
+    std::ifstream in(nbr_path(s));
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) out.push_back(line);
+    return out;
+}
+
+bool write_nbrs(const Server& s, const std::vector<std::string>& lines) {
+    std::ofstream out(nbr_path(s), std::ios::trunc);
+    for (const std::string& l : lines) out << l << '\n';
+    return static_cast<bool>(out);
+}
+
+// "HOST:PORT" as its file line "HOST PORT"; empty when it is not one.
+std::string nbr_line(const std::string& arg) {
+    std::size_t colon = arg.rfind(':');
+    std::uint32_t port = 0;
+    if (colon == 0 || colon == std::string::npos || !parse_u32(arg.substr(colon + 1), port) ||
+        port == 0 || port > 0xFFFF || arg.find(' ') != std::string::npos)
+        return "";
+    return arg.substr(0, colon) + " " + std::to_string(port);
+}
+
+int nbr_edit(Server& s, VerbArgs a, const CtlOut& out, bool add) {
+    const char* usage =
+        add ? "Usage: platform neighbour add HOST:PORT" : "Usage: platform neighbour del HOST:PORT";
+    if (a.size() != 1) return ctl_fail(out, usage);
+    std::string line = nbr_line(a[0]);
+    if (line.empty()) return ctl_fail(out, "Invalid neighbour: " + a[0]);
+    std::lock_guard lock(s.core.mu);
+    std::vector<std::string> nbrs = read_nbrs(s);
+    auto it = std::find(nbrs.begin(), nbrs.end(), line);
+    if (add && it == nbrs.end()) nbrs.push_back(line);
+    if (!add) {
+        if (it == nbrs.end()) return ctl_fail(out, "No such neighbour: " + a[0]);
+        nbrs.erase(it);
+    }
+    if (!write_nbrs(s, nbrs)) return ctl_fail(out, "cannot write " + nbr_path(s));
+    return kCtlOk;
+}
+
 }  // namespace
+
+int verb_nbr_add(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
+    return nbr_edit(s, a, out, true);
+}
+
+int verb_nbr_del(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
+    return nbr_edit(s, a, out, false);
+}
+
+int verb_nbr_list(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
+    std::lock_guard lock(s.core.mu);
+    for (const std::string& l : read_nbrs(s)) {
+        std::size_t sp = l.rfind(' ');
+        out(sp == std::string::npos ? l + "\n" : l.substr(0, sp) + ":" + l.substr(sp + 1) + "\n");
+    }
+    return kCtlOk;
+}
 
 int verb_cac(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
     std::lock_guard lock(s.core.mu);

@@ -168,8 +168,11 @@ void close_pair_unless_early(qz_sip_call_t* call) {
     close(call->gates_b);
 }
 
+int max_duration_expire(qz_alg_timer_t* timer, void* arg);
+
 void arm_max_duration(qz_sip_call_t* call) {
-    qz_alg_timer_start(call->timer, qz_alg_max_duration(QZ_ALG_TYPE_SIP) * kSecondsPerMinute);
+    qz_alg_timer_reset(call->timer, max_duration_expire, call,
+                       qz_alg_max_duration(QZ_ALG_TYPE_SIP) * kSecondsPerMinute);
 }
 
 // ---- call objects
@@ -248,12 +251,7 @@ void create(qz_sip_parse_data_t* d) {
     call->ctrl_id = d->ctrl_id;
     call->ctrl_cookie = d->ctrl_cookie;
     take_message(call, d);
-    qz_sip_call_t*& head = bucket_of(call->callid);
-    call->next = head;
-    if (head) head->pprev = &call->next;
-    head = call;
-    call->pprev = &head;
-    ++g_count;
+    qz_sip_call_insert(call);
 
     qz_sip_cac_msg(d, 1, &result);
     if (result != 0) {
@@ -659,6 +657,49 @@ std::size_t qz_sip_call_count() {
     return g_count;
 }
 
+std::size_t qz_sip_call_hash(std::string_view callid) {
+    return static_cast<std::size_t>(&bucket_of(callid) - g_calls.data());
+}
+
+qz_sip_call_t* qz_sip_call_bucket(std::size_t i) {
+    QZ_ASSERT(i < QZ_SIP_CALL_HASH_SIZE);
+    return g_calls[i];
+}
+
+void qz_sip_call_insert(qz_sip_call_t* call) {
+    QZ_ASSERT(call != nullptr);
+    qz_sip_call_t*& head = bucket_of(call->callid);
+    call->next = head;
+    if (head) head->pprev = &call->next;
+    head = call;
+    call->pprev = &head;
+    ++g_count;
+}
+
+void qz_sip_call_unlink(qz_sip_call_t* call) {
+    QZ_ASSERT(call != nullptr);
+    unlink(call);
+    call->next = nullptr;
+    call->pprev = nullptr;
+}
+
+void qz_sip_call_delete(qz_sip_call_t* call) {
+    QZ_ASSERT(call != nullptr);
+    delete_call(call);
+}
+
+void qz_sip_gate_open(const qz_sip_call_t* call, qz_sip_gate_t& gate) {
+    open_gate(call, gate);
+}
+
+void qz_sip_gate_delete(qz_sip_gate_t& gate) {
+    delete_gate(gate);
+}
+
+void qz_sip_call_arm_max_duration(qz_sip_call_t* call) {
+    arm_max_duration(call);
+}
+
 namespace {
 
 // Show request (command 981): the flag word, the Call-ID, then the path of
@@ -767,4 +808,8 @@ int qz_sip_show_calls(void* out, std::span<const std::uint8_t> req) {
     }
     if (!path.empty()) std::remove(path.c_str());
     return 0;
+}
+
+void qz_sip_call_print(void* out, const qz_sip_call_t* call) {
+    print_call(out, call, Stations{});
 }

@@ -69,6 +69,7 @@ struct qz_sip_call_t {
     std::uint8_t dst_mac[6];
     std::uint16_t seq_num;  // 1 at creation, +1 per change: orders the neighbours' copies
     std::uint16_t state_flag;
+    qz_sip_trans_t* trans;  // roaming object only: its transactions, out of the table
 };
 
 // Clears the transaction table and registers the SIP handler (type 3). 0.
@@ -104,6 +105,26 @@ qz_sip_call_t* qz_sip_call_lookup(std::string_view callid, const std::uint8_t* s
                                   const std::uint8_t* dst_mac);
 // Calls in the table.
 std::size_t qz_sip_call_count();
+
+// ---- calls moving to and from roaming objects (event thread; hold the mutex
+// ---- for the table operations)
+// Bucket of a Call-ID, as the call table and the roaming store key it.
+std::size_t qz_sip_call_hash(std::string_view callid);
+// The first call of bucket i.
+qz_sip_call_t* qz_sip_call_bucket(std::size_t i);
+// Puts a call at the front of its bucket and counts it.
+void qz_sip_call_insert(qz_sip_call_t* call);
+// Takes a call out of the table without freeing it.
+void qz_sip_call_unlink(qz_sip_call_t* call);
+// Takes a call out of the table and frees it; its open gates are deleted in the FE.
+void qz_sip_call_delete(qz_sip_call_t* call);
+// Opens one gate for the call's control session; deletes one open gate.
+void qz_sip_gate_open(const qz_sip_call_t* call, qz_sip_gate_t& gate);
+void qz_sip_gate_delete(qz_sip_gate_t& gate);
+// (Re-)arms the call's timer as its maximum-duration timer.
+void qz_sip_call_arm_max_duration(qz_sip_call_t* call);
+// One call in the format of the call display, both user names "N/A".
+void qz_sip_call_print(void* out, const qz_sip_call_t* call);
 
 // ---- notices to the neighbouring access points (call roaming)
 // The call changed: send its update record.

@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "alg/sip/qz_sip_call.h"
+#include "alg/sip/qz_sip_roam.h"
 #include "fed/cli/qz_fed_cli.h"
 #include "fed/cli/qz_fed_cli_session.h"
 #include "fed/cli/qz_fed_ip_policy_cli.h"
@@ -140,6 +141,7 @@ constexpr qz_cli_vector_t kVconVectors[] = {
 
 constexpr qz_cli_vector_t kSipVectors[] = {
     {981, qz_cli_unpack<qz_sip_show_calls>},
+    {1804, qz_cli_unpack<qz_sip_show_roaming>},
 };
 
 constexpr qz_cli_vector_t kIpPolicyVectors[] = {

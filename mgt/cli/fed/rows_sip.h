@@ -1,4 +1,4 @@
-// SIP calls: their display.
+// SIP calls and roaming objects: their display.
 #pragma once
 
 #include "mgt/cli/fed/cmd_table.h"
@@ -15,6 +15,8 @@ inline constexpr CmdRow kRowsSip[] = {
     {981, "show sip calls [call-id <CALL-ID:str/129@12> #0]",
      kSipCallsPathOffset + kSipCallsPathSize, NoForm::None,
      "SIP calls: their stations, From, To, Call-ID and media"},
+    {1804, "show sip roaming <WORD:{object|neighbor}/33@4>", 40, NoForm::None,
+     "SIP calls kept for stations that may roam here"},
 };
 
 }  // namespace cmdtbl

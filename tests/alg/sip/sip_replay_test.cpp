@@ -2,7 +2,10 @@
 // answered call's media are admitted both ways, a call the FE refuses opens
 // nothing, and the gates stand in the FE's table as SIP's (ALG type 3); then
 // a table of generated call kinds and the SIP captures of the shared corpus.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -55,8 +58,9 @@ TEST(SipReplay, AnsweredCallAdmitsItsMediaBothWaysAndShows) {
     testap::Ap ap;
     ASSERT_EQ(ap.ctl("platform alg sip on").rc, 0);
     testap::Result r = ap.ctl("replay " + write_call(ap.dir()) + " --json");
-    EXPECT_EQ(testap::replay_head(r.out), replay_json(8, {0, 0, 3, 0}, 4, 0, 4,
-                                 R"("udp 192.168.1.10:40002 > 10.0.0.1:50004")"));
+    EXPECT_EQ(
+        testap::replay_head(r.out),
+        replay_json(8, {0, 0, 3, 0}, 4, 0, 4, R"("udp 192.168.1.10:40002 > 10.0.0.1:50004")"));
 
     // The call goes on after the capture: fed shows it, with the user names
     // apsim knows, and leaves no file of them behind.
@@ -74,6 +78,65 @@ TEST(SipReplay, AnsweredCallAdmitsItsMediaBothWaysAndShows) {
     EXPECT_EQ(r.out, "");
     for (const auto& e : std::filesystem::directory_iterator(ap.dir()))
         EXPECT_NE(e.path().filename().string().rfind("sip-users", 0), 0u) << e.path();
+}
+
+// A UDP port of the loopback that nobody uses right now.
+std::string free_udp_port() {
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return std::to_string(ntohs(a.sin_port));
+}
+
+// Records cross between processes: ask again until the access point agrees.
+std::string shows(testap::Ap& ap, const std::string& line, const std::string& head) {
+    std::string out;
+    for (int i = 0; i < 200 && out.rfind(head, 0) != 0; ++i) out = ap.ctl(line).out;
+    return out;
+}
+
+// Two access points: the call set up on the first follows the phone to the
+// second, and the first keeps it as a roaming object.
+TEST(SipReplay, CallRoamsToTheNeighbour) {
+    const std::string p1 = free_udp_port(), p2 = free_udp_port();
+    testap::Ap ap1({"--clock", "driven", "--hc-port", p1});
+    testap::Ap ap2({"--clock", "driven", "--hc-port", p2});
+    ASSERT_EQ(ap1.ctl("platform neighbour add 127.0.0.1:" + p2).rc, 0);
+    ASSERT_EQ(ap2.ctl("platform neighbour add 127.0.0.1:" + p1).rc, 0);
+    EXPECT_EQ(ap2.ctl("platform neighbour list").out, "127.0.0.1:" + p1 + "\n");
+    for (testap::Ap* ap : {&ap1, &ap2}) ASSERT_EQ(ap->ctl("platform alg sip on").rc, 0);
+    ASSERT_EQ(ap1.ctl("replay " + write_call(ap1.dir()) + " --clock capture").rc, 0);
+
+    const std::string one = "Total number of SIP roaming objects : 1\n";
+    std::string kept = shows(ap2, "show sip roaming object", one);
+    EXPECT_TRUE(testtext::has(kept, "Call-id:call-1\n")) << kept;
+    ASSERT_EQ(ap2.ctl("event sta-join 02:00:00:00:00:01").rc, 0);
+    std::string live = ap2.ctl("show sip calls").out;
+    EXPECT_TRUE(testtext::has(live, "Total number of SIP calls : 1\n")) << live;
+    EXPECT_TRUE(testtext::has(live, "Media :audio 192.168.1.10:40000 <-> 10.0.0.1:50000\n"));
+    EXPECT_TRUE(testtext::has(ap2.ctl("platform gates").out, "10.0.0.1:50000")) << "reopened";
+
+    // The first access point keeps the call as the second announced it.
+    EXPECT_EQ(shows(ap1, "show sip roaming object", one),
+              one +
+                  "\n(user=N/A, MAC=02:00:00:00:00:01) <-> (user=N/A, MAC=00:00:00:00:00:00)\n"
+                  "From:<sip:a@a>\nTo:<sip:b@b>\nCall-id:call-1\n"
+                  "Media :audio 192.168.1.10:40000 <-> 10.0.0.1:50000\n"
+                  "Media :audio 192.168.1.10:40001 <-> 10.0.0.1:50001\n");
+    EXPECT_EQ(ap1.ctl("show sip calls").out, "Total number of SIP calls : 0\n");
+    EXPECT_EQ(ap1.ctl("show sip roaming neighbor").out,
+              "To show roaming table, please use \"show roaming neighbor\"\n");
+    // The phone leaves the second: its call waits there as a roaming object.
+    ASSERT_EQ(ap2.ctl("event sta-leave 02:00:00:00:00:01").rc, 0);
+    EXPECT_EQ(ap2.ctl("show sip calls").out, "Total number of SIP calls : 0\n");
+    EXPECT_EQ(ap2.ctl("show sip roaming object").out.rfind(one, 0), 0u);
+    ASSERT_EQ(ap1.ctl("platform neighbour del 127.0.0.1:" + p2).rc, 0);
+    EXPECT_EQ(ap1.ctl("platform neighbour list").out, "");
 }
 
 TEST(SipReplay, RefusedCallOpensNothingAndGatesAreSips) {
