@@ -1,14 +1,17 @@
-// User-profile command records of any size and content through fed's
-// unpacker and handlers, against an in-process FE model and configuration
-// library. Input: u8 selector (which command), u8 command type (bit 0: the
-// "no" form), then the argument record.
+// User-profile and IP-policy command records of any size and content through
+// fed's unpacker and handlers, against an in-process FE model, configuration
+// library and policy store in a scratch run directory. Input: u8 selector (which command), u8
+// command type (bit 0: the "no" form), then the argument record.
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "fed/cli/qz_fed_cli_vectors.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_msg.h"
 #include "mgt/cli/fed/qz_cli_agt_auto.h"
+#include "mgt/cli/fed/rows_ip_policy.h"
 #include "mgt/cli/fed/rows_user_profile.h"
 #include "platform/backend.h"
 #include "sim/core.h"
@@ -29,11 +32,14 @@ int run(void* ctx, void* arg) {
     return r->unpack(ctx, r->list.data(), static_cast<int>(r->list.size()));
 }
 
-// The family's commands in row order, each once, with the unpacker fed registered.
-std::vector<qz_cli_vector_t> up_vectors() {
+// The families' commands in row order, each once, with the unpacker fed registered.
+std::vector<qz_cli_vector_t> policy_vectors() {
     std::vector<qz_cli_vector_t> v;
     auto regs = qz_cli_agt_registrations(qz_fed_cli_vectors());
-    for (const cmdtbl::CmdRow& row : cmdtbl::kRowsUserProfile) {
+    std::vector<cmdtbl::CmdRow> rows(std::begin(cmdtbl::kRowsUserProfile),
+                                     std::end(cmdtbl::kRowsUserProfile));
+    rows.insert(rows.end(), std::begin(cmdtbl::kRowsIpPolicy), std::end(cmdtbl::kRowsIpPolicy));
+    for (const cmdtbl::CmdRow& row : rows) {
         bool seen = false;
         for (const qz_cli_vector_t& x : v) seen = seen || x.id == row.id;
         for (const qz_cli_vector_t& reg : regs)
@@ -50,19 +56,28 @@ std::vector<qz_cli_vector_t> up_vectors() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static sim::Core core;
     static const std::vector<qz_cli_vector_t> vectors = [] {
+        // The policy store writes under the run directory's /tmp/db/fed.
+        static char dir[] = "/tmp/fuzz_policy_XXXXXX";
+        if (!mkdtemp(dir)) std::abort();
+        std::filesystem::create_directories(std::string(dir) + "/tmp/db/fed");
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(dir, ec);
+        });
+        plat::set_run_dir(dir);
         sim::core_init(core, "");
         plat::set_local_backend(answer, &core);
         qz_fed_debug = 0xFFFFFFFFu;  // every debug line formats its fields too
         qz_fed_ipc_init();
-        return up_vectors();
+        return policy_vectors();
     }();
     if (size < 2 || vectors.empty()) return 0;
     const qz_cli_vector_t& v = vectors[data[0] % vectors.size()];
     // One record of type 17: u16 type, u16 0, u32 length with the header, the arguments.
-    Run r{v.unpack, std::vector<std::uint8_t>(8)};
+    Run r{v.unpack, std::vector<std::uint8_t>(size - 2 + 8)};
     wire::store_h<std::uint16_t>(r.list.data(), QZ_CLI_IPC_STRUCT_T);
-    wire::store_h<std::uint32_t>(r.list.data() + 4, static_cast<std::uint32_t>(size - 2 + 8));
-    r.list.insert(r.list.end(), data + 2, data + size);
+    wire::store_h<std::uint32_t>(r.list.data() + 4, static_cast<std::uint32_t>(r.list.size()));
+    std::copy(data + 2, data + size, r.list.begin() + 8);
     plat::cli_run_local(v.id, (data[1] & 1) ? QZ_CMD_TYPE_NO : QZ_CMD_TYPE_SET, run, &r);
     return 0;
 }
