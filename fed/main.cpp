@@ -5,6 +5,7 @@
 #include "fed/cli/qz_fed_cli_vectors.h"
 #include "fed/cli/qz_fed_service_cli.h"
 #include "fed/cli/qz_fed_vcon_cli.h"
+#include "fed/cli/qz_qos_db.h"
 #include "fed/qz_fed_hooks.h"
 #include "fed/qz_fed_main.h"
 
@@ -13,6 +14,7 @@ int main(int, char**) {
     qz_fed_hooks.alg_init = qz_alg_init;
     qz_fed_hooks.alg_timer_run = qz_alg_timer_run;
     qz_fed_hooks.dns_forget_sta = qz_dns_sta_delete;
+    qz_fed_hooks.qos_startup = qz_qos_db_startup;
     qz_fed_hooks.service_startup = qz_fed_service_startup;
     qz_fed_hooks.vc_if_change = qz_fed_vcon_if_change;
     qz_fed_hooks.reg_cmd_vectors = qz_fed_cli_reg_cmd_vectors;

@@ -9,9 +9,21 @@ struct KcodeRow {
 
 // One row per code; every record starts with the i32 result the kernel writes.
 constexpr KcodeRow kKcodes[] = {
+    {7, 68},      // bind a classifier profile to an interface (qz_qos_bind_msg)
+    {8, 68},      // unbind a classifier profile
+    {9, 68},      // read an interface's classifier binding
+    {10, 68},     // bind a marker profile to an interface
+    {11, 68},     // unbind a marker profile
+    {12, 68},     // read an interface's marker binding
+    {20, 1024},   // classifier profile set (qz_qos_cls_msg)
+    {21, 1024},   // classifier profile delete
+    {22, 1024},   // read one classifier profile or all
     {38, 3640},   // service classification set (qz_svc_cls_msg)
     {39, 3640},   // service classification unset
     {40, 3640},   // service classification read
+    {60, 928},    // marker profile set (qz_qos_mkr_msg)
+    {61, 928},    // marker profile delete
+    {62, 928},    // read one marker profile or all
     {110, 5440},  // service add or update (qz_svc_msg)
     {111, 5440},  // read one service or the table
     {112, 5440},  // service delete

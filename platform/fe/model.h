@@ -16,6 +16,7 @@
 #include "platform/fe/faults.h"
 #include "platform/fe/ops.h"
 #include "platform/fe/profiles.h"
+#include "platform/fe/qos.h"
 #include "platform/fe/sessions.h"
 #include "platform/history.h"
 #include "platform/proto.h"
@@ -158,6 +159,7 @@ struct Model {
     SessionTables sess;  // MAC and IP sessions (sessions.h)
     OpsTables ops;       // policies, fragments, unroam, members, tunnels (ops.h)
     UpTable up;          // user profiles and what the FE keys by UPID (profiles.h)
+    QosTable qos;        // QoS profiles and their bindings (qos.h)
 };
 
 // Puts the model in its booted state and forgets the call logs.

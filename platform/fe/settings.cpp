@@ -52,6 +52,7 @@ void model_init(Model& m) {
     sessions_init(m);
     ops_init(m);
     up_init(m);
+    qos_init(m);
 }
 
 const char* fe_fn_name(proto::FeFn fn) {

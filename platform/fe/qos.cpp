@@ -1,0 +1,236 @@
+// The FE's kernel side of the QoS classifier and marker profiles and of their
+// bindings to interfaces.
+#include "platform/fe/qos.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/fe/model.h"
+#include "platform/qos_msg.h"
+#include "platform/wire.h"
+
+namespace fem {
+
+namespace {
+
+namespace st = qz_qos_status;
+namespace cm = qz_qos_cls_msg;
+namespace mm = qz_qos_mkr_msg;
+namespace bm = qz_qos_bind_msg;
+using Record = std::span<std::uint8_t>;
+
+std::string get_name(Record r, std::size_t off, std::size_t width) {
+    const char* p = reinterpret_cast<const char*>(r.data() + off);
+    return std::string(p, strnlen(p, width));
+}
+
+void put_name(Record r, std::size_t off, std::size_t width, const std::string& name) {
+    std::memset(r.data() + off, 0, width);
+    std::memcpy(r.data() + off, name.data(), std::min(name.size(), width - 1));
+}
+
+// Both profile kinds share one message shape; only the record size, the
+// method count and the table differ.
+static_assert(cm::kNames == mm::kNames && cm::kFlags == mm::kFlags && cm::kSlots == mm::kSlots);
+
+std::size_t flag(std::size_t method, std::size_t slot) {
+    return cm::kFlags + method * cm::kSlots + slot;
+}
+
+template <typename P>
+struct Profiles {
+    static constexpr std::size_t kMethods = std::tuple_size_v<decltype(P::on)>;
+
+    static void out(Record r, std::size_t slot, const P& p) {
+        put_name(r, cm::kNames + slot * cm::kNameSize, cm::kNameSize, p.name);
+        for (std::size_t i = 0; i < kMethods; ++i) r[flag(i, slot)] = p.on[i] ? 1 : 0;
+    }
+    static auto find(std::vector<P>& v, const std::string& name) {
+        return std::find_if(v.begin(), v.end(), [&](const P& p) { return p.name == name; });
+    }
+    static std::int32_t set(std::vector<P>& v, Record r) {
+        std::string name = get_name(r, cm::kName, cm::kNameSize);
+        if (name.empty()) return st::kNoEntry;
+        auto it = find(v, name);
+        if (it == v.end()) {
+            if (v.size() >= cm::kSlots) return st::kFull;
+            it = v.insert(v.end(), P{name, {}});
+        }
+        for (std::size_t i = 0; i < kMethods; ++i)
+            if (r[flag(i, 0)]) it->on[i] = true;
+        return 0;
+    }
+    // All methods flagged removes the profile, unless an interface uses it.
+    static std::int32_t del(std::vector<P>& v, const std::vector<QosBinding>& binds, Record r) {
+        auto it = find(v, get_name(r, cm::kName, cm::kNameSize));
+        if (it == v.end()) return st::kNoEntry;
+        bool all = true;
+        for (std::size_t i = 0; i < kMethods; ++i) all = all && r[flag(i, 0)] != 0;
+        if (!all) {
+            for (std::size_t i = 0; i < kMethods; ++i)
+                if (r[flag(i, 0)]) it->on[i] = false;
+            return 0;
+        }
+        for (const QosBinding& b : binds)
+            if (b.profile == it->name) return st::kInUse;
+        v.erase(it);
+        return 0;
+    }
+    static std::int32_t get(std::vector<P>& v, Record r, std::size_t size) {
+        std::string name = get_name(r, cm::kName, cm::kNameSize);
+        std::memset(r.data() + cm::kNames, 0, size - cm::kNames);
+        if (name.empty()) {
+            for (std::size_t i = 0; i < v.size() && i < cm::kSlots; ++i) out(r, i, v[i]);
+            return 0;
+        }
+        auto it = find(v, name);
+        if (it == v.end()) return st::kNoEntry;
+        out(r, 0, *it);
+        return 0;
+    }
+};
+using Cls = Profiles<QosClassifier>;
+using Mkr = Profiles<QosMarker>;
+
+std::int32_t cls_set(Model& m, Record r) {
+    return Cls::set(m.qos.classifiers, r);
+}
+std::int32_t cls_delete(Model& m, Record r) {
+    return Cls::del(m.qos.classifiers, m.qos.cls_binds, r);
+}
+std::int32_t cls_get(Model& m, Record r) {
+    return Cls::get(m.qos.classifiers, r, cm::kSize);
+}
+std::int32_t mkr_set(Model& m, Record r) {
+    return Mkr::set(m.qos.markers, r);
+}
+std::int32_t mkr_delete(Model& m, Record r) {
+    return Mkr::del(m.qos.markers, m.qos.mkr_binds, r);
+}
+std::int32_t mkr_get(Model& m, Record r) {
+    return Mkr::get(m.qos.markers, r, mm::kSize);
+}
+
+// ---- bindings: one profile of each kind per interface
+
+template <typename P>
+std::int32_t bind(std::vector<QosBinding>& binds, std::vector<P>& profiles, Record r) {
+    std::string ifname = get_name(r, bm::kIfName, bm::kIfNameSize);
+    std::uint8_t kind = r[bm::kKind];
+    if (ifname.empty() ||
+        (kind != bm::kKindEthernet && kind != bm::kKindSubIf && kind != bm::kKindRadio))
+        return st::kNoEntry;
+    std::string profile = get_name(r, bm::kProfile, bm::kProfileSize);
+    if (Profiles<P>::find(profiles, profile) == profiles.end()) return st::kFull;
+    auto it = std::find_if(binds.begin(), binds.end(),
+                           [&](const QosBinding& b) { return b.ifname == ifname; });
+    if (it == binds.end())
+        binds.push_back(QosBinding{ifname, profile, kind});
+    else
+        *it = QosBinding{ifname, profile, kind};
+    return 0;
+}
+
+std::int32_t unbind(std::vector<QosBinding>& binds, Record r) {
+    std::string ifname = get_name(r, bm::kIfName, bm::kIfNameSize);
+    auto it = std::find_if(binds.begin(), binds.end(),
+                           [&](const QosBinding& b) { return b.ifname == ifname; });
+    if (it == binds.end()) return st::kNoEntry;
+    if (it->profile != get_name(r, bm::kProfile, bm::kProfileSize)) return st::kFull;
+    binds.erase(it);
+    return 0;
+}
+
+std::int32_t bound(std::vector<QosBinding>& binds, Record r) {
+    std::string ifname = get_name(r, bm::kIfName, bm::kIfNameSize);
+    for (const QosBinding& b : binds)
+        if (b.ifname == ifname) {
+            put_name(r, bm::kProfile, bm::kProfileSize, b.profile);
+            r[bm::kKind] = b.kind;
+            return 0;
+        }
+    return st::kNoEntry;
+}
+
+std::int32_t cls_bind(Model& m, Record r) {
+    return bind(m.qos.cls_binds, m.qos.classifiers, r);
+}
+std::int32_t cls_unbind(Model& m, Record r) {
+    return unbind(m.qos.cls_binds, r);
+}
+std::int32_t cls_bound(Model& m, Record r) {
+    return bound(m.qos.cls_binds, r);
+}
+std::int32_t mkr_bind(Model& m, Record r) {
+    return bind(m.qos.mkr_binds, m.qos.markers, r);
+}
+std::int32_t mkr_unbind(Model& m, Record r) {
+    return unbind(m.qos.mkr_binds, r);
+}
+std::int32_t mkr_bound(Model& m, Record r) {
+    return bound(m.qos.mkr_binds, r);
+}
+
+struct QosCode {
+    std::uint16_t code;
+    QosKernelFn fn;
+};
+constexpr QosCode kQosCodes[] = {
+    {bm::kClsBind, cls_bind}, {bm::kClsUnbind, cls_unbind}, {bm::kClsGet, cls_bound},
+    {bm::kMkrBind, mkr_bind}, {bm::kMkrUnbind, mkr_unbind}, {bm::kMkrGet, mkr_bound},
+    {cm::kSet, cls_set},      {cm::kDelete, cls_delete},    {cm::kGet, cls_get},
+    {mm::kSet, mkr_set},      {mm::kDelete, mkr_delete},    {mm::kGet, mkr_get},
+};
+
+constexpr const char* kClsWords[] = {"8021p", "80211e",  "diffserv",           "interface/ssid",
+                                     "mac",   "service", "interface/ssid-only"};
+
+template <std::size_t N>
+std::string methods(const std::array<bool, N>& on) {
+    std::string s;
+    for (std::size_t i = 0; i < N; ++i)
+        if (on[i]) s += std::string(s.empty() ? "" : ",") + kClsWords[i];
+    return s.empty() ? "-" : s;
+}
+
+}  // namespace
+
+void qos_init(Model& m) {
+    // Methods: 802.1p, 802.11e, DSCP, interface/SSID, OUI, service, interface/SSID only.
+    m.qos.classifiers = {
+        {"def-null-cls", {}},
+        {"def-land-cls", {true, false, false, false, false, true, false}},
+        {"def-ap-cls", {false, false, true, false, false, true, false}},
+        {"def-mesh-cls", {false, true, false, false, false, false, false}},
+    };
+    m.qos.markers = {
+        {"def-null-mkr", {}},
+        {"def-land-mkr", {}},
+        {"def-ap-mkr", {false, false, true}},
+        {"def-mesh-mkr", {false, true, false}},
+    };
+    m.qos.cls_binds.clear();
+    m.qos.mkr_binds.clear();
+}
+
+QosKernelFn qos_kernel_fn(std::uint16_t code) {
+    for (const QosCode& c : kQosCodes)
+        if (c.code == code) return c.fn;
+    return nullptr;
+}
+
+std::string qos_table_text(const Model& m) {
+    std::string s;
+    for (const QosClassifier& p : m.qos.classifiers)
+        s += "classifier " + p.name + " " + methods(p.on) + "\n";
+    for (const QosMarker& p : m.qos.markers) s += "marker " + p.name + " " + methods(p.on) + "\n";
+    for (const QosBinding& b : m.qos.cls_binds)
+        s += "classifier-binding " + b.ifname + " " + b.profile + " kind " +
+             std::to_string(b.kind) + "\n";
+    for (const QosBinding& b : m.qos.mkr_binds)
+        s += "marker-binding " + b.ifname + " " + b.profile + " kind " + std::to_string(b.kind) +
+             "\n";
+    return s;
+}
+
+}  // namespace fem

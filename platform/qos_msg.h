@@ -1,0 +1,89 @@
+// Request records of the QoS profile and binding kernel codes. Host order;
+// fed fills them, the FE's kernel side answers in place.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Results every QoS profile and binding code shares.
+namespace qz_qos_status {
+inline constexpr std::int32_t kNoEntry = -100;  // no such profile / invalid interface
+inline constexpr std::int32_t kFull = -101;     // table full / invalid profile name (bindings)
+inline constexpr std::int32_t kInUse = -102;
+}  // namespace qz_qos_status
+
+// The classifier profile message (codes 20 set, 21 delete, 22 get). A request
+// about one profile uses slot 0; a get with an empty name returns all.
+namespace qz_qos_cls_msg {
+inline constexpr std::size_t kStatus = 0;  // i32
+inline constexpr std::size_t kName = 4;
+inline constexpr std::size_t kNameSize = 34;
+inline constexpr std::size_t kSlots = 24;
+inline constexpr std::size_t kNames = 38;  // kSlots x 34
+// One flag byte per slot for each method, in this order.
+enum class Method : std::uint8_t { Dot1p, Wmm, Dscp, IfSsid, Oui, Service, IfSsidOnly };
+inline constexpr std::size_t kMethods = 7;
+inline constexpr std::size_t kFlags = 854;  // kMethods x kSlots
+inline constexpr std::size_t flag_off(Method m, std::size_t slot) {
+    return kFlags + static_cast<std::size_t>(m) * kSlots + slot;
+}
+inline constexpr std::size_t kSize = 1024;
+
+inline constexpr std::uint16_t kSet = 20;
+inline constexpr std::uint16_t kDelete = 21;
+inline constexpr std::uint16_t kGet = 22;
+}  // namespace qz_qos_cls_msg
+static_assert(qz_qos_cls_msg::kNames + qz_qos_cls_msg::kSlots * qz_qos_cls_msg::kNameSize ==
+              qz_qos_cls_msg::kFlags);
+static_assert(qz_qos_cls_msg::flag_off(qz_qos_cls_msg::Method::IfSsidOnly, 0) == 998);
+static_assert(qz_qos_cls_msg::kFlags + 7 * 24 + 2 == qz_qos_cls_msg::kSize);
+
+// The marker profile message (codes 60 set, 61 delete, 62 get): the classifier
+// layout with three methods.
+namespace qz_qos_mkr_msg {
+inline constexpr std::size_t kStatus = 0;
+inline constexpr std::size_t kName = 4;
+inline constexpr std::size_t kNameSize = 34;
+inline constexpr std::size_t kSlots = 24;
+inline constexpr std::size_t kNames = 38;
+enum class Method : std::uint8_t { Dot1p, Wmm, Dscp };
+inline constexpr std::size_t kMethods = 3;
+inline constexpr std::size_t kFlags = 854;
+inline constexpr std::size_t flag_off(Method m, std::size_t slot) {
+    return kFlags + static_cast<std::size_t>(m) * kSlots + slot;
+}
+inline constexpr std::size_t kSize = 928;
+
+inline constexpr std::uint16_t kSet = 60;
+inline constexpr std::uint16_t kDelete = 61;
+inline constexpr std::uint16_t kGet = 62;
+}  // namespace qz_qos_mkr_msg
+static_assert(qz_qos_mkr_msg::flag_off(qz_qos_mkr_msg::Method::Dscp, 0) == 902);
+static_assert(qz_qos_mkr_msg::kFlags + 3 * 24 + 2 == qz_qos_mkr_msg::kSize);
+
+// The interface binding message (codes 7 bind, 8 unbind, 9 get a classifier
+// profile; 10, 11, 12 the same for a marker profile).
+namespace qz_qos_bind_msg {
+inline constexpr std::size_t kStatus = 0;  // i32
+inline constexpr std::size_t kIfName = 4;  // internal name
+inline constexpr std::size_t kIfNameSize = 24;
+inline constexpr std::size_t kProfile = 28;  // 32 characters and a zero byte
+inline constexpr std::size_t kProfileSize = 33;
+inline constexpr std::size_t kKind = 63;  // u8
+inline constexpr std::size_t kSize = 68;
+
+inline constexpr std::uint8_t kKindEthernet = 17;
+inline constexpr std::uint8_t kKindSubIf = 13;  // wireless sub-interface or SSID
+inline constexpr std::uint8_t kKindRadio = 12;
+
+inline constexpr std::uint16_t kClsBind = 7;
+inline constexpr std::uint16_t kClsUnbind = 8;
+inline constexpr std::uint16_t kClsGet = 9;
+inline constexpr std::uint16_t kMkrBind = 10;
+inline constexpr std::uint16_t kMkrUnbind = 11;
+inline constexpr std::uint16_t kMkrGet = 12;
+}  // namespace qz_qos_bind_msg
+static_assert(qz_qos_bind_msg::kIfName + qz_qos_bind_msg::kIfNameSize == qz_qos_bind_msg::kProfile);
+static_assert(qz_qos_bind_msg::kProfile + qz_qos_bind_msg::kProfileSize + 2 ==
+              qz_qos_bind_msg::kKind);
+static_assert(qz_qos_bind_msg::kKind + 5 == qz_qos_bind_msg::kSize);
