@@ -1,7 +1,8 @@
-// User-profile command records of any size and content through fed's
-// unpacker and handlers, against an in-process FE model and configuration
-// library. Input: u8 selector (which command), u8 command type (bit 0: the
-// "no" form), then the argument record.
+// User-profile and QoS-profile command records of any size and content
+// through fed's unpacker and handlers, against an in-process FE model and
+// configuration library. Input: u8 selector (which command), u8 command type
+// (bit 0: the "no" form; bit 1: a QoS-profile command), then the argument
+// record.
 #include <cstdint>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_msg.h"
 #include "mgt/cli/fed/qz_cli_agt_auto.h"
+#include "mgt/cli/fed/rows_qos_profile.h"
 #include "mgt/cli/fed/rows_user_profile.h"
 #include "platform/backend.h"
 #include "sim/core.h"
@@ -30,10 +32,10 @@ int run(void* ctx, void* arg) {
 }
 
 // The family's commands in row order, each once, with the unpacker fed registered.
-std::vector<qz_cli_vector_t> up_vectors() {
+std::vector<qz_cli_vector_t> family_vectors(std::span<const cmdtbl::CmdRow> rows) {
     std::vector<qz_cli_vector_t> v;
     auto regs = qz_cli_agt_registrations(qz_fed_cli_vectors());
-    for (const cmdtbl::CmdRow& row : cmdtbl::kRowsUserProfile) {
+    for (const cmdtbl::CmdRow& row : rows) {
         bool seen = false;
         for (const qz_cli_vector_t& x : v) seen = seen || x.id == row.id;
         for (const qz_cli_vector_t& reg : regs)
@@ -49,14 +51,18 @@ std::vector<qz_cli_vector_t> up_vectors() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static sim::Core core;
-    static const std::vector<qz_cli_vector_t> vectors = [] {
-        sim::core_init(core, "");
-        plat::set_local_backend(answer, &core);
-        qz_fed_debug = 0xFFFFFFFFu;  // every debug line formats its fields too
-        qz_fed_ipc_init();
-        return up_vectors();
-    }();
-    if (size < 2 || vectors.empty()) return 0;
+    static const std::vector<qz_cli_vector_t> families[2] = {
+        [] {
+            sim::core_init(core, "");
+            plat::set_local_backend(answer, &core);
+            qz_fed_debug = 0xFFFFFFFFu;  // every debug line formats its fields too
+            qz_fed_ipc_init();
+            return family_vectors(cmdtbl::kRowsUserProfile);
+        }(),
+        family_vectors(cmdtbl::kRowsQosProfile)};
+    if (size < 2) return 0;
+    const std::vector<qz_cli_vector_t>& vectors = families[(data[1] >> 1) & 1];
+    if (vectors.empty()) return 0;
     const qz_cli_vector_t& v = vectors[data[0] % vectors.size()];
     // One record of type 17: u16 type, u16 0, u32 length with the header, the arguments.
     Run r{v.unpack, std::vector<std::uint8_t>(8)};
