@@ -18,6 +18,9 @@ constexpr KcodeRow kKcodes[] = {
     {20, 1024},   // classifier profile set (qz_qos_cls_msg)
     {21, 1024},   // classifier profile delete
     {22, 1024},   // read one classifier profile or all
+    {32, 3512},   // MAC OUI classification set (qz_qos_oui_msg)
+    {33, 3512},   // MAC OUI classification delete
+    {34, 3512},   // read the MAC OUI classification table
     {38, 3640},   // service classification set (qz_svc_cls_msg)
     {39, 3640},   // service classification unset
     {40, 3640},   // service classification read

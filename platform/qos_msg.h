@@ -87,3 +87,29 @@ static_assert(qz_qos_bind_msg::kIfName + qz_qos_bind_msg::kIfNameSize == qz_qos_
 static_assert(qz_qos_bind_msg::kProfile + qz_qos_bind_msg::kProfileSize + 2 ==
               qz_qos_bind_msg::kKind);
 static_assert(qz_qos_bind_msg::kKind + 5 == qz_qos_bind_msg::kSize);
+
+// The MAC OUI classification message (codes 32 set, 33 delete, 34 get). One
+// OUI uses slot 0; a get returns the whole table.
+namespace qz_qos_oui_msg {
+inline constexpr std::size_t kStatus = 0;  // i32
+inline constexpr std::size_t kSlots = 50;
+inline constexpr std::size_t kOuis = 4;        // kSlots x u32, the OUI in the low 24 bits
+inline constexpr std::size_t kClasses = 208;   // kSlots x u8
+inline constexpr std::size_t kActions = 258;   // kSlots x u8: bit 0 permit, 1 deny, 2 log
+inline constexpr std::size_t kComments = 308;  // kSlots x 64
+inline constexpr std::size_t kCommentSize = 64;
+inline constexpr std::size_t kFields = 3508;  // u8: bit 0 class, bit 1 action, bit 2 comment
+inline constexpr std::size_t kSize = 3512;
+inline constexpr std::uint8_t kFieldAll = 7;
+inline constexpr std::uint8_t kPermit = 1;
+inline constexpr std::int32_t kBadOui = -100;
+inline constexpr std::int32_t kFull = -101;
+
+inline constexpr std::uint16_t kSet = 32;
+inline constexpr std::uint16_t kDelete = 33;
+inline constexpr std::uint16_t kGet = 34;
+}  // namespace qz_qos_oui_msg
+static_assert(qz_qos_oui_msg::kOuis + qz_qos_oui_msg::kSlots * 4 + 4 == qz_qos_oui_msg::kClasses);
+static_assert(qz_qos_oui_msg::kClasses + qz_qos_oui_msg::kSlots == qz_qos_oui_msg::kActions);
+static_assert(qz_qos_oui_msg::kActions + qz_qos_oui_msg::kSlots == qz_qos_oui_msg::kComments);
+static_assert(qz_qos_oui_msg::kComments + qz_qos_oui_msg::kSlots * 64 == qz_qos_oui_msg::kFields);

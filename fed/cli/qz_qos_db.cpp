@@ -6,11 +6,43 @@
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_msg.h"
 #include "platform/qos_msg.h"
+#include "platform/qz.h"
+#include "platform/wire.h"
 
 namespace {
 
 namespace cm = qz_qos_cls_msg;
 namespace mm = qz_qos_mkr_msg;
+namespace om = qz_qos_oui_msg;
+
+struct DefaultOui {
+    std::uint32_t oui;
+    std::uint8_t qos_class;
+    const char* comment;
+};
+constexpr DefaultOui kDefaultOuis[] = {
+    {0x001570, 6, "Symbol Wi-Fi device"},
+    {0x0009EF, 6, "Vocera VoIP client"},
+    {0x001759, 6, "Cisco Wi-Fi Phone Model 7920"},
+    {0x001DA2, 6, "Cisco Wi-Fi Phone Model 7921"},
+    {0x00179A, 6, "D-Link SIP Phone"},
+    {0x001B63, 6, "Apple iPhone"},
+    {0x000CCC, 5, "Aeroscout Wi-Fi Tags"},
+};
+
+void write_default_ouis() {
+    for (const DefaultOui& d : kDefaultOuis) {
+        std::vector<std::uint8_t> m(om::kSize, 0);
+        wire::store_h<std::uint32_t>(m.data() + om::kOuis, d.oui);
+        m[om::kClasses] = d.qos_class;
+        m[om::kActions] = om::kPermit;
+        std::memcpy(m.data() + om::kComments, d.comment, strnlen(d.comment, om::kCommentSize - 1));
+        m[om::kFields] = om::kFieldAll;
+        if (qz_fed_kernel_request(om::kSet, m.data()) < 0)
+            FED_DBG(cli, "set classifier mac fail. oui =%d, qos =%d, action=%d,flag=%d",
+                    static_cast<int>(d.oui), d.qos_class, om::kPermit, om::kFieldAll);
+    }
+}
 
 struct ClsDefault {
     const char* name;
@@ -102,12 +134,26 @@ int qz_qos_db_startup() {
     {
         std::lock_guard lock(db.mu);
         db.ifs.clear();
+        db.ouis.clear();
     }
-    std::vector<std::uint8_t> cls(cm::kSize, 0), mkr(mm::kSize, 0);
+    std::uint32_t first = 1;
+    if (qz_dcd_get_fed_run_first_flag(&first) >= 0 && first == 0) write_default_ouis();
+
+    std::vector<std::uint8_t> ouis(om::kSize, 0), cls(cm::kSize, 0), mkr(mm::kSize, 0);
+    if (qz_fed_kernel_request(om::kGet, ouis.data()) < 0) return -1;
     if (qz_fed_kernel_request(cm::kGet, cls.data()) < 0) return -1;
     if (qz_fed_kernel_request(mm::kGet, mkr.data()) < 0) return -1;
 
     std::lock_guard lock(db.mu);
+    for (std::size_t i = 0; i < om::kSlots; ++i) {
+        std::uint32_t oui =
+            wire::load_h<std::uint32_t>(ouis.data() + om::kOuis + 4 * i) & 0xFFFFFFu;
+        if (oui == 0) continue;
+        const char* c =
+            reinterpret_cast<const char*>(ouis.data() + om::kComments + i * om::kCommentSize);
+        db.ouis.push_back({oui, ouis[om::kClasses + i], ouis[om::kActions + i],
+                           std::string(c, strnlen(c, om::kCommentSize - 1))});
+    }
     for (std::size_t i = 0; i < QZ_QOS_PROFILE_MAX; ++i) {
         db.cls[i] = {slot_name(cls, i), {}};
         for (std::size_t k = 0; k < cm::kMethods; ++k)

@@ -32,11 +32,18 @@ struct qz_qos_db_if_t {
     std::uint8_t qos_class = 2;
 };
 
+struct qz_qos_db_oui_t {
+    std::uint32_t oui;  // low 24 bits
+    std::uint8_t qos_class, action;
+    std::string comment;  // at most 63 characters
+};
+
 struct qz_qos_db_t {
     std::mutex mu;  // profiles, maps and interface nodes
     std::array<qz_qos_db_cls_t, QZ_QOS_PROFILE_MAX> cls;
     std::array<qz_qos_db_mkr_t, QZ_QOS_PROFILE_MAX> mkr;
     std::vector<qz_qos_db_if_t> ifs;
+    std::vector<qz_qos_db_oui_t> ouis;
 };
 
 qz_qos_db_t& qz_qos_db();
@@ -54,6 +61,7 @@ bool qz_qos_db_mkr_is_default(const qz_qos_db_mkr_t& p);
 bool qz_qos_db_cls_default_of(const std::string& name, std::array<bool, 7>* on);
 bool qz_qos_db_mkr_default_of(const std::string& name, std::array<bool, 3>* on);
 
-// Start-up: empties the interface nodes and reads the profiles and the
-// interface bindings from the FE. 0, or -1 at the first failed read.
+// Start-up: empties the interface nodes and the OUI list, writes the default
+// OUI classifications on fed's first run, then reads the OUI list and the
+// profiles from the FE. 0, or -1 at the first failed read.
 int qz_qos_db_startup();

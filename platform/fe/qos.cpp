@@ -3,6 +3,7 @@
 #include "platform/fe/qos.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/fe/model.h"
@@ -17,6 +18,7 @@ namespace st = qz_qos_status;
 namespace cm = qz_qos_cls_msg;
 namespace mm = qz_qos_mkr_msg;
 namespace bm = qz_qos_bind_msg;
+namespace om = qz_qos_oui_msg;
 using Record = std::span<std::uint8_t>;
 
 std::string get_name(Record r, std::size_t off, std::size_t width) {
@@ -171,6 +173,51 @@ std::int32_t mkr_bound(Model& m, Record r) {
     return bound(m.qos.mkr_binds, r);
 }
 
+// ---- MAC OUI classifications: a set changes the fields it flags
+
+std::uint32_t oui_of(Record r) {
+    return wire::load_h<std::uint32_t>(r.data() + om::kOuis) & 0xFFFFFFu;
+}
+
+auto oui_find(Model& m, std::uint32_t oui) {
+    return std::find_if(m.qos.ouis.begin(), m.qos.ouis.end(),
+                        [&](const QosOui& o) { return o.oui == oui; });
+}
+
+std::int32_t oui_set(Model& m, Record r) {
+    std::uint32_t oui = oui_of(r);
+    if (oui == 0) return om::kBadOui;
+    auto it = oui_find(m, oui);
+    if (it == m.qos.ouis.end()) {
+        if (m.qos.ouis.size() >= om::kSlots) return om::kFull;
+        it = m.qos.ouis.insert(m.qos.ouis.end(), QosOui{oui, 2, om::kPermit, ""});
+    }
+    std::uint8_t fields = r[om::kFields];
+    if (fields & 1) it->qos_class = r[om::kClasses];
+    if (fields & 2) it->action = r[om::kActions];
+    if (fields & 4) it->comment = get_name(r, om::kComments, om::kCommentSize);
+    return 0;
+}
+
+std::int32_t oui_delete(Model& m, Record r) {
+    auto it = oui_find(m, oui_of(r));
+    if (it == m.qos.ouis.end()) return om::kBadOui;
+    m.qos.ouis.erase(it);
+    return 0;
+}
+
+std::int32_t oui_get(Model& m, Record r) {
+    std::memset(r.data() + om::kOuis, 0, om::kSize - om::kOuis);
+    for (std::size_t i = 0; i < m.qos.ouis.size() && i < om::kSlots; ++i) {
+        const QosOui& o = m.qos.ouis[i];
+        wire::store_h<std::uint32_t>(r.data() + om::kOuis + 4 * i, o.oui);
+        r[om::kClasses + i] = o.qos_class;
+        r[om::kActions + i] = o.action;
+        put_name(r, om::kComments + i * om::kCommentSize, om::kCommentSize, o.comment);
+    }
+    return 0;
+}
+
 struct QosCode {
     std::uint16_t code;
     QosKernelFn fn;
@@ -180,6 +227,7 @@ constexpr QosCode kQosCodes[] = {
     {bm::kMkrBind, mkr_bind}, {bm::kMkrUnbind, mkr_unbind}, {bm::kMkrGet, mkr_bound},
     {cm::kSet, cls_set},      {cm::kDelete, cls_delete},    {cm::kGet, cls_get},
     {mm::kSet, mkr_set},      {mm::kDelete, mkr_delete},    {mm::kGet, mkr_get},
+    {om::kSet, oui_set},      {om::kDelete, oui_delete},    {om::kGet, oui_get},
 };
 
 constexpr const char* kClsWords[] = {"8021p", "80211e",  "diffserv",           "interface/ssid",
@@ -211,6 +259,7 @@ void qos_init(Model& m) {
     };
     m.qos.cls_binds.clear();
     m.qos.mkr_binds.clear();
+    m.qos.ouis.clear();
 }
 
 QosKernelFn qos_kernel_fn(std::uint16_t code) {
@@ -230,6 +279,13 @@ std::string qos_table_text(const Model& m) {
     for (const QosBinding& b : m.qos.mkr_binds)
         s += "marker-binding " + b.ifname + " " + b.profile + " kind " + std::to_string(b.kind) +
              "\n";
+    char oui[16];
+    for (const QosOui& o : m.qos.ouis) {
+        std::snprintf(oui, sizeof oui, "%02x:%02x:%02x", (o.oui >> 16) & 0xFF, (o.oui >> 8) & 0xFF,
+                      o.oui & 0xFF);
+        s += std::string("oui ") + oui + " class " + std::to_string(o.qos_class) + " action " +
+             std::to_string(o.action) + " \"" + o.comment + "\"\n";
+    }
     return s;
 }
 

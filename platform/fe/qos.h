@@ -1,5 +1,5 @@
 // The FE's QoS classifier and marker profiles and their interface bindings
-// (kernel codes 7-12, 20-22, 60-62).
+// (kernel codes 7-12, 20-22, 60-62) and the MAC OUI classifications (32-34).
 #pragma once
 
 #include <array>
@@ -28,13 +28,20 @@ struct QosBinding {
     std::uint8_t kind;
 };
 
+struct QosOui {
+    std::uint32_t oui;  // low 24 bits
+    std::uint8_t qos_class, action;
+    std::string comment;
+};
+
 struct QosTable {
     std::vector<QosClassifier> classifiers;  // slot order
     std::vector<QosMarker> markers;
     std::vector<QosBinding> cls_binds, mkr_binds;  // in the order bound
+    std::vector<QosOui> ouis;                      // in the order added
 };
 
-// Booted state: the eight default profiles, no bindings.
+// Booted state: the eight default profiles, no bindings, no OUIs.
 void qos_init(Model& m);
 
 using QosKernelFn = std::int32_t (*)(Model& m, std::span<std::uint8_t> record);

@@ -16,6 +16,7 @@ using namespace clitest;
 namespace cm = qz_qos_cls_msg;
 namespace mm = qz_qos_mkr_msg;
 namespace bm = qz_qos_bind_msg;
+namespace om = qz_qos_oui_msg;
 
 std::vector<std::uint8_t> record(std::size_t size, std::size_t name_off, const std::string& name) {
     std::vector<std::uint8_t> r(size, 0);
@@ -190,6 +191,41 @@ TEST_F(QosProfile, RunningConfigWritesChangedDefaultsAndSurvivesARestart) {
     EXPECT_EQ(cfg(), want) << "read back from the FE";
     ap.fault("kcode:62", -1, 1);
     EXPECT_EQ(qz_qos_db_startup(), -1);
+}
+
+TEST_F(QosProfile, OnlyTheFirstRunWritesTheDefaultOuis) {
+    struct Case {
+        std::uint32_t run_first;
+        const char* fault;
+        std::size_t sets, held;  // code-32 requests; OUIs in the local copy after
+    };
+    const Case kCases[] = {{0, nullptr, 7, 7}, {1, nullptr, 0, 0}, {0, "kcode:32", 7, 6}};
+    std::vector<std::uint8_t> first(om::kSize, 0);
+    wire::store_h<std::uint32_t>(first.data() + om::kOuis, 0x001570);
+    first[om::kClasses] = 6;
+    first[om::kActions] = 1;
+    first[om::kFields] = 7;
+    const std::string comment = "Symbol Wi-Fi device";
+    std::copy(comment.begin(), comment.end(), first.begin() + om::kComments);
+    for (const Case& c : kCases) {
+        {
+            std::lock_guard lock(ap.core().mu);
+            ap.core().dcd_svc.fed_run_first = c.run_first;
+            ap.core().fe.qos.ouis.clear();
+        }
+        if (c.fault) ap.fault(c.fault, -1, 1);
+        ap.clear_logs();
+        ASSERT_EQ(qz_qos_db_startup(), 0);
+        std::vector<fem::KernelRequest> sets;
+        for (const fem::KernelRequest& r : ap.kernel_requests())
+            if (r.code == om::kSet) sets.push_back(r);
+        ASSERT_EQ(sets.size(), c.sets);
+        if (!sets.empty()) {
+            EXPECT_EQ(sets[0].record, first);
+        }
+        std::lock_guard lock(qz_qos_db().mu);
+        EXPECT_EQ(qz_qos_db().ouis.size(), c.held);
+    }
 }
 
 }  // namespace
