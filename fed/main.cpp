@@ -15,6 +15,8 @@ int main(int, char**) {
     qz_fed_hooks.alg_timer_run = qz_alg_timer_run;
     qz_fed_hooks.dns_forget_sta = qz_dns_sta_delete;
     qz_fed_hooks.qos_startup = qz_qos_db_startup;
+    qz_fed_hooks.qos_ssid_bind = qz_qos_ssid_bind;
+    qz_fed_hooks.qos_ssid_remove = qz_qos_ssid_remove;
     qz_fed_hooks.service_startup = qz_fed_service_startup;
     qz_fed_hooks.vc_if_change = qz_fed_vcon_if_change;
     qz_fed_hooks.reg_cmd_vectors = qz_fed_cli_reg_cmd_vectors;

@@ -21,6 +21,9 @@ constexpr KcodeRow kKcodes[] = {
     {32, 3512},   // MAC OUI classification set (qz_qos_oui_msg)
     {33, 3512},   // MAC OUI classification delete
     {34, 3512},   // read the MAC OUI classification table
+    {35, 1552},   // interface class set (qz_qos_ifcls_msg)
+    {36, 1552},   // interface class clear
+    {37, 1552},   // read an interface's class
     {38, 3640},   // service classification set (qz_svc_cls_msg)
     {39, 3640},   // service classification unset
     {40, 3640},   // service classification read
@@ -40,6 +43,9 @@ constexpr KcodeRow kKcodes[] = {
     {128, 44},  // interface rate limit: read an interface's record
     {130, 100},   // ALG option set (qz_alg_cfg_msg)
     {131, 100},   // read the ALG configuration table
+    {135, 104},   // SSID QoS record set (qz_qos_ssid_msg)
+    {136, 104},   // SSID QoS record delete
+    {137, 104},   // read an SSID's QoS record
     {138, 20},    // user profile airtime share set (qz_up_airtime)
     {139, 20},    // user profile airtime share read
     {140, 8},  // read notification interval: i32 result, u32 interval (seconds)

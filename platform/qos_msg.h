@@ -113,3 +113,41 @@ static_assert(qz_qos_oui_msg::kOuis + qz_qos_oui_msg::kSlots * 4 + 4 == qz_qos_o
 static_assert(qz_qos_oui_msg::kClasses + qz_qos_oui_msg::kSlots == qz_qos_oui_msg::kActions);
 static_assert(qz_qos_oui_msg::kActions + qz_qos_oui_msg::kSlots == qz_qos_oui_msg::kComments);
 static_assert(qz_qos_oui_msg::kComments + qz_qos_oui_msg::kSlots * 64 == qz_qos_oui_msg::kFields);
+
+// The interface class message (codes 35 set, 36 clear, 37 get).
+namespace qz_qos_ifcls_msg {
+inline constexpr std::size_t kStatus = 0;  // i32; -100 invalid interface
+inline constexpr std::size_t kIfName = 4;  // internal name
+inline constexpr std::size_t kIfNameSize = 24;
+inline constexpr std::size_t kClass = 28;  // u8, 0-7
+inline constexpr std::size_t kKind = 29;   // u8, as in qz_qos_bind_msg
+inline constexpr std::size_t kSize = 1552;
+inline constexpr std::uint8_t kDefaultClass = 2;
+
+inline constexpr std::uint16_t kSet = 35;
+inline constexpr std::uint16_t kClear = 36;
+inline constexpr std::uint16_t kGet = 37;
+}  // namespace qz_qos_ifcls_msg
+static_assert(qz_qos_ifcls_msg::kIfName + qz_qos_ifcls_msg::kIfNameSize ==
+              qz_qos_ifcls_msg::kClass);
+
+// An SSID's QoS record (codes 135 set, 136 delete, 137 get): the class and
+// profiles its sub-interfaces get when the SSID is attached to an interface.
+namespace qz_qos_ssid_msg {
+inline constexpr std::size_t kStatus = 0;  // i32; -100 no record
+inline constexpr std::size_t kSsid = 4;
+inline constexpr std::size_t kNameSize = 33;
+inline constexpr std::size_t kClassifier = 37;
+inline constexpr std::size_t kMarker = 70;
+inline constexpr std::size_t kClass = 103;  // u8
+inline constexpr std::size_t kSize = 104;
+
+inline constexpr std::uint16_t kSet = 135;
+inline constexpr std::uint16_t kDelete = 136;
+inline constexpr std::uint16_t kGet = 137;
+}  // namespace qz_qos_ssid_msg
+static_assert(qz_qos_ssid_msg::kSsid + qz_qos_ssid_msg::kNameSize == qz_qos_ssid_msg::kClassifier);
+static_assert(qz_qos_ssid_msg::kClassifier + qz_qos_ssid_msg::kNameSize ==
+              qz_qos_ssid_msg::kMarker);
+static_assert(qz_qos_ssid_msg::kMarker + qz_qos_ssid_msg::kNameSize == qz_qos_ssid_msg::kClass);
+static_assert(qz_qos_ssid_msg::kClass + 1 == qz_qos_ssid_msg::kSize);

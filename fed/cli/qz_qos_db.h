@@ -65,3 +65,8 @@ bool qz_qos_db_mkr_default_of(const std::string& name, std::array<bool, 3>* on);
 // OUI classifications on fed's first run, then reads the OUI list and the
 // profiles from the FE. 0, or -1 at the first failed read.
 int qz_qos_db_startup();
+
+// Event 287: an SSID attached to (bound 1) or detached from an interface.
+void qz_qos_ssid_bind(const char* ssid, const char* ifname, int bound);
+// Event 288: an SSID was removed.
+void qz_qos_ssid_remove(const char* ssid);

@@ -19,6 +19,8 @@ namespace cm = qz_qos_cls_msg;
 namespace mm = qz_qos_mkr_msg;
 namespace bm = qz_qos_bind_msg;
 namespace om = qz_qos_oui_msg;
+namespace im = qz_qos_ifcls_msg;
+namespace sm = qz_qos_ssid_msg;
 using Record = std::span<std::uint8_t>;
 
 std::string get_name(Record r, std::size_t off, std::size_t width) {
@@ -218,6 +220,76 @@ std::int32_t oui_get(Model& m, Record r) {
     return 0;
 }
 
+// ---- interface classes and SSID records
+
+template <typename V, typename F>
+auto find_by(V& v, F key, const std::string& name) {
+    return std::find_if(v.begin(), v.end(), [&](const auto& e) { return key(e) == name; });
+}
+
+std::int32_t ifcls_set(Model& m, Record r) {
+    std::string ifname = get_name(r, im::kIfName, im::kIfNameSize);
+    if (ifname.empty() || r[im::kClass] > 7) return st::kNoEntry;
+    auto it = find_by(
+        m.qos.if_classes, [](const QosIfClass& c) { return c.ifname; }, ifname);
+    if (it == m.qos.if_classes.end()) it = m.qos.if_classes.insert(it, QosIfClass{ifname, 0, 0});
+    it->qos_class = r[im::kClass];
+    it->kind = r[im::kKind];
+    return 0;
+}
+
+std::int32_t ifcls_clear(Model& m, Record r) {
+    auto it = find_by(
+        m.qos.if_classes, [](const QosIfClass& c) { return c.ifname; },
+        get_name(r, im::kIfName, im::kIfNameSize));
+    if (it == m.qos.if_classes.end()) return st::kNoEntry;
+    m.qos.if_classes.erase(it);
+    return 0;
+}
+
+std::int32_t ifcls_get(Model& m, Record r) {
+    auto it = find_by(
+        m.qos.if_classes, [](const QosIfClass& c) { return c.ifname; },
+        get_name(r, im::kIfName, im::kIfNameSize));
+    if (it == m.qos.if_classes.end()) return st::kNoEntry;
+    r[im::kClass] = it->qos_class;
+    r[im::kKind] = it->kind;
+    return 0;
+}
+
+auto ssid_find(Model& m, Record r) {
+    return find_by(
+        m.qos.ssids, [](const QosSsid& s) { return s.ssid; },
+        get_name(r, sm::kSsid, sm::kNameSize));
+}
+
+std::int32_t ssid_set(Model& m, Record r) {
+    std::string ssid = get_name(r, sm::kSsid, sm::kNameSize);
+    if (ssid.empty()) return st::kNoEntry;
+    auto it = ssid_find(m, r);
+    if (it == m.qos.ssids.end()) it = m.qos.ssids.insert(it, QosSsid{ssid, "", "", 2});
+    it->classifier = get_name(r, sm::kClassifier, sm::kNameSize);
+    it->marker = get_name(r, sm::kMarker, sm::kNameSize);
+    it->qos_class = r[sm::kClass];
+    return 0;
+}
+
+std::int32_t ssid_delete(Model& m, Record r) {
+    auto it = ssid_find(m, r);
+    if (it == m.qos.ssids.end()) return st::kNoEntry;
+    m.qos.ssids.erase(it);
+    return 0;
+}
+
+std::int32_t ssid_get(Model& m, Record r) {
+    auto it = ssid_find(m, r);
+    if (it == m.qos.ssids.end()) return st::kNoEntry;
+    put_name(r, sm::kClassifier, sm::kNameSize, it->classifier);
+    put_name(r, sm::kMarker, sm::kNameSize, it->marker);
+    r[sm::kClass] = it->qos_class;
+    return 0;
+}
+
 struct QosCode {
     std::uint16_t code;
     QosKernelFn fn;
@@ -228,6 +300,8 @@ constexpr QosCode kQosCodes[] = {
     {cm::kSet, cls_set},      {cm::kDelete, cls_delete},    {cm::kGet, cls_get},
     {mm::kSet, mkr_set},      {mm::kDelete, mkr_delete},    {mm::kGet, mkr_get},
     {om::kSet, oui_set},      {om::kDelete, oui_delete},    {om::kGet, oui_get},
+    {im::kSet, ifcls_set},    {im::kClear, ifcls_clear},    {im::kGet, ifcls_get},
+    {sm::kSet, ssid_set},     {sm::kDelete, ssid_delete},   {sm::kGet, ssid_get},
 };
 
 constexpr const char* kClsWords[] = {"8021p", "80211e",  "diffserv",           "interface/ssid",
@@ -260,6 +334,8 @@ void qos_init(Model& m) {
     m.qos.cls_binds.clear();
     m.qos.mkr_binds.clear();
     m.qos.ouis.clear();
+    m.qos.ssids.clear();
+    m.qos.if_classes.clear();
 }
 
 QosKernelFn qos_kernel_fn(std::uint16_t code) {
@@ -279,6 +355,12 @@ std::string qos_table_text(const Model& m) {
     for (const QosBinding& b : m.qos.mkr_binds)
         s += "marker-binding " + b.ifname + " " + b.profile + " kind " + std::to_string(b.kind) +
              "\n";
+    for (const QosIfClass& c : m.qos.if_classes)
+        s += "interface-class " + c.ifname + " " + std::to_string(c.qos_class) + " kind " +
+             std::to_string(c.kind) + "\n";
+    for (const QosSsid& q : m.qos.ssids)
+        s += "ssid " + q.ssid + " class " + std::to_string(q.qos_class) + " " + q.classifier + " " +
+             q.marker + "\n";
     char oui[16];
     for (const QosOui& o : m.qos.ouis) {
         std::snprintf(oui, sizeof oui, "%02x:%02x:%02x", (o.oui >> 16) & 0xFF, (o.oui >> 8) & 0xFF,

@@ -34,11 +34,24 @@ struct QosOui {
     std::string comment;
 };
 
+// What an SSID's sub-interfaces get when it is attached to an interface.
+struct QosSsid {
+    std::string ssid, classifier, marker;
+    std::uint8_t qos_class = 2;
+};
+
+struct QosIfClass {
+    std::string ifname;
+    std::uint8_t qos_class, kind;
+};
+
 struct QosTable {
     std::vector<QosClassifier> classifiers;  // slot order
     std::vector<QosMarker> markers;
     std::vector<QosBinding> cls_binds, mkr_binds;  // in the order bound
     std::vector<QosOui> ouis;                      // in the order added
+    std::vector<QosSsid> ssids;
+    std::vector<QosIfClass> if_classes;  // interfaces with a class set
 };
 
 // Booted state: the eight default profiles, no bindings, no OUIs.

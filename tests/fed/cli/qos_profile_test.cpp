@@ -3,6 +3,7 @@
 // bindings, fault consistency and the running configuration with its reload.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <mutex>
 
 #include "fed/cli/qz_fed_qos_profile_cli.h"
@@ -226,6 +227,48 @@ TEST_F(QosProfile, OnlyTheFirstRunWritesTheDefaultOuis) {
         std::lock_guard lock(qz_qos_db().mu);
         EXPECT_EQ(qz_qos_db().ouis.size(), c.held);
     }
+}
+
+TEST_F(QosProfile, SsidEventsBindTheSsidsProfilesOrTheApDefaults) {
+    ASSERT_EQ(cmd("qos classifier-profile voice 8021p").rc, 0);
+    {
+        std::lock_guard lock(ap.core().mu);
+        ap.core().fe.qos.ssids.push_back({"corp", "voice", "def-mesh-mkr", 5});
+    }
+    // The FE's bindings and class of each sub-interface (all kind 13).
+    auto held = [&] {
+        fem::QosTable t = fe();
+        std::string s;
+        for (const fem::QosBinding& b : t.cls_binds) s += b.ifname + " cls " + b.profile + "\n";
+        for (const fem::QosBinding& b : t.mkr_binds) s += b.ifname + " mkr " + b.profile + "\n";
+        for (const fem::QosIfClass& c : t.if_classes)
+            s += c.ifname + " class " + std::to_string(c.qos_class) + "\n";
+        return s;
+    };
+    const char* corp = "wifi1.2 cls voice\nwifi1.2 mkr def-mesh-mkr\nwifi1.2 class 5\n";
+    struct Step {
+        std::function<void()> event;
+        std::vector<std::uint16_t> codes;
+        const char* held;
+    };
+    const Step kSteps[] = {
+        {[] { qz_qos_ssid_bind("guest", "wifi0.1", 1); },
+         {137, 35, 7, 10},
+         "wifi0.1 cls def-ap-cls\nwifi0.1 mkr def-ap-mkr\nwifi0.1 class 2\n"},
+        {[] { qz_qos_ssid_bind("guest", "wifi0.1", 0); }, {137, 36, 8, 11}, ""},
+        {[] { qz_qos_ssid_bind("corp", "wifi1.2", 1); }, {137, 35, 7, 10}, corp},
+        {[] { qz_qos_ssid_remove("corp"); }, {136}, corp},
+    };
+    for (const Step& s : kSteps) {
+        ap.clear_logs();
+        s.event();
+        std::vector<std::uint16_t> codes;
+        for (const fem::KernelRequest& r : ap.kernel_requests()) codes.push_back(r.code);
+        EXPECT_EQ(codes, s.codes);
+        EXPECT_EQ(held(), s.held);
+    }
+    EXPECT_TRUE(fe().ssids.empty());
+    for (const fem::QosBinding& b : fe().cls_binds) EXPECT_EQ(b.kind, bm::kKindSubIf);
 }
 
 }  // namespace
