@@ -6,6 +6,7 @@
 #include "fed/cli/qz_fed_cli_vectors.h"
 #include "fed/cli/qz_fed_service_cli.h"
 #include "fed/cli/qz_fed_vcon_cli.h"
+#include "fed/cli/qz_qos_db.h"
 #include "fed/policy/qz_fed_db.h"
 #include "fed/qz_fed_hooks.h"
 #include "fed/qz_fed_main.h"
@@ -18,6 +19,9 @@ int main(int, char**) {
     qz_fed_hooks.sta_join = qz_sip_roam_sta_join;
     qz_fed_hooks.sta_leave = qz_sip_roam_sta_leave;
     qz_fed_hooks.dns_forget_sta = qz_dns_sta_delete;
+    qz_fed_hooks.qos_startup = qz_qos_db_startup;
+    qz_fed_hooks.qos_ssid_bind = qz_qos_ssid_bind;
+    qz_fed_hooks.qos_ssid_remove = qz_qos_ssid_remove;
     qz_fed_hooks.service_startup = qz_fed_service_startup;
     qz_fed_hooks.db_load = qz_fed_db_reload;
     qz_fed_hooks.vc_if_change = qz_fed_vcon_if_change;

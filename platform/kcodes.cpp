@@ -9,9 +9,27 @@ struct KcodeRow {
 
 // One row per code; every record starts with the i32 result the kernel writes.
 constexpr KcodeRow kKcodes[] = {
+    {7, 68},      // bind a classifier profile to an interface (qz_qos_bind_msg)
+    {8, 68},      // unbind a classifier profile
+    {9, 68},      // read an interface's classifier binding
+    {10, 68},     // bind a marker profile to an interface
+    {11, 68},     // unbind a marker profile
+    {12, 68},     // read an interface's marker binding
+    {20, 1024},   // classifier profile set (qz_qos_cls_msg)
+    {21, 1024},   // classifier profile delete
+    {22, 1024},   // read one classifier profile or all
+    {32, 3512},   // MAC OUI classification set (qz_qos_oui_msg)
+    {33, 3512},   // MAC OUI classification delete
+    {34, 3512},   // read the MAC OUI classification table
+    {35, 1552},   // interface class set (qz_qos_ifcls_msg)
+    {36, 1552},   // interface class clear
+    {37, 1552},   // read an interface's class
     {38, 3640},   // service classification set (qz_svc_cls_msg)
     {39, 3640},   // service classification unset
     {40, 3640},   // service classification read
+    {60, 928},    // marker profile set (qz_qos_mkr_msg)
+    {61, 928},    // marker profile delete
+    {62, 928},    // read one marker profile or all
     {110, 5440},  // service add or update (qz_svc_msg)
     {111, 5440},  // read one service or the table
     {112, 5440},  // service delete
@@ -25,6 +43,9 @@ constexpr KcodeRow kKcodes[] = {
     {128, 44},  // interface rate limit: read an interface's record
     {130, 100},   // ALG option set (qz_alg_cfg_msg)
     {131, 100},   // read the ALG configuration table
+    {135, 104},   // SSID QoS record set (qz_qos_ssid_msg)
+    {136, 104},   // SSID QoS record delete
+    {137, 104},   // read an SSID's QoS record
     {138, 20},    // user profile airtime share set (qz_up_airtime)
     {139, 20},    // user profile airtime share read
     {140, 8},  // read notification interval: i32 result, u32 interval (seconds)

@@ -8,6 +8,7 @@
 #include "fed/cli/qz_fed_cli_session.h"
 #include "fed/cli/qz_fed_ip_policy_cli.h"
 #include "fed/cli/qz_fed_qos_cli.h"
+#include "fed/cli/qz_fed_qos_profile_cli.h"
 #include "fed/cli/qz_fed_service_cli.h"
 #include "fed/cli/qz_fed_up_cli.h"
 #include "fed/cli/qz_fed_vcon_cli.h"
@@ -85,6 +86,15 @@ constexpr qz_cli_vector_t kServiceVectors[] = {
 constexpr qz_cli_vector_t kQosClassVectors[] = {
     {835, qz_cli_unpack<qz_fed_qos_service_class>},
     {838, qz_cli_unpack<qz_fed_qos_service_class_show>},
+};
+
+constexpr qz_cli_vector_t kQosProfileVectors[] = {
+    {902, qz_cli_unpack<qz_fed_qos_classifier>},
+    {903, qz_cli_unpack<qz_fed_qos_classifier_show>},
+    {848, qz_cli_unpack<qz_fed_qos_marker>},
+    {849, qz_cli_unpack<qz_fed_qos_marker_show>},
+    {879, qz_cli_unpack<qz_fed_qos_wifi_classifier>},
+    {883, qz_cli_unpack<qz_fed_qos_wifi_marker>},
 };
 
 constexpr qz_cli_vector_t kFeSessionVectors[] = {
@@ -172,15 +182,16 @@ constexpr qz_cli_vector_t kUserProfileVectors[] = {
 };
 
 constexpr qz_cli_vector_list_t kVectorFamilies[] = {
-    kFeSettingsVectors, kFeSessionVectors, kRateLimitVectors,   kServiceVectors,  kQosClassVectors,
-    kVconVectors,       kSipVectors,       kUserProfileVectors, kIpPolicyVectors,
+    kFeSettingsVectors, kFeSessionVectors,  kRateLimitVectors, kServiceVectors,
+    kQosClassVectors,   kVconVectors,       kSipVectors,       kUserProfileVectors,
+    kIpPolicyVectors,   kQosProfileVectors,
 };
 
 // ---- running-configuration steps, in the order the configuration is written
 
 constexpr qz_cfg_step_t kCfgSteps[] = {
     {"services", qz_fed_service_cfg},
-    {"QoS configuration", nullptr},
+    {"QoS configuration", qz_fed_qos_profile_cfg},
     {"user profiles", qz_fed_up_cfg},
     {"IP policies", qz_fed_ip_policy_cfg},
     {"default IP-policy actions", qz_fed_ip_policy_def_action_cfg},

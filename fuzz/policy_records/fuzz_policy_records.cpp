@@ -1,10 +1,12 @@
-// User-profile and IP-policy command records of any size and content through
-// fed's unpacker and handlers, against an in-process FE model, configuration
-// library and policy store in a scratch run directory. Input: u8 selector (which command), u8
-// command type (bit 0: the "no" form), then the argument record.
+// User-profile, IP-policy and QoS-profile command records of any size and
+// content through fed's unpacker and handlers, against an in-process FE model,
+// configuration library and policy store in a scratch run directory. Input: u8
+// selector (which command), u8 command type (bit 0: the "no" form; bit 1: a
+// QoS-profile command), then the argument record.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <span>
 #include <vector>
 
 #include "fed/cli/qz_fed_cli_vectors.h"
@@ -12,6 +14,7 @@
 #include "fed/qz_fed_msg.h"
 #include "mgt/cli/fed/qz_cli_agt_auto.h"
 #include "mgt/cli/fed/rows_ip_policy.h"
+#include "mgt/cli/fed/rows_qos_profile.h"
 #include "mgt/cli/fed/rows_user_profile.h"
 #include "platform/backend.h"
 #include "sim/core.h"
@@ -33,12 +36,11 @@ int run(void* ctx, void* arg) {
 }
 
 // The families' commands in row order, each once, with the unpacker fed registered.
-std::vector<qz_cli_vector_t> policy_vectors() {
+std::vector<qz_cli_vector_t> family_vectors(std::vector<std::span<const cmdtbl::CmdRow>> families) {
     std::vector<qz_cli_vector_t> v;
     auto regs = qz_cli_agt_registrations(qz_fed_cli_vectors());
-    std::vector<cmdtbl::CmdRow> rows(std::begin(cmdtbl::kRowsUserProfile),
-                                     std::end(cmdtbl::kRowsUserProfile));
-    rows.insert(rows.end(), std::begin(cmdtbl::kRowsIpPolicy), std::end(cmdtbl::kRowsIpPolicy));
+    std::vector<cmdtbl::CmdRow> rows;
+    for (auto f : families) rows.insert(rows.end(), f.begin(), f.end());
     for (const cmdtbl::CmdRow& row : rows) {
         bool seen = false;
         for (const qz_cli_vector_t& x : v) seen = seen || x.id == row.id;
@@ -55,23 +57,27 @@ std::vector<qz_cli_vector_t> policy_vectors() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static sim::Core core;
-    static const std::vector<qz_cli_vector_t> vectors = [] {
-        // The policy store writes under the run directory's /tmp/db/fed.
-        static char dir[] = "/tmp/fuzz_policy_XXXXXX";
-        if (!mkdtemp(dir)) std::abort();
-        std::filesystem::create_directories(std::string(dir) + "/tmp/db/fed");
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(dir, ec);
-        });
-        plat::set_run_dir(dir);
-        sim::core_init(core, "");
-        plat::set_local_backend(answer, &core);
-        qz_fed_debug = 0xFFFFFFFFu;  // every debug line formats its fields too
-        qz_fed_ipc_init();
-        return policy_vectors();
-    }();
-    if (size < 2 || vectors.empty()) return 0;
+    static const std::vector<qz_cli_vector_t> families[2] = {
+        [] {
+            // The policy store writes under the run directory's /tmp/db/fed.
+            static char dir[] = "/tmp/fuzz_policy_XXXXXX";
+            if (!mkdtemp(dir)) std::abort();
+            std::filesystem::create_directories(std::string(dir) + "/tmp/db/fed");
+            std::atexit([] {
+                std::error_code ec;
+                std::filesystem::remove_all(dir, ec);
+            });
+            plat::set_run_dir(dir);
+            sim::core_init(core, "");
+            plat::set_local_backend(answer, &core);
+            qz_fed_debug = 0xFFFFFFFFu;  // every debug line formats its fields too
+            qz_fed_ipc_init();
+            return family_vectors({cmdtbl::kRowsUserProfile, cmdtbl::kRowsIpPolicy});
+        }(),
+        family_vectors({cmdtbl::kRowsQosProfile})};
+    if (size < 2) return 0;
+    const std::vector<qz_cli_vector_t>& vectors = families[(data[1] >> 1) & 1];
+    if (vectors.empty()) return 0;
     const qz_cli_vector_t& v = vectors[data[0] % vectors.size()];
     // One record of type 17: u16 type, u16 0, u32 length with the header, the arguments.
     Run r{v.unpack, std::vector<std::uint8_t>(size - 2 + 8)};

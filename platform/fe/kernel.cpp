@@ -100,7 +100,7 @@ const KernelCode* handler_of(std::uint16_t code) {
 
 bool kernel_code_known(std::uint16_t code) {
     return handler_of(code) != nullptr || service_kernel_fn(code) != nullptr ||
-           up_kernel_fn(code) != nullptr;
+           up_kernel_fn(code) != nullptr || qos_kernel_fn(code) != nullptr;
 }
 
 RateLimit* rate_limit_of(Model& m, std::string_view ifname) {
@@ -134,6 +134,7 @@ std::int32_t kernel_request(Model& m, Faults& f, std::uint16_t code,
     const KernelCode* k = handler_of(code);
     SvcKernelFn svc = service_kernel_fn(code);
     UpKernelFn up = up_kernel_fn(code);
+    QosKernelFn qos = qos_kernel_fn(code);
     if (fault_take(f, std::string("kcode:") + std::to_string(code), &rc)) {
         result = rc;
     } else if (k && record.size() >= std::max<std::size_t>(k->size, kcode_record_size(code))) {
@@ -142,6 +143,8 @@ std::int32_t kernel_request(Model& m, Faults& f, std::uint16_t code,
         result = svc(m.alg, record);
     } else if (up && record.size() >= kcode_record_size(code)) {
         result = up(m, record);
+    } else if (qos && record.size() >= kcode_record_size(code)) {
+        result = qos(m, record);
     }
     // The result word is the record's first field; a record too short for it gets nothing.
     if (record.size() >= 4) wire::store_h<std::int32_t>(record.data(), result);

@@ -17,6 +17,7 @@
 #include "platform/fe/faults.h"
 #include "platform/fe/ops.h"
 #include "platform/fe/profiles.h"
+#include "platform/fe/qos.h"
 #include "platform/fe/sessions.h"
 #include "platform/history.h"
 #include "platform/proto.h"
@@ -160,6 +161,7 @@ struct Model {
     OpsTables ops;       // policies, fragments, unroam, members, tunnels (ops.h)
     AclState acl;        // IP access-control groups (acl.h)
     UpTable up;          // user profiles and what the FE keys by UPID (profiles.h)
+    QosTable qos;        // QoS profiles and their bindings (qos.h)
 };
 
 // Puts the model in its booted state and forgets the call logs.

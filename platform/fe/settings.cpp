@@ -53,6 +53,7 @@ void model_init(Model& m) {
     ops_init(m);
     m.acl = AclState{};
     up_init(m);
+    qos_init(m);
 }
 
 const char* fe_fn_name(proto::FeFn fn) {

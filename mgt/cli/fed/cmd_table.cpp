@@ -5,6 +5,7 @@
 #include "mgt/cli/fed/rows_fe_settings.h"
 #include "mgt/cli/fed/rows_ip_policy.h"
 #include "mgt/cli/fed/rows_qos_class.h"
+#include "mgt/cli/fed/rows_qos_profile.h"
 #include "mgt/cli/fed/rows_rate_limit.h"
 #include "mgt/cli/fed/rows_service.h"
 #include "mgt/cli/fed/rows_sip.h"
@@ -21,6 +22,7 @@ static_assert(first_bad_row(kRowsFeSessions) < 0);
 static_assert(first_bad_row(kRowsRateLimit) < 0);
 static_assert(first_bad_row(kRowsService) < 0);
 static_assert(first_bad_row(kRowsQosClass) < 0);
+static_assert(first_bad_row(kRowsQosProfile) < 0);
 static_assert(first_bad_row(kRowsVcon) < 0);
 static_assert(first_bad_row(kRowsSip) < 0);
 static_assert(first_bad_row(kRowsIpPolicy) < 0);
@@ -32,6 +34,7 @@ constexpr CmdFamily kFamilies[] = {
     {"Interface rate limiting", kRowsRateLimit},
     {"Services and ALGs", kRowsService},
     {"QoS classification", kRowsQosClass},
+    {"QoS profiles", kRowsQosProfile},
     {"Virtual connection rules", kRowsVcon},
     {"SIP calls", kRowsSip},
     {"IP policies", kRowsIpPolicy},

@@ -221,6 +221,30 @@ const Family kFamilies[] = {
      {},
      {"show user-profile", "show user-profile \"two words\"", "show user-profile guest"},
      {{"platform system", "ip rule add fwmark 7 table t_exception prio 10007\n"}}},
+    {"QoS profiles",
+     "qos classifier-profile voice 8021p\n"
+     "qos classifier-profile voice mac\n"
+     "qos classifier-profile \"only if\" interface/ssid-only\n"
+     "qos classifier-profile bare\n"
+     "no qos classifier-profile def-land-cls service\n"
+     "qos classifier-profile def-land-cls interface/ssid\n"
+     "qos marker-profile tag diffserv\n"
+     "qos marker-profile def-mesh-mkr\n"
+     "no qos marker-profile def-ap-mkr diffserv\n"
+     "interface wifi0.1 qos-classifier voice\n"
+     "interface wifi0.1 qos-marker tag\n",
+     {"qos ", "no qos "},
+     "no qos classifier-profile def-land-cls service\n"
+     "qos classifier-profile def-land-cls interface/ssid\n"
+     "qos classifier-profile voice 8021p\n"
+     "qos classifier-profile voice mac\n"
+     "qos classifier-profile \"only if\" interface/ssid-only\n"
+     "qos classifier-profile bare\n"
+     "no qos marker-profile def-ap-mkr diffserv\n"
+     "qos marker-profile tag diffserv\n",
+     {},
+     {"show qos classifier-profile", "show qos marker-profile"},
+     {{"platform qos-profiles", "classifier-binding wifi0.1 voice kind 13\n"}}},
 };
 
 std::string family_lines(const Family& f, const std::string& text) {

@@ -1,0 +1,72 @@
+// The local copy of the FE's QoS profiles and interface bindings, read by the
+// running-configuration generator. Changed only after the FE accepted a change.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+inline constexpr std::size_t QZ_QOS_PROFILE_MAX = 24;
+inline constexpr std::size_t QZ_QOS_NAME_MAX = 32;
+
+struct qz_qos_db_cls_t {
+    std::string name;          // empty: free slot
+    std::array<bool, 7> on{};  // in the order of qz_qos_cls_msg::Method
+};
+
+struct qz_qos_db_mkr_t {
+    std::string name;
+    std::array<bool, 3> on{};  // in the order of qz_qos_mkr_msg::Method
+};
+
+struct qz_qos_db_if_t {
+    std::string uname;
+    std::uint8_t kind = 0;
+    std::string cls;
+    bool cls_default = true;  // no explicit classifier binding
+    std::string mkr;
+    bool mkr_default = true;
+    std::uint8_t qos_class = 2;
+};
+
+struct qz_qos_db_oui_t {
+    std::uint32_t oui;  // low 24 bits
+    std::uint8_t qos_class, action;
+    std::string comment;  // at most 63 characters
+};
+
+struct qz_qos_db_t {
+    std::mutex mu;  // profiles, maps and interface nodes
+    std::array<qz_qos_db_cls_t, QZ_QOS_PROFILE_MAX> cls;
+    std::array<qz_qos_db_mkr_t, QZ_QOS_PROFILE_MAX> mkr;
+    std::vector<qz_qos_db_if_t> ifs;
+    std::vector<qz_qos_db_oui_t> ouis;
+};
+
+qz_qos_db_t& qz_qos_db();
+
+// Interface kind by user name: 12 radio, 13 sub-interface, 17 Ethernet, 0 other.
+std::uint8_t qz_qos_if_kind(const std::string& name);
+
+// Default profiles the FE provides. Method flags of a classifier are compared
+// through their bits (802.1p 1, DSCP 2, service 16, 802.11e 32), a marker's
+// through 802.1p 1, 802.11e 2, DSCP 8.
+bool qz_qos_db_cls_is_default_name(const std::string& name);
+bool qz_qos_db_cls_is_default(const qz_qos_db_cls_t& p);
+bool qz_qos_db_mkr_is_default(const qz_qos_db_mkr_t& p);
+// The default profile's methods, for a default name; false otherwise.
+bool qz_qos_db_cls_default_of(const std::string& name, std::array<bool, 7>* on);
+bool qz_qos_db_mkr_default_of(const std::string& name, std::array<bool, 3>* on);
+
+// Start-up: empties the interface nodes and the OUI list, writes the default
+// OUI classifications on fed's first run, then reads the OUI list and the
+// profiles from the FE. 0, or -1 at the first failed read.
+int qz_qos_db_startup();
+
+// Event 287: an SSID attached to (bound 1) or detached from an interface.
+void qz_qos_ssid_bind(const char* ssid, const char* ifname, int bound);
+// Event 288: an SSID was removed.
+void qz_qos_ssid_remove(const char* ssid);

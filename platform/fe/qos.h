@@ -1,0 +1,67 @@
+// The FE's QoS classifier and marker profiles and their interface bindings
+// (kernel codes 7-12, 20-22, 60-62) and the MAC OUI classifications (32-34).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace fem {
+
+struct Model;
+
+struct QosClassifier {
+    std::string name;
+    std::array<bool, 7> on{};  // in the order of qz_qos_cls_msg::Method
+};
+
+struct QosMarker {
+    std::string name;
+    std::array<bool, 3> on{};  // in the order of qz_qos_mkr_msg::Method
+};
+
+struct QosBinding {
+    std::string ifname;  // internal name
+    std::string profile;
+    std::uint8_t kind;
+};
+
+struct QosOui {
+    std::uint32_t oui;  // low 24 bits
+    std::uint8_t qos_class, action;
+    std::string comment;
+};
+
+// What an SSID's sub-interfaces get when it is attached to an interface.
+struct QosSsid {
+    std::string ssid, classifier, marker;
+    std::uint8_t qos_class = 2;
+};
+
+struct QosIfClass {
+    std::string ifname;
+    std::uint8_t qos_class, kind;
+};
+
+struct QosTable {
+    std::vector<QosClassifier> classifiers;  // slot order
+    std::vector<QosMarker> markers;
+    std::vector<QosBinding> cls_binds, mkr_binds;  // in the order bound
+    std::vector<QosOui> ouis;                      // in the order added
+    std::vector<QosSsid> ssids;
+    std::vector<QosIfClass> if_classes;  // interfaces with a class set
+};
+
+// Booted state: the eight default profiles, no bindings, no OUIs.
+void qos_init(Model& m);
+
+using QosKernelFn = std::int32_t (*)(Model& m, std::span<std::uint8_t> record);
+// The handler of a QoS profile or binding code, or nullptr.
+QosKernelFn qos_kernel_fn(std::uint16_t code);
+
+// apsim's view: one line per profile, then one per binding.
+std::string qos_table_text(const Model& m);
+
+}  // namespace fem

@@ -1,0 +1,14 @@
+// Verbs about QoS profiles: the FE's classifier and marker profiles and the
+// interfaces they are bound to.
+#include "sim/verbs.h"
+
+namespace sim {
+
+// platform qos-profiles
+int verb_qos_show(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
+    std::lock_guard lock(s.core.mu);
+    out(fem::qos_table_text(s.core.fe));
+    return kCtlOk;
+}
+
+}  // namespace sim
