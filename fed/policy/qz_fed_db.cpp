@@ -3,7 +3,9 @@
 
 #include <dirent.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "fed/policy/qz_fed_grp.h"
@@ -202,7 +204,14 @@ int qz_fed_db_reload() {
         return 0;
     }
     std::vector<std::string> names;
-    for (dirent* d = readdir(dir.get()); d; d = readdir(dir.get())) {
+    int read_err = 0;
+    for (;;) {
+        errno = 0;
+        dirent* d = readdir(dir.get());
+        if (!d) {
+            read_err = errno;
+            break;
+        }
         std::string_view n = d->d_name;
         if (n == "." || n == "..") continue;
         // Only files our own commands could have made; anything else stays put.
@@ -216,6 +225,7 @@ int qz_fed_db_reload() {
         }
         names.emplace_back(n);
     }
+    if (read_err != 0) FED_ERR("FED: read dir %s failed: %s\n", QZ_FED_DB_DIR, strerror(read_err));
     std::lock_guard lock(qz_fed_db_mutex());
     int total = 0;
     for (const std::string& n : names) total += count_db(n);
