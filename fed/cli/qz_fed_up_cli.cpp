@@ -132,6 +132,20 @@ bool start_field(void* ctx, const OneField& k, const std::string& name, UpRecord
     return true;
 }
 
+// The one-field commands: read the profile (made with its defaults when
+// missing), let `set` change the field, and write it back under `mask`.
+template <class Set>
+int change_field(void* ctx, qz_fed_up_args_t args, const OneField& k, std::uint16_t mask, Set set) {
+    std::string name = up_name(args);
+    UpRecord p;
+    Got got;
+    int rc = 0;
+    if (!start_field(ctx, k, name, p, got, &rc)) return rc;
+    p.put<std::uint16_t>(um::kMask, um::kMaskName | um::kMaskQos | mask);
+    set(p);
+    return finish(p, got, true);
+}
+
 }  // namespace
 
 int qz_fed_up_define(void* ctx, qz_fed_up_args_t args) {
@@ -312,71 +326,47 @@ int qz_fed_up_move(void* ctx, qz_fed_up_args_t args) {
 }
 
 int qz_fed_up_sentinel(void* ctx, qz_fed_up_args_t args) {
-    std::string name = up_name(args);
-    UpRecord p;
-    Got got;
-    int rc = 0;
-    if (!start_field(ctx, kField974, name, p, got, &rc)) return rc;
-    p.put<std::uint16_t>(um::kMask, um::kMaskName | um::kMaskQos | um::kMaskSentinel);
-    p.put<std::uint32_t>(um::kSentinelOn, is_no(ctx) ? 0 : 1);
-    return finish(p, got, true);
+    return change_field(ctx, args, kField974, um::kMaskSentinel, [&](UpRecord& p) {
+        p.put<std::uint32_t>(um::kSentinelOn, is_no(ctx) ? 0 : 1);
+    });
 }
 
 int qz_fed_up_action(void* ctx, qz_fed_up_args_t args) {
-    std::string name = up_name(args);
-    UpRecord p;
-    Got got;
-    int rc = 0;
-    if (!start_field(ctx, kField, name, p, got, &rc)) return rc;
-    p.put<std::uint16_t>(um::kMask, um::kMaskName | um::kMaskQos | um::kMaskAction);
-    std::string w = fedcli::name(args, arg::k975Action, arg::k975ActionWidth);
-    std::uint32_t v = w == "log" ? um::kSentinelLog : um::kSentinelBoost;
-    std::uint32_t now = p.get<std::uint32_t>(um::kSentinelAction);
-    if (!is_no(ctx))
-        now |= v;
-    else if (bit(args, arg::k975BitAction))
-        now &= ~v;
-    else
-        now = um::kSentinelLog;
-    p.put<std::uint32_t>(um::kSentinelAction, now);
-    return finish(p, got, true);
+    return change_field(ctx, args, kField, um::kMaskAction, [&](UpRecord& p) {
+        std::string w = fedcli::name(args, arg::k975Action, arg::k975ActionWidth);
+        std::uint32_t v = w == "log" ? um::kSentinelLog : um::kSentinelBoost;
+        std::uint32_t now = p.get<std::uint32_t>(um::kSentinelAction);
+        if (!is_no(ctx))
+            now |= v;
+        else if (bit(args, arg::k975BitAction))
+            now &= ~v;
+        else
+            now = um::kSentinelLog;
+        p.put<std::uint32_t>(um::kSentinelAction, now);
+    });
 }
 
 int qz_fed_up_bandwidth(void* ctx, qz_fed_up_args_t args) {
-    std::string name = up_name(args);
-    UpRecord p;
-    Got got;
-    int rc = 0;
-    if (!start_field(ctx, kField, name, p, got, &rc)) return rc;
-    p.put<std::uint16_t>(um::kMask, um::kMaskName | um::kMaskQos | um::kMaskBandwidth);
-    p.put<std::uint32_t>(um::kBandwidth,
-                         is_no(ctx) ? um::kDefBandwidth : word(args, arg::k976Kbps));
-    return finish(p, got, true);
+    return change_field(ctx, args, kField, um::kMaskBandwidth, [&](UpRecord& p) {
+        p.put<std::uint32_t>(um::kBandwidth,
+                             is_no(ctx) ? um::kDefBandwidth : word(args, arg::k976Kbps));
+    });
 }
 
 int qz_fed_up_threshold(void* ctx, qz_fed_up_args_t args) {
-    std::string name = up_name(args);
-    UpRecord p;
-    Got got;
-    int rc = 0;
     if (is_no(ctx)) return -1;
-    if (!start_field(ctx, kField, name, p, got, &rc)) return rc;
-    p.put<std::uint16_t>(um::kMask, um::kMaskName | um::kMaskQos | um::kMaskThreshold);
-    p.put<std::uint32_t>(um::kThreshold, word(args, arg::k977Bytes));
-    return finish(p, got, true);
+    return change_field(ctx, args, kField, um::kMaskThreshold, [&](UpRecord& p) {
+        p.put<std::uint32_t>(um::kThreshold, word(args, arg::k977Bytes));
+    });
 }
 
 int qz_fed_up_tunnel(void* ctx, qz_fed_up_args_t args) {
-    std::string name = up_name(args);
-    UpRecord p;
-    Got got;
-    int rc = 0;
-    if (!start_field(ctx, kFieldTunnel, name, p, got, &rc)) return rc;
-    p.put<std::uint16_t>(um::kMask, um::kMaskName | um::kMaskQos | um::kMaskTunnel);
-    p.set_str(um::kTunnel, is_no(ctx) ? "" : fedcli::name(args, arg::k982Policy, arg::kNameWidth));
-    rc = finish(p, got, true);
+    int rc = change_field(ctx, args, kFieldTunnel, um::kMaskTunnel, [&](UpRecord& p) {
+        p.set_str(um::kTunnel,
+                  is_no(ctx) ? "" : fedcli::name(args, arg::k982Policy, arg::kNameWidth));
+    });
     if (rc == 0)
-        if (int e = up_send_name_event(ev::kTunnel, name, ev::kTunnelSize); e != 0)
+        if (int e = up_send_name_event(ev::kTunnel, up_name(args), ev::kTunnelSize); e != 0)
             FED_DBG(cli, "send tunnel policy change event fail,ret(%d)\n", e);
     return rc;
 }
@@ -385,11 +375,6 @@ int qz_fed_up_tunnel(void* ctx, qz_fed_up_args_t args) {
 constexpr const char* kL3Actions[] = {"split", "all", "with-exception", "drop-tunnel-traffic"};
 
 int qz_fed_up_l3_action(void* ctx, qz_fed_up_args_t args) {
-    std::string name = up_name(args);
-    UpRecord p;
-    Got got;
-    int rc = 0;
-    if (!start_field(ctx, kFieldTunnel, name, p, got, &rc)) return rc;
     int action = 0;
     if (!is_no(ctx)) {
         std::string w = fedcli::name(args, arg::k993Action, arg::k993ActionWidth);
@@ -397,9 +382,9 @@ int qz_fed_up_l3_action(void* ctx, qz_fed_up_args_t args) {
         for (int i = 0; i < 4; ++i)
             if (w == kL3Actions[i]) action = i;
     }
-    p.put<std::uint16_t>(um::kMask, um::kMaskName | um::kMaskQos | um::kMaskL3Action);
-    p.set_byte(um::kL3Action, static_cast<std::uint8_t>(action));
-    rc = finish(p, got, true);
+    int rc = change_field(ctx, args, kFieldTunnel, um::kMaskL3Action, [&](UpRecord& p) {
+        p.set_byte(um::kL3Action, static_cast<std::uint8_t>(action));
+    });
     if (rc == 0) qz_event_send(ev::kL3Action, 0, nullptr);
     return action < 0 ? -1 : rc;
 }
