@@ -256,6 +256,31 @@ TEST(ReplayRetry, DataConnectionBeforeThe200) {
     }
 }
 
+// Many flows without a gate: the text lists the first 20 and counts the rest,
+// --all and --json list every one, and an ALG that is off is named.
+TEST(ReplaySummary, StaysShortAtScale) {
+    TempFile cap("many_flows");
+    std::vector<TimedPacket> pkts = {{0, ftp_line(true, "USER x\r\n")}};
+    for (std::uint16_t i = 0; i < 25; ++i)
+        pkts.push_back(
+            {10u + i, {testframes::kUdp, kClient, std::uint16_t(5000 + i), kServer, 9999, "x"}});
+    ASSERT_TRUE(testframes::write_pcap(cap.path, pkts));
+    testap::Ap ap;
+    testap::Result text = ap.ctl("replay " + cap.path);
+    EXPECT_TRUE(testtext::has(text.out,
+                              "flows without a gate: 26\n  tcp 10.0.0.5:40000 > 192.168.1.1:21\n"));
+    EXPECT_TRUE(testtext::has(text.out,
+                              "  udp 10.0.0.5:5018 > 192.168.1.1:9999\n"
+                              "  ... 6 more (replay --all lists them)\n"));
+    EXPECT_TRUE(testtext::has(text.out, "note: the ftp ALG is off (platform alg ftp on)"));
+    EXPECT_LE(std::count(text.out.begin(), text.out.end(), '\n'), 40);
+    testap::Result all = ap.ctl("replay " + cap.path + " --all");
+    EXPECT_TRUE(testtext::has(all.out, "  udp 10.0.0.5:5024 > 192.168.1.1:9999\n"));
+    EXPECT_EQ(all.out.find("more (replay --all"), std::string::npos);
+    testap::Result json = ap.ctl("replay " + cap.path + " --json");
+    EXPECT_TRUE(testtext::has(json.out, R"("udp 10.0.0.5:5024 > 192.168.1.1:9999"])"));
+}
+
 // Ctrl-C while fed sits on an ALG packet (stopped here) ends the replay at once,
 // and the next replay counts only its own packets.
 TEST(ReplayInterrupt, CtrlCStopsTheReplayInApsim) {
