@@ -92,16 +92,29 @@ int acl_add(Call c) {
     return 0;
 }
 
-int acl_delete(Call c) {
+// The rule named by a {group name, rule id} argument pair; rc says why none.
+AclRule* named_rule(Call c, AclGroup** group, int* rc) {
     std::string name = name_arg(c.args);
     std::uint32_t id = c.args.h32();
-    if (!c.args.ok()) return -1;
+    *rc = -1;
+    if (!c.args.ok()) return nullptr;
     AclGroup* g = acl_group(c.m, name);
-    if (!g) return FE_ACL_NO_GROUP;
+    *rc = FE_ACL_NO_GROUP;
+    if (!g) return nullptr;
     auto it = rule_of(*g, id);
-    if (it == g->rules.end()) return FE_ACL_NO_RULE;
-    g->rules.erase(it);
-    return 0;
+    *rc = FE_ACL_NO_RULE;
+    if (it == g->rules.end()) return nullptr;
+    *group = g;
+    *rc = 0;
+    return &*it;
+}
+
+int acl_delete(Call c) {
+    AclGroup* g = nullptr;
+    int rc = 0;
+    AclRule* r = named_rule(c, &g, &rc);
+    if (r) g->rules.erase(g->rules.begin() + (r - g->rules.data()));
+    return rc;
 }
 
 int acl_move(Call c) {
@@ -124,13 +137,10 @@ int acl_move(Call c) {
 }
 
 int acl_no_log(Call c) {
-    std::string name = name_arg(c.args);
-    std::uint32_t id = c.args.h32();
-    if (!c.args.ok()) return -1;
-    AclGroup* g = acl_group(c.m, name);
-    if (!g) return FE_ACL_NO_GROUP;
-    auto it = rule_of(*g, id);
-    if (it == g->rules.end()) return FE_ACL_NO_RULE;
+    AclGroup* g = nullptr;
+    int rc = 0;
+    AclRule* it = named_rule(c, &g, &rc);
+    if (!it) return rc;
     it->flags &= static_cast<std::uint8_t>(~fe_acl_flag::kLogAll);
     return 0;
 }
