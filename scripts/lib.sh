@@ -10,7 +10,7 @@ FED_PKG_BUILD=(build-essential cmake libgdbm-dev libpcap-dev libreadline-dev
 FED_PKG_PPC=(g++-powerpc-linux-gnu qemu-user dpkg-dev googletest debian-archive-keyring)
 FED_PKG_FUZZ=(clang libclang-rt-14-dev)
 # Live mode (scripts/live): namespaces, the queue, real servers and clients.
-FED_PKG_LIVE=(iproute2 iptables vsftpd tftpd-hpa tftp-hpa dnsmasq dnsutils curl python3)
+FED_PKG_LIVE=(iproute2 iptables vsftpd tftpd-hpa tftp-hpa dnsmasq dnsutils curl python3 sip-tester)
 
 banner() {
     printf '\n========== %s ==========\n' "$*"

@@ -138,7 +138,6 @@ int on_packet(nfq_q_handle* qh, nfgenmsg*, nfq_data* d, void* arg) {
     const std::uint8_t* mac = nullptr;
     if (nfqnl_msg_packet_hw* hw = nfq_get_packet_hw(d); hw && ntohs(hw->hw_addrlen) == 6)
         mac = hw->hw_addr;
-
     std::vector<std::vector<std::uint8_t>> records;
     LiveVerdict v = LiveVerdict::Accept;
     bool first = false;

@@ -10,6 +10,8 @@ namespace {
 
 // The refused set is pruned of flows the FE forgot once it grew by this many.
 inline constexpr std::size_t kRefusedSweepEvery = 4096;
+// Senders whose link address is kept; past that the table starts afresh.
+inline constexpr std::size_t kMaxMacs = 4096;
 
 void remember_refused(fem::Model& m, LiveState& st, const fem::FlowKey& key) {
     st.refused.insert(key);
@@ -38,7 +40,13 @@ LiveVerdict live_decide(fem::Model& m, LiveState& st, std::uint64_t now_ms,
         ++st.c.unread;
         return LiveVerdict::Accept;
     }
-    if (src_mac) std::memcpy(p.src_mac, src_mac, 6);
+    if (src_mac) {
+        if (st.macs.size() >= kMaxMacs) st.macs.clear();
+        std::memcpy(st.macs[p.tuple.src_ip].data(), src_mac, 6);
+        std::memcpy(p.src_mac, src_mac, 6);
+    }
+    if (auto it = st.macs.find(p.tuple.dst_ip); it != st.macs.end())
+        std::memcpy(p.dst_mac, it->second.data(), 6);
 
     std::size_t before = records.size();
     fem::alg_set_time(m, now_ms);

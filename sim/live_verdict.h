@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -38,10 +39,14 @@ struct LiveState {
     // the FE still tracks are kept: the model forgets idle flows.
     std::unordered_set<fem::FlowKey, fem::FlowKeyHash> refused;
     std::size_t refused_added = 0;
+    // Link address each IPv4 sender was last seen with: the FE of a bridging
+    // access point sees both ends' MACs, the queue only the sender's.
+    std::unordered_map<std::uint32_t, std::array<std::uint8_t, 6>> macs;
 };
 
 // Decides one IPv4 packet (from its header on) at FE time now_ms. src_mac:
-// the sender's link address, or null. Records for fed (kernel event 7: idle
+// the sender's link address, or null; the receiver's is the one its address
+// was last seen with. Records for fed (kernel event 7: idle
 // control sessions' timeouts, then this packet's copy) are appended in order.
 LiveVerdict live_decide(fem::Model& m, LiveState& st, std::uint64_t now_ms,
                         std::span<const std::uint8_t> ip, const std::uint8_t* src_mac,

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "platform/fe/model.h"
 #include "tests/support/frames.h"
 
@@ -109,3 +111,31 @@ TEST(LiveVerdict, UnreadablePacketsPass) {
 }
 
 }  // namespace
+
+// The records carry both ends' link addresses, the receiver's as last seen
+// sending: the SIP gateway pairs a response with its request by them.
+TEST(LiveVerdict, RecordsCarryBothMacs) {
+    fem::Model m;
+    fem::model_init(m);
+    m.alg.settings.enabled[1] = true;
+    sim::LiveState st;
+    const std::uint8_t sta[6] = {2, 0, 0, 0, 0, 0xa}, srv[6] = {2, 0, 0, 0, 0, 0xb};
+    struct {
+        Packet p;
+        const std::uint8_t* from;
+        const std::uint8_t* want_dst;  // null: zero
+    } steps[] = {
+        {{kTcp, kSta, 41002, kSrv, 21, "USER a\r\n"}, sta, nullptr},
+        {{kTcp, kSrv, 21, kSta, 41002, "331 ok\r\n"}, srv, sta},
+        {{kTcp, kSta, 41002, kSrv, 21, "PASS b\r\n"}, sta, srv},
+    };
+    const std::uint8_t zero[6] = {};
+    for (const auto& s : steps) {
+        std::vector<std::vector<std::uint8_t>> recs;
+        sim::live_decide(m, st, 1000, ipv4(s.p), s.from, {3, 2}, recs);
+        ASSERT_EQ(recs.size(), 1u);
+        EXPECT_EQ(0, std::memcmp(&recs[0][qz_alg_pkt_off::src_mac], s.from, 6));
+        EXPECT_EQ(
+            0, std::memcmp(&recs[0][qz_alg_pkt_off::dst_mac], s.want_dst ? s.want_dst : zero, 6));
+    }
+}
