@@ -178,8 +178,10 @@ void reader(Live& l) {
             // The kernel counts what it dropped for a full socket; reading goes on.
             if (errno == ENOBUFS) ++l.overruns;
             if (errno == ENOBUFS || errno == EINTR) continue;
-            std::fprintf(stderr, "apsim: live: reading the queue failed: %s\n",
+            // Nobody would give the queued packets a verdict: forward without us.
+            std::fprintf(stderr, "apsim: live: reading the queue failed: %s; rules removed\n",
                          std::strerror(errno));
+            live_stop();
             return;
         }
         nfq_handle_packet(l.h, buf.data(), static_cast<int>(n));
@@ -306,8 +308,8 @@ int verb_live(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
     if (qs.known) {
         std::snprintf(b, sizeof b,
                       "queue: waiting %" PRIu64 ", dropped when full %" PRIu64
-                      ", dropped for a full socket %" PRIu64 "\n",
-                      qs.waiting, qs.full_drops, qs.socket_drops);
+                      ", dropped for a full socket %" PRIu64 " (seen %" PRIu64 " times)\n",
+                      qs.waiting, qs.full_drops, qs.socket_drops, l->overruns.load());
         t += b;
     }
     std::snprintf(b, sizeof b,
