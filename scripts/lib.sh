@@ -5,9 +5,12 @@ FED_JOBS=2 # the machines have two cores
 
 # Debian packages each script needs; every script installs what is missing.
 FED_PKG_BUILD=(build-essential cmake libgdbm-dev libpcap-dev libreadline-dev
-               libgtest-dev googletest libbenchmark-dev libosip2-dev)
+               libgtest-dev googletest libbenchmark-dev libosip2-dev
+               pkg-config libnetfilter-queue-dev)
 FED_PKG_PPC=(g++-powerpc-linux-gnu qemu-user dpkg-dev googletest debian-archive-keyring)
 FED_PKG_FUZZ=(clang libclang-rt-14-dev)
+# Live mode (scripts/live): namespaces, the queue, real servers and clients.
+FED_PKG_LIVE=(iproute2 iptables vsftpd tftpd-hpa tftp-hpa dnsmasq dnsutils curl python3 sip-tester)
 
 banner() {
     printf '\n========== %s ==========\n' "$*"

@@ -138,6 +138,11 @@ constexpr Verb kVerbs[] = {
      verb_replay,
      "a capture through the FE model"},
     {{"platform", "replay"}, "", verb_replay_status, "the replay running now, if any"},
+    {{"platform", "live"}, "", verb_live, "live mode: enforcement, verdicts and queue counts"},
+    {{"platform", "live", "enforce"},
+     "on|off",
+     verb_live_enforce,
+     "live mode drops flows no gate admits (on), or only counts them (off)"},
     {{"debug", "fed"}, "FLAG", verb_debug, "set a debug flag of fed"},
     {{"no", "debug", "fed"}, "FLAG", verb_no_debug, "clear a debug flag of fed"},
 };

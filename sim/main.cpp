@@ -1,5 +1,6 @@
 // apsim: the simulated access point around one fed.
 //   apsim -d DIR [--daemon] [--clock real|driven] [--hc-port N] [--nbr HOST:PORT]...
+//         [--live [--queue N]]
 // With --daemon the command returns once the access point answers and its
 // startup configuration (DIR/startup-config) is applied.
 #include <fcntl.h>
@@ -17,26 +18,31 @@
 
 #include "platform/frame.h"
 #include "sim/ctl.h"
+#include "sim/live.h"
 #include "sim/records.h"
 #include "sim/server.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: apsim -d DIR [--daemon] [--clock real|driven] [--hc-port N] [--nbr HOST:PORT]...\n";
+    "usage: apsim -d DIR [--daemon] [--clock real|driven] [--hc-port N] [--nbr HOST:PORT]...\n"
+    "             [--live [--queue N]]\n";
 constexpr const char* kHelp =
     "  -d DIR               the run directory (created; DIR/startup-config applied at start)\n"
     "  --daemon             run in the background, output to DIR/apsim.log; return once ready\n"
     "  --clock real|driven  the machine's clock (default), or one that moves only when told\n"
     "  --hc-port N          UDP port of the neighbour link (0: none)\n"
-    "  --nbr HOST:PORT      a neighbouring access point's link (repeatable)\n";
+    "  --nbr HOST:PORT      a neighbouring access point's link (repeatable)\n"
+    "  --live               verdicts on the forwarded packets of this network namespace\n"
+    "  --queue N            the netfilter queue of --live (default 0)\n";
 
 bool parse_port(std::string_view s, std::uint32_t& port) {
     return sim::parse_u32(s, port) && port <= 65535;
 }
 
 // False with the reason in why.
-bool parse_args(int argc, char** argv, sim::Options& o, std::string& why) {
+bool parse_args(int argc, char** argv, sim::Options& o, bool& live, sim::LiveOptions& lo,
+                std::string& why) {
     for (int i = 1; i < argc; ++i) {
         std::string_view a = argv[i];
         why = "bad value for " + std::string(a);
@@ -67,6 +73,12 @@ bool parse_args(int argc, char** argv, sim::Options& o, std::string& why) {
                 return false;
             o.nbrs.push_back(std::string(v.substr(0, colon)) + std::string(" ") +
                              std::to_string(port));
+        } else if (a == "--live") {
+            live = true;
+        } else if (a == "--queue") {
+            std::uint32_t q = 0;
+            if (!value(v) || !parse_port(v, q)) return false;
+            lo.queue = static_cast<int>(q);
         } else {
             why = "unknown option " + std::string(a);
             return false;
@@ -114,7 +126,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::string why;
-    if (!parse_args(argc, argv, o, why)) {
+    bool live = false;
+    sim::LiveOptions lo;
+    if (!parse_args(argc, argv, o, live, lo, why)) {
         std::fprintf(stderr, "apsim: %s\n%s", why.c_str(), kUsage);
         return 2;
     }
@@ -164,6 +178,10 @@ int main(int argc, char** argv) {
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);  // every thread started from here inherits it
+    if (live && !sim::live_start(*s, lo, why)) {
+        std::fprintf(stderr, "apsim: %s\n", why.c_str());
+        sim::server_exit(*s, 1);
+    }
     std::thread(signal_thread, s, set).detach();
 
     std::fprintf(stderr, "apsim: %s ready (pid %d, clock %s)\n", s->dir.c_str(),

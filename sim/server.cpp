@@ -19,6 +19,7 @@
 
 #include "platform/frame.h"
 #include "sim/ctl.h"
+#include "sim/live.h"
 
 namespace sim {
 
@@ -358,6 +359,8 @@ void server_run(Server& s) {
 }
 
 void server_exit(Server& s, int status) {
+    // Forwarding must not depend on an apsim that is gone.
+    live_stop();
     {
         std::lock_guard lock(s.sup.mu);
         s.sup.wanted = false;

@@ -87,6 +87,10 @@ int verb_replay_status(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res)
 int verb_alg(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_gates(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 
+// live.cpp
+int verb_live(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_live_enforce(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+
 // verbs_sip.cpp
 int verb_cac(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_cac_refuse(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
