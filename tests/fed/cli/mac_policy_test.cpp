@@ -98,6 +98,35 @@ TEST_F(MacPolicyTest, RulesReachTheFeFieldByField) {
     EXPECT_NE(ap.log().find("The MAC policy \"<p>\" was modified"), std::string::npos);
 }
 
+TEST_F(MacPolicyTest, ProfileAndGuardCallsCarryTheirWords) {
+    struct Case {
+        const char* line;
+        const char* fn;
+        std::vector<std::uint32_t> words;
+    };
+    const Case cases[] = {
+        {"no user-profile staff mac-policy", "fe_mac_acl_grp_unbind", {4, 1, 1}},
+        {"no user-profile staff mac-policy from-access", "fe_mac_acl_grp_unbind", {4, 1, 0}},
+        {"no user-profile staff mac-policy to-access", "fe_mac_acl_grp_unbind", {4, 0, 1}},
+        {"user-profile staff default-mac-action nat", "fe_mac_acl_set_upid_def_action", {4, 4}},
+        {"no user-profile staff default-mac-action", "fe_mac_acl_set_upid_def_action", {4, 2}},
+        {"no ipv6 dhcpv6-shield", "fe_set_ipv6_ra_dhcpv6_guard", {1, 0}},
+        {"ipv6 router-advertisement-guard", "fe_set_ipv6_ra_dhcpv6_guard", {0, 1}},
+    };
+    ASSERT_EQ(cmd("user-profile staff group-id 4").rc, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        ASSERT_EQ(cmd(c.line).rc, 0);
+        std::vector<std::uint8_t> a = last_args(c.fn);
+        ASSERT_EQ(a.size(), 4 * c.words.size());
+        for (std::size_t i = 0; i < c.words.size(); ++i)
+            EXPECT_EQ(clitest::load32(a, 4 * i), c.words[i]) << "word " << i;
+    }
+    std::lock_guard lock(ap.core().mu);
+    EXPECT_FALSE(ap.core().fe.mac.dhcpv6_shield);
+    EXPECT_TRUE(ap.core().fe.mac.ra_guard);
+}
+
 TEST_F(MacPolicyTest, RefusalsAndFeFailuresChangeNothing) {
     run_steps(
         ap,
