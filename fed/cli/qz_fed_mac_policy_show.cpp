@@ -66,7 +66,7 @@ inline constexpr FilterBlock kProfileFilter = filter_block<931>();
 
 inline constexpr std::size_t kShowName = arg_off(kRows, 930, "NAME");
 inline constexpr std::size_t kShowNameWidth = arg_width(kRows, 930, "NAME");
-inline constexpr std::size_t kNameField = 33;  // longest name a group field holds, with its NUL
+inline constexpr std::size_t kNameField = fe_mac_rule::kNameSize;  // a group name with its NUL
 
 inline constexpr std::size_t kSelector = cmdtbl::const_off(kRows, 931, 2);
 inline constexpr std::uint32_t kById = 2;
