@@ -181,6 +181,17 @@ enum class FeFn : std::uint32_t {
     AclMove = 406,      // args: u32 how, str name, u32 id, u32 ref
     AclNoLog = 407,     // args: str name, u32 id
     AclEntries = 408,   // args: str name, u32 max -> out: u32 n, n entries
+    // MAC access-control groups (records: platform/mac_acl_msg.h).
+    MacAclGrpNames = 420,  // args: u32 max -> out: u32 n, n 33-byte names
+    MacAclGrpAdd = 421,    // args: 76-byte rule
+    MacAclGrpDel = 422,    // args: 76-byte rule
+    MacAclAdd = 423,       // args: 76-byte rule
+    MacAclMove = 424,      // args: u32 how, 76-byte rule, u32 id, u32 ref
+    MacAclDelete = 425,    // args: 76-byte rule
+    MacAclNoLog = 426,     // args: str name, u32 id
+    MacAclEntries = 427,   // args: str name, u32 max -> out: u32 n, n entries
+    Ipv6GuardSet = 428,    // args: u32 which, u32 on
+    Ipv6GuardGet = 429,    // args: u32 which -> out: u32 on
     // User-profile bindings, default actions and protocol drop, keyed by UPID
     // (records: fe_fw_acl_binding, fe_mac_acl_binding in platform/fe.h).
     // args: u32 upid, u32 has from, str from, u32 has to, str to
@@ -199,6 +210,12 @@ enum class FeFn : std::uint32_t {
     MacAclBinding = 456,
     // args: u32 upid -> out: u32 action
     MacGetDefAction = 457,
+    // args: u32 upid, u32 has from, str from, u32 has to, str to
+    MacAclGrpBind = 458,
+    // args: u32 upid, u32 unbind from, u32 unbind to
+    MacAclGrpUnbind = 459,
+    // args: u32 upid, u32 action
+    MacSetDefAction = 460,
 };
 
 }  // namespace proto

@@ -66,6 +66,7 @@ int verb_fe_tunnel(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 
 // verbs_acl.cpp
 int verb_acl(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_mac_acl(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 
 // verbs_vcon.cpp
 int verb_vcon(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);

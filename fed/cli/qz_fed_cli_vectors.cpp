@@ -7,6 +7,7 @@
 #include "fed/cli/qz_fed_cli.h"
 #include "fed/cli/qz_fed_cli_session.h"
 #include "fed/cli/qz_fed_ip_policy_cli.h"
+#include "fed/cli/qz_fed_mac_policy_cli.h"
 #include "fed/cli/qz_fed_qos_cli.h"
 #include "fed/cli/qz_fed_qos_profile_cli.h"
 #include "fed/cli/qz_fed_service_cli.h"
@@ -170,6 +171,21 @@ constexpr qz_cli_vector_t kIpPolicyVectors[] = {
     {944, qz_cli_unpack<qz_fed_ip_policy_deny_proto>},
 };
 
+constexpr qz_cli_vector_t kMacPolicyVectors[] = {
+    {924, qz_cli_unpack<qz_fed_mac_policy_rule>},
+    {926, qz_cli_unpack<qz_fed_mac_policy_deny_log>},
+    {927, qz_cli_unpack<qz_fed_mac_policy_permit_log>},
+    {928, qz_cli_unpack<qz_fed_mac_policy_delete>},
+    {932, qz_cli_unpack<qz_fed_mac_policy_list>},
+    {930, qz_cli_unpack<qz_fed_mac_policy_show>},
+    {931, qz_cli_unpack<qz_fed_mac_policy_show_profile>},
+    {942, qz_cli_unpack<qz_fed_mac_policy_bind>},
+    {943, qz_cli_unpack<qz_fed_mac_policy_unbind>},
+    {929, qz_cli_unpack<qz_fed_mac_policy_def_action>},
+    {945, qz_cli_unpack<qz_fed_mac_ra_guard>},
+    {946, qz_cli_unpack<qz_fed_mac_dhcpv6_shield>},
+};
+
 constexpr qz_cli_vector_t kUserProfileVectors[] = {
     {904, qz_cli_unpack<qz_fed_up_define>},    {935, qz_cli_unpack<qz_fed_up_attribute>},
     {869, qz_cli_unpack<qz_fed_up_marker>},    {905, qz_cli_unpack<qz_fed_up_mobility>},
@@ -184,7 +200,7 @@ constexpr qz_cli_vector_t kUserProfileVectors[] = {
 constexpr qz_cli_vector_list_t kVectorFamilies[] = {
     kFeSettingsVectors, kFeSessionVectors,  kRateLimitVectors, kServiceVectors,
     kQosClassVectors,   kVconVectors,       kSipVectors,       kUserProfileVectors,
-    kIpPolicyVectors,   kQosProfileVectors,
+    kIpPolicyVectors,   kQosProfileVectors, kMacPolicyVectors,
 };
 
 // ---- running-configuration steps, in the order the configuration is written
@@ -195,8 +211,8 @@ constexpr qz_cfg_step_t kCfgSteps[] = {
     {"user profiles", qz_fed_up_cfg},
     {"IP policies", qz_fed_ip_policy_cfg},
     {"default IP-policy actions", qz_fed_ip_policy_def_action_cfg},
-    {"MAC policies", nullptr},
-    {"default MAC-policy actions", nullptr},
+    {"MAC policies", qz_fed_mac_policy_cfg},
+    {"default MAC-policy actions", qz_fed_mac_policy_def_action_cfg},
     {"virtual connection rules", qz_fed_vcon_cfg},
     {"interface rate limits", qz_fed_rl_cli_cfg},
     {"ALG configuration", qz_fed_alg_cfg},

@@ -1,12 +1,15 @@
-// What the FE keys by UPID: IP policy bindings, default actions and the
-// protocol drop, reached through the fe_ calls; and apsim's view of the
+// What the FE keys by UPID: IP and MAC policy bindings, default actions and
+// the protocol drop, reached through the fe_ calls; and apsim's view of the
 // profile table.
 #include <cstdio>
+#include <string>
+#include <utility>
 
 #include "platform/fe.h"
 #include "platform/fe/calls.h"
 #include "platform/fe/model.h"
 #include "platform/fe/profiles.h"
+#include "platform/mac_acl_msg.h"
 
 namespace fem {
 
@@ -30,30 +33,51 @@ void put_name(std::vector<std::uint8_t>& out, std::size_t at, const std::string&
     std::copy_n(s.begin(), std::min(s.size(), fb::kNameSize - 1), out.begin() + at);
 }
 
-int bind(Call c) {
+// The from-access and to-access names of one binding family.
+using Pair = std::pair<std::string UpidState::*, std::string UpidState::*>;
+constexpr Pair kIpPair{&UpidState::from, &UpidState::to};
+constexpr Pair kMacPair{&UpidState::mac_from, &UpidState::mac_to};
+
+// A MAC group must exist to be bound; IP groups are not checked.
+int bind_pair(Call c, Pair p, bool mac) {
     std::uint32_t upid = c.args.h32();
     bool has_from = c.args.h32() != 0;
-    std::string from = c.args.str();
+    std::string from = c.args.str().substr(0, fb::kNameSize - 1);
     bool has_to = c.args.h32() != 0;
-    std::string to = c.args.str();
+    std::string to = c.args.str().substr(0, fb::kNameSize - 1);
     UpidState* u = upid_of(c.m, upid);
     if (!c.args.ok()) return -1;
     if (!u) return static_cast<int>(kNoSuchProfile);
-    if (has_from) u->from = from.substr(0, fb::kNameSize - 1);
-    if (has_to) u->to = to.substr(0, fb::kNameSize - 1);
+    if (mac && ((has_from && !mac_group(c.m, from)) || (has_to && !mac_group(c.m, to))))
+        return FE_MAC_NO_GROUP;
+    if (has_from) u->*p.first = from;
+    if (has_to) u->*p.second = to;
     return 0;
 }
 
-int unbind(Call c) {
+int unbind_pair(Call c, Pair p) {
     std::uint32_t upid = c.args.h32();
     std::uint32_t from = c.args.h32();
     std::uint32_t to = c.args.h32();
     UpidState* u = upid_of(c.m, upid);
     if (!c.args.ok()) return -1;
     if (!u) return static_cast<int>(kNoSuchProfile);
-    if (from) u->from.clear();
-    if (to) u->to.clear();
+    if (from) (u->*p.first).clear();
+    if (to) (u->*p.second).clear();
     return 0;
+}
+
+int bind(Call c) {
+    return bind_pair(c, kIpPair, false);
+}
+int unbind(Call c) {
+    return unbind_pair(c, kIpPair);
+}
+int mac_bind(Call c) {
+    return bind_pair(c, kMacPair, true);
+}
+int mac_unbind(Call c) {
+    return unbind_pair(c, kMacPair);
 }
 
 // Records of the UPIDs that `want` selects, at most `max`; rc = count.
@@ -83,23 +107,34 @@ int ip_bindings(Call c) {
         });
 }
 
-// No MAC policy binds yet: a record only carries an UPID's protocol drop.
+// A MAC binding record also carries the UPID's protocol drop.
 int mac_bindings(Call c) {
     return list(
-        c, mb::kSize, [](const UpidState& u) { return u.deny != 0; },
+        c, mb::kSize,
+        [](const UpidState& u) { return u.deny != 0 || !u.mac_from.empty() || !u.mac_to.empty(); },
         [&](const UpidState& u, std::size_t at) {
             wire::store_h<std::uint32_t>(c.out.data() + at + mb::kDrop, u.deny);
+            put_name(c.out, at + mb::kFrom, u.mac_from);
+            put_name(c.out, at + mb::kTo, u.mac_to);
         });
 }
 
-int set_def_action(Call c) {
+int set_action_of(Call c, std::uint32_t UpidState::*field) {
     std::uint32_t upid = c.args.h32();
     std::uint32_t action = c.args.h32();
     UpidState* u = upid_of(c.m, upid);
     if (!c.args.ok() || action == 0 || action > kActionMax) return -1;
     if (!u) return static_cast<int>(kNoSuchProfile);
-    u->def_action = action;
+    u->*field = action;
     return 0;
+}
+
+int set_def_action(Call c) {
+    return set_action_of(c, &UpidState::def_action);
+}
+
+int mac_set_def_action(Call c) {
+    return set_action_of(c, &UpidState::mac_def_action);
 }
 
 int word_out(Call c, std::uint32_t v) {
@@ -118,7 +153,7 @@ int get_def_action(Call c) {
 int mac_def_action(Call c) {
     std::uint32_t upid = c.args.h32();
     if (!c.args.ok() || upid >= kUpids) return -1;
-    return word_out(c, FE_ACL_ACTION_DENY);
+    return word_out(c, c.m.up.upids[upid].mac_def_action);
 }
 
 int deny(Call c) {
@@ -140,6 +175,9 @@ constexpr CallRow kBindingCalls[] = {
     {proto::FeFn::UpDeny, "fe_up_deny_ipv4_or_v6", deny, true},
     {proto::FeFn::MacAclBinding, "fe_mac_acl_get_acl_grp_binding", mac_bindings},
     {proto::FeFn::MacGetDefAction, "fe_mac_acl_get_upid_def_action", mac_def_action, true},
+    {proto::FeFn::MacAclGrpBind, "fe_mac_acl_grp_bind", mac_bind, true},
+    {proto::FeFn::MacAclGrpUnbind, "fe_mac_acl_grp_unbind", mac_unbind, true},
+    {proto::FeFn::MacSetDefAction, "fe_mac_acl_set_upid_def_action", mac_set_def_action, true},
 };
 
 std::string ranges_text(const std::vector<UpRange>& rs) {

@@ -15,6 +15,7 @@
 #include "platform/fe/acl.h"
 #include "platform/fe/alg.h"
 #include "platform/fe/faults.h"
+#include "platform/fe/mac_acl.h"
 #include "platform/fe/ops.h"
 #include "platform/fe/profiles.h"
 #include "platform/fe/qos.h"
@@ -160,6 +161,7 @@ struct Model {
     SessionTables sess;  // MAC and IP sessions (sessions.h)
     OpsTables ops;       // policies, fragments, unroam, members, tunnels (ops.h)
     AclState acl;        // IP access-control groups (acl.h)
+    MacAclState mac;     // MAC access-control groups, IPv6 guards (mac_acl.h)
     UpTable up;          // user profiles and what the FE keys by UPID (profiles.h)
     QosTable qos;        // QoS profiles and their bindings (qos.h)
 };

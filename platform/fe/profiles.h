@@ -47,6 +47,8 @@ struct UpidState {
     std::string from, to;          // bound IP policy groups; empty: none
     std::uint32_t def_action = 2;  // deny
     std::uint32_t deny = 0;        // 0 none, 1 all IPv4, 2 all IPv6
+    std::string mac_from, mac_to;  // bound MAC policy groups; empty: none
+    std::uint32_t mac_def_action = 2;
 };
 
 inline constexpr std::size_t kUpMax = 64;         // profiles the FE holds
@@ -69,7 +71,7 @@ UpKernelFn up_kernel_fn(std::uint16_t code);
 // The profile by name, or nullptr.
 UserProfile* up_find(Model& m, std::string_view name);
 
-// Answers a binding call (proto::FeFn 450-457): the rc, with `out` filled.
+// Answers a binding call (proto::FeFn 450-460): the rc, with `out` filled.
 // *known is false for any other function. Faults: "NAME" (the fe_ name).
 int fe_binding_call(Model& m, Faults& f, proto::FeFn fn, std::span<const std::uint8_t> args,
                     std::vector<std::uint8_t>& out, bool* known);

@@ -52,6 +52,7 @@ void model_init(Model& m) {
     sessions_init(m);
     ops_init(m);
     m.acl = AclState{};
+    m.mac = MacAclState{};
     up_init(m);
     qos_init(m);
 }

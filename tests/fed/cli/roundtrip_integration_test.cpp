@@ -189,6 +189,42 @@ const Family kFamilies[] = {
      {},
      {"platform acl", "show ip-policy", "show ip-policy guest"},
      {{"platform acl", "group lab net flags 0 rules 0\n"}}},
+    {"MAC policies",
+     "mac-policy staffmac\n"
+     "mac-policy staffmac id 2 from 00:11:22:33:44:55 24 to aa-bb-cc-dd-ee-ff action permit\n"
+     "mac-policy staffmac id 1 to 0011.2233.4466 action deny log packet-drop before id 2\n"
+     "mac-policy staffmac id 3 from 001122334477 action permit log initiate-session\n"
+     "mac-policy staffmac id 4 action permit log\n"
+     "mac-policy staffmac id 4 before id 3\n"
+     "mac-policy \"lab mac\"\n"
+     "mac-policy \"lab mac\" id 7 action permit log terminate-session\n"
+     "mac-policy \"lab mac\" id 8 action permit log\n"
+     "no mac-policy \"lab mac\" id 8 log\n"
+     "user-profile macfam group-id 9\n"
+     "user-profile macfam mac-policy from-access staffmac to-access \"lab mac\"\n"
+     "user-profile macfam default-mac-action permit\n"
+     "user-profile macfam deny ipv4\n"
+     "no ipv6 router-advertisement-guard\n"
+     "no ipv6 dhcpv6-shield\n",
+     {"mac-policy ", "user-profile macfam mac-policy", "user-profile macfam deny",
+      "user-profile macfam default-mac-action", "no ipv6 "},
+     "mac-policy staffmac\n"
+     "mac-policy staffmac id 1 to 00:11:22:33:44:66 48 action deny log packet-drop\n"
+     "mac-policy staffmac id 2 from 00:11:22:33:44:55 24 to aa:bb:cc:dd:ee:ff 48 action permit\n"
+     "mac-policy staffmac id 4 action permit log \n"
+     "mac-policy staffmac id 3 from 00:11:22:33:44:77 48 action permit log initiate-session\n"
+     "mac-policy \"lab mac\"\n"
+     "mac-policy \"lab mac\" id 7 action permit log terminate-session\n"
+     "mac-policy \"lab mac\" id 8 action permit\n"
+     "user-profile macfam mac-policy from-access staffmac to-access \"lab mac\"\n"
+     "user-profile macfam deny ipv4\n"
+     "no ipv6 router-advertisement-guard\n"
+     "no ipv6 dhcpv6-shield\n"
+     "user-profile macfam default-mac-action permit\n",
+     {},
+     {"platform mac-acl", "show mac-policy", "show mac-policy staffmac",
+      "show user-profile macfam mac-policy"},
+     {{"platform mac-acl", "upid 9 from staffmac to lab mac default 1 drop 1\n"}}},
     {"user profiles",
      "user-profile guest vlan-id 20 attribute 5 - 9\n"
      "user-profile guest attribute 12\n"

@@ -1,0 +1,131 @@
+// User profiles and MAC policies: binding policies to a profile's UPID, its
+// default MAC action, and the running-configuration step of the defaults.
+#include <string>
+#include <vector>
+
+#include "fed/cli/qz_fed_cli_util.h"
+#include "fed/cli/qz_fed_mac_policy_cli.h"
+#include "fed/cli/qz_fed_up.h"
+#include "fed/policy/qz_fed_entry.h"
+#include "fed/qz_fed_debug.h"
+#include "mgt/cli/fed/rows_mac_policy.h"
+#include "platform/fe.h"
+#include "platform/fe_mac_acl.h"
+#include "platform/qz.h"
+
+namespace {
+
+using cmdtbl::arg_flag_bit;
+using cmdtbl::arg_off;
+using cmdtbl::arg_width;
+inline constexpr auto& kRows = cmdtbl::kRowsMacPolicy;
+
+inline constexpr std::size_t kName = arg_off(kRows, 942, "NAME");
+inline constexpr std::size_t kNameWidth = arg_width(kRows, 942, "NAME");
+inline constexpr std::size_t kFrom = arg_off(kRows, 942, "FROM");
+inline constexpr std::size_t kTo = arg_off(kRows, 942, "TO");
+inline constexpr std::size_t kPolicyWidth = arg_width(kRows, 942, "TO");
+inline constexpr unsigned kBitFrom = arg_flag_bit(kRows, 942, "FROM");
+inline constexpr unsigned kBitTo = arg_flag_bit(kRows, 942, "TO");
+inline constexpr std::size_t kWord = arg_off(kRows, 943, "DIR");  // 943, 929
+inline constexpr std::size_t kWordWidth = arg_width(kRows, 943, "DIR");
+inline constexpr std::size_t kActionSize = cmdtbl::cmd_size(kRows, 929);
+inline constexpr std::uint32_t kActionFlags = cmdtbl::form_flags(kRows, 929);
+static_assert(arg_off(kRows, 943, "NAME") == kName && arg_off(kRows, 929, "NAME") == kName);
+static_assert(arg_off(kRows, 929, "ACTION") == kWord);
+
+inline constexpr int kFeFailed = -65535;
+
+}  // namespace
+
+int qz_fed_mac_policy_bind(void* ctx, qz_fed_mac_args_t args) {
+    std::string name = fedcli::name(args, kName, kNameWidth);
+    bool no = fedcli::is_no(ctx);
+    int upid = qz_fed_up_id_by_name(name, !no);
+    if (upid < 0) {
+        qz_cli_printf(ctx, "User profile name %s not exist!\n", name.c_str());
+        return -1;
+    }
+    if (no) {
+        if (fe_mac_acl_grp_unbind(static_cast<std::uint32_t>(upid), 1, 1) != 0) {
+            qz_cli_printf(ctx, "unbind error %s from-access and to-access\n", name.c_str());
+            return kFeFailed;
+        }
+        return 0;
+    }
+    bool has_from = fedcli::bit(args, kBitFrom), has_to = fedcli::bit(args, kBitTo);
+    std::string from = has_from ? fedcli::name(args, kFrom, kPolicyWidth) : "";
+    std::string to = has_to ? fedcli::name(args, kTo, kPolicyWidth) : "";
+    if (has_from && !qz_fed_mac_policy_fe_has(from)) {
+        qz_cli_printf(ctx, "from-access mac-policy %s not exist!\n", from.c_str());
+        return -1;
+    }
+    if (has_to && !qz_fed_mac_policy_fe_has(to)) {
+        qz_cli_printf(ctx, "to_access mac-policy %s not exist!\n", to.c_str());
+        return -1;
+    }
+    if (fe_mac_acl_grp_bind(static_cast<std::uint32_t>(upid), has_from ? from.c_str() : nullptr,
+                            has_to ? to.c_str() : nullptr) != 0) {
+        qz_cli_printf(ctx, "bind error %s from-access %s to-access %s", name.c_str(), from.c_str(),
+                      to.c_str());
+        return kFeFailed;
+    }
+    return 0;
+}
+
+int qz_fed_mac_policy_unbind(void* ctx, qz_fed_mac_args_t args) {
+    std::string name = fedcli::name(args, kName, kNameWidth);
+    int upid = qz_fed_up_id_by_name(name, false);
+    if (upid < 0) {
+        qz_cli_printf(ctx, "User profile name %s not exist!\n", name.c_str());
+        return -1;
+    }
+    bool from = fedcli::name(args, kWord, kWordWidth) == "from-access";
+    if (fe_mac_acl_grp_unbind(static_cast<std::uint32_t>(upid), from ? 1 : 0, from ? 0 : 1) != 0) {
+        qz_cli_printf(ctx, "mac unbind error %s from-air\n", name.c_str());
+        return kFeFailed;
+    }
+    return 0;
+}
+
+int qz_fed_mac_policy_def_action(void* ctx, qz_fed_mac_args_t args) {
+    std::string name = fedcli::name(args, kName, kWord - kName);
+    if (name.size() > QZ_FED_NAME_MAX) {
+        qz_cli_printf(ctx, "ERROR:name  exceeds maximum length(%d)\n",
+                      static_cast<int>(QZ_FED_NAME_MAX));
+        return -1;
+    }
+    bool no = fedcli::is_no(ctx);
+    int upid = qz_fed_up_id_by_name(name, !no);
+    if (upid < 0) {
+        qz_cli_printf(ctx, "user profile %s not exist!\n", name.c_str());
+        return -1;
+    }
+    std::uint32_t action =
+        no ? FE_MAC_ACTION_DENY
+           : static_cast<std::uint32_t>(qz_fed_action_code(fedcli::name(args, kWord, kWordWidth)));
+    if (fe_mac_acl_set_upid_def_action(static_cast<std::uint32_t>(upid), action) != 0) {
+        qz_cli_printf(ctx, "Error when set %s default\n", name.c_str());
+        return kFeFailed;
+    }
+    return 0;
+}
+
+void qz_fed_mac_policy_def_action_cfg(void* out) {
+    std::vector<fedup::UpListEntry> profiles;
+    if (qz_fed_up_list(profiles) != 0) return;
+    for (const fedup::UpListEntry& p : profiles) {
+        if (p.name.empty()) continue;
+        std::uint32_t action = 0;
+        if (fe_mac_acl_get_upid_def_action(static_cast<std::uint32_t>(p.upid), &action) != 0) {
+            qz_log(3, "error in get upid def action");
+            continue;
+        }
+        if (action != FE_MAC_ACTION_PERMIT) continue;
+        fedcli::CfgRecord<kActionSize>()
+            .flags(kActionFlags)
+            .text(kName, QZ_FED_NAME_MAX + 1, p.name)
+            .text(kWord, kWordWidth, "permit")
+            .add(out, 929);
+    }
+}
