@@ -136,7 +136,9 @@ TEST(IpPolicyDns, HostRulesFollowARealResolver) {
         // The name appears and web moves: the pending rule lands in stored
         // order at its next retry; a resolved rule keeps its addresses until it
         // is given again.
-        ns.hosts("10.1.0.3 web.fedtest\n10.2.0.1 db.fedtest\n10.3.0.1 ghost.fedtest\n");
+        std::string many;  // ten addresses: a rule keeps the first eight
+        for (int i = 1; i <= 10; ++i) many += "10.4.0." + std::to_string(i) + " many.fedtest\n";
+        ns.hosts("10.1.0.3 web.fedtest\n10.2.0.1 db.fedtest\n10.3.0.1 ghost.fedtest\n" + many);
         ASSERT_TRUE(ns.answers("ghost.fedtest"));
         ASSERT_EQ(ap.ctl("platform clock advance 10").rc, 0);
         fe = fe_rules(ap);
@@ -144,14 +146,22 @@ TEST(IpPolicyDns, HostRulesFollowARealResolver) {
         EXPECT_EQ(fe[2], "0.0.0.0>10.3.0.1");
         EXPECT_EQ(fe[3], "10.9.9.9>0.0.0.0");
         ASSERT_EQ(ap.ctl("ip-policy p id 1 from web.fedtest to db.fedtest action permit").rc, 0);
+        ASSERT_EQ(ap.ctl("ip-policy p id 4 to many.fedtest").rc, 0);
         ASSERT_EQ(ap.ctl("platform clock advance 1").rc, 0);
-        EXPECT_EQ(fe_rules(ap), (std::vector<std::string>{"10.1.0.3>10.2.0.1", "0.0.0.0>10.3.0.1",
-                                                          "10.9.9.9>0.0.0.0"}));
+        fe = fe_rules(ap);
+        ASSERT_EQ(fe.size(), 11u);
+        EXPECT_EQ(std::vector<std::string>(fe.begin(), fe.begin() + 3),
+                  (std::vector<std::string>{"10.1.0.3>10.2.0.1", "0.0.0.0>10.3.0.1",
+                                            "10.9.9.9>0.0.0.0"}));
+        EXPECT_EQ(std::count_if(fe.begin(), fe.end(),
+                                [](const std::string& r) { return r.find(">10.4.0.") != r.npos; }),
+                  8);
         EXPECT_EQ(ap.ctl("show running-config").out,
                   "ip-policy p\n"
                   "ip-policy p id 1 from web.fedtest to db.fedtest action permit\n"
                   "ip-policy p id 2 to ghost.fedtest \n"
-                  "ip-policy p id 3 from 10.9.9.9 255.255.255.255 \n");
+                  "ip-policy p id 3 from 10.9.9.9 255.255.255.255 \n"
+                  "ip-policy p id 4 to many.fedtest \n");
     }
     std::error_code ec;
     fs::remove_all(dir, ec);
