@@ -16,6 +16,8 @@ using qz_fed_pol_args_t = std::span<const std::uint8_t>;
 // Called when the policy is created (no body) and with the body of the
 // PPSK-server event, which counts only when bit 0 of its first byte is set.
 void qz_fed_set_ippolicy4ppsk_chg_by_dhcp(std::uint32_t len, const void* body);
+// The PPSK-server event's handler: the builder for a body of at least one byte.
+void qz_fed_ip_policy_ppsk_event(std::uint32_t len, const void* body);
 
 // True when the FE lists an access-control group of that name.
 bool qz_fed_ip_policy_fe_has(const std::string& name);

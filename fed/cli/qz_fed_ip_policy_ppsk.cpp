@@ -91,3 +91,9 @@ void qz_fed_set_ippolicy4ppsk_chg_by_dhcp(std::uint32_t len, const void* body) {
         }
     }
 }
+
+void qz_fed_ip_policy_ppsk_event(std::uint32_t len, const void* body) {
+    // An empty body is not the creation call: it carries no change bit.
+    if (len == 0 || !body) return;
+    qz_fed_set_ippolicy4ppsk_chg_by_dhcp(len, body);
+}
