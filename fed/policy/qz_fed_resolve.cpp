@@ -103,8 +103,7 @@ const KindRow* kind_row(const qz_fed_entry_t& e) {
 
 std::uint8_t log_bits(const qz_fed_entry_t& e, const KindRow& k) {
     // A log rule whose logging was removed while it was pending logs nothing.
-    if (e.type_fed_cli == static_cast<std::uint32_t>(qz_fed_kind::normal) || !e.log_flag)
-        return 0;
+    if (e.type_fed_cli == static_cast<std::uint32_t>(qz_fed_kind::normal) || !e.log_flag) return 0;
     if (!(e.flags() & ru::kFlagOption)) return k.log_none;
     std::string_view w = e.rule_text(ru::kOption, ru::kOptionWidth);
     if (same_nocase(w, "initiate-session")) return k.log_init;
