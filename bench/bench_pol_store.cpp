@@ -3,10 +3,16 @@
 // start-up reload. A policy holds at most 64 rules, so the 1,000 rules are
 // spread over 16 policies of 62 or 63; the group table has 32 slots, so a
 // reload of 100 policy files takes the first 32 and skips the others.
+// Host-name rules: one timer run resolving a batch of 100 pending rules
+// against an instant resolver, and the displays of one policy whose 16 rules
+// name hosts of 8 addresses on both ends, 1,000 FE rules in all (each rule
+// makes up to 64; the FE lists at most 1,016 of a group).
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -35,11 +41,34 @@ int call(void* ctx, void* arg) {
     return r->handler(ctx, r->record);
 }
 
-int command(const std::string& line) {
+struct Handler {
+    std::uint32_t id;
+    int (*fn)(void*, qz_fed_pol_args_t);
+};
+constexpr Handler kHandlers[] = {{919, qz_fed_ip_policy_rule},
+                                 {923, qz_fed_ip_policy_delete},
+                                 {937, qz_fed_ip_policy_show},
+                                 {940, qz_fed_ip_policy_show_fe},
+                                 {941, qz_fed_ip_policy_dump}};
+
+// Runs one command; what it printed goes to *out when given.
+int command(const std::string& line, std::string* out = nullptr) {
     cmdtbl::ParseResult p = cmdtbl::parse_line(line);
     if (!p.ok) return -999;
-    Run r{p.cmd.record, p.cmd.id == 923 ? qz_fed_ip_policy_delete : qz_fed_ip_policy_rule};
-    return plat::cli_run_local(p.cmd.id, p.cmd.type, call, &r).rc;
+    Run r{p.cmd.record, nullptr};
+    for (const Handler& h : kHandlers)
+        if (h.id == p.cmd.id) r.handler = h.fn;
+    if (!r.handler) return -999;
+    plat::CliLocalRun run = plat::cli_run_local(p.cmd.id, p.cmd.type, call, &r);
+    if (out) *out = std::move(run.text);
+    return run.rc;
+}
+
+// Every host has as many addresses as the digit after its "h" says (at most 8).
+int bench_resolver(const char* name, std::uint32_t* addrs, int max) {
+    int n = name[0] == 'h' && name[1] >= '0' && name[1] <= '9' ? std::min(name[1] - '0', max) : 0;
+    for (int i = 0; i < n; ++i) addrs[i] = htonl(0x0A000001u + static_cast<std::uint32_t>(i));
+    return n;
 }
 
 // The store on a RAM file system, as /tmp is on the access point: the key-value
@@ -120,6 +149,59 @@ void BM_Reload(benchmark::State& state) {
     state.counters["policies"] = qz_fed_grp_count();
 }
 BENCHMARK(BM_Reload)->Arg(32)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// One timer run: 100 pending host-name rules (two policies of 50) resolved,
+// their FE rules added and both policies rebuilt.
+void BM_ResolveBatch(benchmark::State& state) {
+    qz_fed_set_host_resolver(bench_resolver);
+    for (auto _ : state) {
+        state.PauseTiming();
+        testap::LocalAp ap;
+        RamStore store;
+        for (const char* p : {"a", "b"}) {
+            command(std::string("ip-policy ") + p);
+            for (int i = 0; i < 50; ++i)
+                command(std::string("ip-policy ") + p + " from h1-" + std::to_string(i) + ".bench");
+        }
+        state.ResumeTiming();
+        qz_fed_resolve_run();
+        state.PauseTiming();
+        if (qz_fed_resolve_cursor() != 0) state.SkipWithError("entries left pending");
+        state.ResumeTiming();
+    }
+    qz_fed_set_host_resolver(nullptr);
+    state.SetItemsProcessed(state.iterations() * QZ_FED_RESOLVE_BATCH);
+}
+BENCHMARK(BM_ResolveBatch)->Unit(benchmark::kMillisecond);
+
+// The displays of a policy of 1,000 FE rules: 15 rules of 8 x 8 addresses and
+// one of 5 x 8. Arg: the command (940 FE view, 937 stored view, 941 dump).
+void BM_ShowBigPolicy(benchmark::State& state) {
+    qz_fed_set_host_resolver(bench_resolver);
+    testap::LocalAp ap;
+    RamStore store;
+    command("ip-policy big");
+    for (int i = 1; i <= 16; ++i)
+        command("ip-policy big id " + std::to_string(i) + " from h" + (i == 16 ? "5" : "8") + "-" +
+                std::to_string(i) + ".bench to h8.bench");
+    qz_fed_resolve_run();
+    const std::string lines[] = {"show ip-policy big fe", "show ip-policy big",
+                                 "show ip-policy big mapping"};
+    const std::string& line = lines[state.range(0)];
+    std::string out;
+    for (auto _ : state) {
+        if (command(line, &out) != 0) state.SkipWithError("show failed");
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["bytes"] = static_cast<double>(out.size());
+    std::string fe;
+    command("show ip-policy big fe", &fe);
+    std::size_t total = fe.find("Total policies=");
+    state.counters["fe_rules"] =
+        total == std::string::npos ? 0 : std::atoi(fe.c_str() + total + 15);
+    qz_fed_set_host_resolver(nullptr);
+}
+BENCHMARK(BM_ShowBigPolicy)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

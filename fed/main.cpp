@@ -4,6 +4,7 @@
 #include "alg/qz_alg_main.h"
 #include "alg/sip/qz_sip_roam.h"
 #include "fed/cli/qz_fed_cli_vectors.h"
+#include "fed/cli/qz_fed_ip_policy_cli.h"
 #include "fed/cli/qz_fed_service_cli.h"
 #include "fed/cli/qz_fed_vcon_cli.h"
 #include "fed/cli/qz_qos_db.h"
@@ -25,6 +26,7 @@ int main(int, char**) {
     qz_fed_hooks.service_startup = qz_fed_service_startup;
     qz_fed_hooks.db_load = qz_fed_db_reload;
     qz_fed_hooks.vc_if_change = qz_fed_vcon_if_change;
+    qz_fed_hooks.ppsk_server = qz_fed_ip_policy_ppsk_event;
     qz_fed_hooks.reg_cmd_vectors = qz_fed_cli_reg_cmd_vectors;
     qz_fed_hooks.cfg_generator = qz_fed_cli_cfg_generator;
     return qz_fed_main();

@@ -14,6 +14,8 @@
 //   qz_tpa_unset_dns_alg_by_cli      args: -
 //   qz_tpa_dns_alg_enabled_by_jss    args: -                 -> out: u32 flag
 //   qz_tpa_get_delta_flag            args: -                 -> out: u32 flag
+//   qz_tpa_get_ppsksrv               args: -                 -> out: u32 address
+//   read_interface                   args: str name          -> out: u32 address
 #include <cstring>
 
 #include "platform/call.h"
@@ -91,6 +93,17 @@ int qz_tpa_unset_dns_alg_by_cli() {
 
 int qz_tpa_get_delta_flag(std::uint32_t* flag) {
     return u32_out(proto::Op::Tpa, "qz_tpa_get_delta_flag", flag);
+}
+
+int qz_tpa_get_ppsksrv(std::uint32_t* addr) {
+    return u32_out(proto::Op::Tpa, "qz_tpa_get_ppsksrv", addr);
+}
+
+int read_interface(const char* ifname, int*, std::uint32_t* addr, std::uint8_t*, int*) {
+    if (!ifname || !addr) return -1;
+    wire::Writer args;
+    args.str(ifname);
+    return plat::reply_words(named_call(proto::Op::Tpa, "read_interface", args), {addr});
 }
 
 int qz_tpa_dns_alg_enabled_by_jss(std::uint32_t* flag) {

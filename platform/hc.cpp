@@ -75,7 +75,7 @@ bool resolve(const std::string& host, std::uint16_t port, sockaddr_in& out) {
     out.sin_port = htons(port);
     if (inet_pton(AF_INET, host.c_str(), &out.sin_addr) == 1) return true;
     std::uint32_t addr;
-    if (qz_gethostbyname(host.c_str(), &addr) != 0) return false;
+    if (qz_gethostbyname(host.c_str(), &addr, 1) != 1) return false;
     std::memcpy(&out.sin_addr, &addr, 4);
     return true;
 }

@@ -164,8 +164,7 @@ int qz_dcd_update_eth_allow_vlan(std::uint32_t ifindex, std::uint32_t flag);
 // Sets a user profile's redirect setting to `redir`; an empty one clears it.
 int qz_dcd_set_up_redir(const char* up_name, const char* redir);
 // Records whether fed's settings of `kind` on an interface differ from the defaults.
-int qz_dcd_set_fed_dual_profile_table(const char* ifname, std::uint32_t kind,
-                                      std::uint32_t value);
+int qz_dcd_set_fed_dual_profile_table(const char* ifname, std::uint32_t kind, std::uint32_t value);
 // Installs (or replaces, by name) a virtual connection rule in the FE, and
 // removes one by name or, with flag bit 0, all of them. msg is the 84-byte
 // qz_vcon_msg_t (platform/vcon_msg.h). 0 on success.
@@ -204,6 +203,12 @@ int qz_tpa_unset_dns_alg_by_cli();
 int qz_tpa_dns_alg_enabled_by_jss(std::uint32_t* flag);
 // *flag non-zero while a configuration delta is being pushed.
 int qz_tpa_get_delta_flag(std::uint32_t* flag);
+// The PPSK server address learnt through DHCP (network order; 0 when DHCP gave none).
+int qz_tpa_get_ppsksrv(std::uint32_t* addr);
+// An interface's IPv4 address (network order). ifindex, mac and mtu are not
+// read here and may be null.
+int read_interface(const char* ifname, int* ifindex, std::uint32_t* addr, std::uint8_t* mac,
+                   int* mtu);
 
 // ---- key-value files (gdbm)
 struct qz_db;
@@ -238,7 +243,10 @@ int qz_read(int fd, void* buf, std::size_t n);
 int qz_ioctl(int fd, unsigned long request, void* arg);
 int qz_close(int fd);
 int qz_system(const char* command);
-int qz_gethostbyname(const char* name, std::uint32_t* addr);  // addr in network order
+// Resolves a host name through the system resolver into at most `max` IPv4
+// addresses (network order), in the resolver's order. The count, or -1 when
+// the name does not resolve.
+int qz_gethostbyname(const char* name, std::uint32_t* addrs, int max);
 int qz_is_ethernet_ifname(const char* name);
 // Makes a name safe to stand in a command line: quoted when it holds blanks or quotes.
 int qz_str_to_user_str(const char* src, char* dst, std::size_t size);

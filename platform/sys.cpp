@@ -106,21 +106,22 @@ int qz_system(const char* command) {
     return plat::call_rc(proto::Op::System, req);
 }
 
-int qz_gethostbyname(const char* name, std::uint32_t* addr) {
-    if (!name || !addr || !*name) return -1;
+int qz_gethostbyname(const char* name, std::uint32_t* addrs, int max) {
+    if (!name || !addrs || max <= 0 || !*name) return -1;
     addrinfo hints{};
     hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;  // one answer per address, not one per socket type
     addrinfo* res = nullptr;
     if (::getaddrinfo(name, nullptr, &hints, &res) != 0 || !res) return -1;
     std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owner(res, ::freeaddrinfo);
-    for (const addrinfo* a = res; a; a = a->ai_next) {
+    int n = 0;
+    for (const addrinfo* a = res; a && n < max; a = a->ai_next) {
         if (a->ai_family != AF_INET || a->ai_addrlen < sizeof(sockaddr_in)) continue;
         sockaddr_in sin;
         std::memcpy(&sin, a->ai_addr, sizeof sin);
-        *addr = sin.sin_addr.s_addr;
-        return 0;
+        addrs[n++] = sin.sin_addr.s_addr;
     }
-    return -1;
+    return n;
 }
 
 int qz_is_ethernet_ifname(const char* name) {

@@ -6,7 +6,8 @@ FED_JOBS=2 # the machines have two cores
 # Debian packages each script needs; every script installs what is missing.
 FED_PKG_BUILD=(build-essential cmake libgdbm-dev libpcap-dev libreadline-dev
                libgtest-dev googletest libbenchmark-dev libosip2-dev
-               pkg-config libnetfilter-queue-dev)
+               pkg-config libnetfilter-queue-dev
+               dnsmasq iproute2) # a DNS server in a namespace for the host-name rule tests
 FED_PKG_PPC=(g++-powerpc-linux-gnu qemu-user dpkg-dev googletest debian-archive-keyring)
 FED_PKG_FUZZ=(clang libclang-rt-14-dev)
 # Live mode (scripts/live): namespaces, the queue, real servers and clients.

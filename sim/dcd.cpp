@@ -71,8 +71,18 @@ int tpa_get_delta_flag(Core&, std::span<const std::uint8_t>, std::vector<std::ui
     return 0;
 }
 
+// args: str name -> out: u32 address (network order), as the
+// configuration library knows the interface
+int tpa_read_interface(Core& c, std::span<const std::uint8_t> args,
+                       std::vector<std::uint8_t>& out) {
+    int rc = dcd_call_locked(c, "qz_dcd_get_addr_byname", args, out);
+    if (rc == 0) out.resize(4);
+    return rc;
+}
+
 constexpr NamedCall kTpaCalls[] = {
     {"qz_tpa_get_ppsksrv", tpa_get_ppsksrv},
+    {"read_interface", tpa_read_interface},
     {"qz_tpa_get_delta_flag", tpa_get_delta_flag},
 };
 

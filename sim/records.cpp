@@ -66,8 +66,9 @@ std::vector<std::uint8_t> if_change_event(IfChange kind, std::uint32_t ifindex,
 }
 
 std::vector<std::uint8_t> ppsk_server_event(std::uint32_t addr) {
-    std::vector<std::uint8_t> v(4);
-    wire::store_h<std::uint32_t>(v.data(), addr);
+    std::vector<std::uint8_t> v(kPpskEventSize, 0);
+    v[0] = kPpskChanged;
+    wire::store_h<std::uint32_t>(v.data() + kPpskEventAddrOff, addr);
     return v;
 }
 

@@ -57,7 +57,11 @@ enum class IfChange : std::uint32_t { Up = 1, Down = 2, Rename = 6, GoingDown = 
 std::vector<std::uint8_t> if_change_event(IfChange kind, std::uint32_t ifindex,
                                           std::string_view name);
 
-// PPSK server (319): the u32 address, network order.
+// PPSK server (319): a flags byte (bit 0: the server DHCP gave changed),
+// three zero bytes, then the u32 address, network order.
+inline constexpr std::size_t kPpskEventSize = 8;
+inline constexpr std::size_t kPpskEventAddrOff = 4;
+inline constexpr std::uint8_t kPpskChanged = 0x01;
 std::vector<std::uint8_t> ppsk_server_event(std::uint32_t addr);
 
 inline constexpr std::size_t kSsidMax = 32;

@@ -165,6 +165,8 @@ constexpr qz_cli_vector_t kIpPolicyVectors[] = {
     {939, qz_cli_unpack<qz_fed_ip_policy_list>},
     {937, qz_cli_unpack<qz_fed_ip_policy_show>},
     {940, qz_cli_unpack<qz_fed_ip_policy_show_fe>},
+    {938, qz_cli_unpack<qz_fed_ip_policy_show_profile>},
+    {941, qz_cli_unpack<qz_fed_ip_policy_dump>},
     {933, qz_cli_unpack<qz_fed_ip_policy_bind>},
     {934, qz_cli_unpack<qz_fed_ip_policy_unbind>},
     {936, qz_cli_unpack<qz_fed_ip_policy_def_action>},

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fed/cli/qz_fed_cli_util.h"
@@ -46,7 +47,6 @@ static_assert((kSharedFlags & (ru::kFlagTo | ru::kFlagToMask | kFlagService | kF
 inline constexpr std::uint32_t kAllOnes = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kRuleFields =
     ru::kFlagFrom | ru::kFlagTo | ru::kFlagService | ru::kFlagAction;
-inline constexpr const char* kPpskPolicy = "ip-policy4ppsk-server-from-dhcp";
 
 // The FE's group names; false when they cannot be listed.
 bool fe_groups(std::vector<std::uint8_t>& names, std::uint32_t& n) {
@@ -151,8 +151,7 @@ int create_policy(void* ctx, const std::string& name) {
         fe_fw_grp_del(name.c_str());
         return -1;
     }
-    if (name == kPpskPolicy)
-        FED_DBG(basic, "The group %s is built by the PPSK server\n", kPpskPolicy);
+    if (name == QZ_FED_PPSK_POLICY) qz_fed_set_ippolicy4ppsk_chg_by_dhcp(0, nullptr);
     return 0;
 }
 
@@ -185,6 +184,22 @@ int add_rule(void* ctx, qz_fed_entry_t e) {
         if (qz_dcd_get_service_table(svc.c_str(), rec) < 0) {
             qz_cli_printf(ctx, "service %s not existed!\r\n", svc.c_str());
             return -1;
+        }
+    }
+    for (auto [given, kind, off] : {std::tuple{ru::kFlagFrom, ru::kFromKind, ru::kFrom},
+                                    std::tuple{ru::kFlagTo, ru::kToKind, ru::kTo}}) {
+        if (!(f & given) || e.rule_word(kind) == ru::kKindAddr) continue;
+        std::string host(e.rule_text(off, ru::kHostWidth));
+        switch (qz_fed_host_name_check(host)) {
+            case qz_fed_host_check::too_long:
+                qz_cli_printf(ctx, "ERROR:name  exceeds maximum length(%d)\n",
+                              static_cast<int>(QZ_FED_HOST_MAX));
+                return -1;
+            case qz_fed_host_check::invalid:
+                qz_cli_printf(ctx, "host name %s is not valid\n", host.c_str());
+                return -1;
+            case qz_fed_host_check::ok:
+                break;
         }
     }
     if ((f & ru::kFlagFrom) && !(f & ru::kFlagFromMask)) {

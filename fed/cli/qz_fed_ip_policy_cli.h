@@ -9,6 +9,16 @@
 
 using qz_fed_pol_args_t = std::span<const std::uint8_t>;
 
+// The policy whose rules follow the PPSK server that DHCP gives.
+#define QZ_FED_PPSK_POLICY "ip-policy4ppsk-server-from-dhcp"
+
+// Adds the four FE rules of the PPSK-server policy for the server DHCP gave.
+// Called when the policy is created (no body) and with the body of the
+// PPSK-server event, which counts only when bit 0 of its first byte is set.
+void qz_fed_set_ippolicy4ppsk_chg_by_dhcp(std::uint32_t len, const void* body);
+// The PPSK-server event's handler: the builder for a body of at least one byte.
+void qz_fed_ip_policy_ppsk_event(std::uint32_t len, const void* body);
+
 // True when the FE lists an access-control group of that name.
 bool qz_fed_ip_policy_fe_has(const std::string& name);
 
@@ -22,6 +32,9 @@ int qz_fed_ip_policy_delete(void* ctx, qz_fed_pol_args_t args);      // 923
 int qz_fed_ip_policy_list(void* ctx, qz_fed_pol_args_t args);     // 939
 int qz_fed_ip_policy_show(void* ctx, qz_fed_pol_args_t args);     // 937: stored rules
 int qz_fed_ip_policy_show_fe(void* ctx, qz_fed_pol_args_t args);  // 940: FE rules, filtered
+// 938: a profile's default IP action and its bound policies' FE rules, filtered
+int qz_fed_ip_policy_show_profile(void* ctx, qz_fed_pol_args_t args);
+int qz_fed_ip_policy_dump(void* ctx, qz_fed_pol_args_t args);  // 941: policy table and entries
 
 // Bindings to user profiles, default IP action, protocol drop.
 int qz_fed_ip_policy_bind(void* ctx, qz_fed_pol_args_t args);        // 933

@@ -1,13 +1,17 @@
-// IP-policy displays: the list of policies, a policy's stored rules, and the
-// FE's own rules of a policy with an optional filter.
+// IP-policy displays: the list of policies, a policy's stored rules, the
+// FE's own rules of a policy with an optional filter, a user profile's
+// bound policies, and the dump of the policy table.
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "fed/cli/qz_fed_cli_util.h"
 #include "fed/cli/qz_fed_ip_policy_cli.h"
+#include "fed/cli/qz_fed_up.h"
 #include "fed/policy/qz_fed_db.h"
+#include "fed/policy/qz_fed_grp.h"
 #include "fed/qz_fed_debug.h"
+#include "platform/fe.h"
 #include "platform/fe_acl.h"
 #include "platform/qz.h"
 
@@ -39,10 +43,37 @@ inline constexpr unsigned kBitDst = arg_flag_bit(kRows, 940, "DST");
 inline constexpr unsigned kBitService = arg_flag_bit(kRows, 940, "SERVICE");
 inline constexpr unsigned kBitAction = arg_flag_bit(kRows, 940, "ACTION");
 inline constexpr unsigned kBitLimit = arg_flag_bit(kRows, 940, "N");
-static_assert(arg_off(kRows, 937, "NAME") == kName);
+static_assert(arg_off(kRows, 937, "NAME") == kName && arg_off(kRows, 941, "NAME") == kName);
 }  // namespace fev
 
+// Command 938's record. Each filter value follows its "given" word at a
+// distance of its own.
+namespace upv {
+inline constexpr auto& kRows = cmdtbl::kRowsIpPolicy;
+inline constexpr std::size_t kSelector = arg_off(kRows, 938, "ID") - 4;
+inline constexpr std::size_t kId = arg_off(kRows, 938, "ID");
+inline constexpr std::size_t kName = arg_off(kRows, 938, "NAME");
+inline constexpr std::size_t kDir = arg_off(kRows, 938, "DIR");
+inline constexpr std::size_t kDirWidth = arg_width(kRows, 938, "DIR");
+inline constexpr std::size_t kNameWidth = kDir - kName;  // room to see a name too long
+inline constexpr unsigned kBitDir = arg_flag_bit(kRows, 938, "DIR");
+inline constexpr std::size_t kSrcGiven = 88, kSrc = arg_off(kRows, 938, "SRC");
+inline constexpr std::size_t kSrcMask = arg_off(kRows, 938, "SRC-MASK");
+inline constexpr std::size_t kDstGiven = 136, kDst = arg_off(kRows, 938, "DST");
+inline constexpr std::size_t kDstMask = arg_off(kRows, 938, "DST-MASK");
+inline constexpr std::size_t kServiceGiven = 184, kService = arg_off(kRows, 938, "SERVICE");
+inline constexpr std::size_t kServiceWidth = arg_width(kRows, 938, "SERVICE");
+inline constexpr std::size_t kActionGiven = 224, kAction = arg_off(kRows, 938, "ACTION");
+inline constexpr std::size_t kActionWidth = arg_width(kRows, 938, "ACTION");
+inline constexpr std::size_t kLimitGiven = 264, kLimit = arg_off(kRows, 938, "N");
+inline constexpr std::uint32_t kById = 2;
+static_assert(kSrc == kSrcGiven + 8 && kDst == kDstGiven + 8 && kService == kServiceGiven + 4 &&
+              kAction == kActionGiven + 4 && kLimit == kLimitGiven + 4);
+static_assert(arg_off(kRows, 938, "NAME") == kId && kDirWidth >= sizeof("from-access"));
+}  // namespace upv
+
 inline constexpr std::size_t kNameLimit = 33;  // a longer name cannot be a policy
+inline constexpr int kFeFailed = -65535;
 inline constexpr std::uint32_t kAllOnes = 0xFFFFFFFFu;
 
 // qz_fed_ip_filter_t
@@ -135,7 +166,7 @@ int fe_view(void* ctx, const std::string& name, const Filter& f) {
     std::uint32_t n = ae::kListMax;
     if (fe_fw_get_acl_grp_entries(name.c_str(), buf.data(), &n) != 0) {
         qz_cli_printf(ctx, "Error when show IP policy %s\n", name.c_str());
-        return -65535;
+        return kFeFailed;
     }
     n = std::min(n, ae::kListMax);
     std::uint32_t looked = (f.flags & 16) ? std::min(n, f.limit) : n;
@@ -165,6 +196,53 @@ int fe_view(void* ctx, const std::string& name, const Filter& f) {
                       flag_letters(e.u8(ae::kFlags)).c_str());
     }
     return 0;
+}
+
+bool too_long(void* ctx, const std::string& s, std::size_t limit) {
+    if (s.size() < limit + 1) return false;
+    qz_cli_printf(ctx, "ERROR:name  exceeds maximum length(%d)\n", static_cast<int>(limit));
+    return true;
+}
+
+// The filter of command 938; false (after the message) for a service name
+// that is too long.
+bool profile_filter(void* ctx, fedcli::Fields a, Filter& f) {
+    if (a.h32(upv::kSrcGiven)) {
+        f.flags |= 1;
+        f.src = a.h32(upv::kSrc);
+        f.src_mask = a.h32(upv::kSrcMask);
+    }
+    if (a.h32(upv::kDstGiven)) {
+        f.flags |= 2;
+        f.dst = a.h32(upv::kDst);
+        f.dst_mask = a.h32(upv::kDstMask);
+    }
+    if (a.h32(upv::kServiceGiven)) {
+        f.flags |= 4;
+        f.service = a.name(upv::kService, upv::kServiceWidth);
+        if (too_long(ctx, f.service, kNameLimit)) return false;
+    }
+    if (a.h32(upv::kActionGiven)) {
+        f.flags |= 8;
+        f.action =
+            static_cast<std::uint32_t>(qz_fed_action_code(a.name(upv::kAction, upv::kActionWidth)));
+    }
+    if (a.h32(upv::kLimitGiven)) {
+        f.flags |= 16;
+        f.limit = a.h32(upv::kLimit);
+    }
+    return true;
+}
+
+// "%6d" for every id whose bit is set, ten a line.
+void id_bits(void* ctx, const std::array<std::uint8_t, 128>& bits) {
+    int shown = 0;
+    for (std::uint32_t id = 1; id <= QZ_FED_ID_MAX; ++id) {
+        if (!(bits[(id - 1) / 8] & (1u << ((id - 1) % 8)))) continue;
+        qz_cli_printf(ctx, "%6d", id);
+        if (++shown % 10 == 0) qz_cli_printf(ctx, "\n");
+    }
+    qz_cli_printf(ctx, "\n");
 }
 
 }  // namespace
@@ -212,14 +290,8 @@ int qz_fed_ip_policy_show(void* ctx, qz_fed_pol_args_t args) {
 }
 
 int qz_fed_ip_policy_show_fe(void* ctx, qz_fed_pol_args_t args) {
-    auto too_long = [&](const std::string& s) {
-        if (s.size() < kNameLimit + 1) return false;
-        qz_cli_printf(ctx, "ERROR:name  exceeds maximum length(%d)\n",
-                      static_cast<int>(kNameLimit));
-        return true;
-    };
     std::string name = fedcli::name(args, fev::kName, fev::kNameWidth);
-    if (too_long(name)) return -1;
+    if (too_long(ctx, name, kNameLimit)) return -1;
     if (!qz_fed_ip_policy_fe_has(name)) {
         qz_cli_printf(ctx, "IP policy %s not exist!\n", name.c_str());
         return -1;
@@ -239,7 +311,7 @@ int qz_fed_ip_policy_show_fe(void* ctx, qz_fed_pol_args_t args) {
     if (fedcli::bit(args, fev::kBitService)) {
         f.flags |= 4;
         f.service = a.name(fev::kService, fev::kServiceWidth);
-        if (too_long(f.service)) return -1;
+        if (too_long(ctx, f.service, kNameLimit)) return -1;
     }
     if (fedcli::bit(args, fev::kBitAction)) {
         f.flags |= 8;
@@ -251,4 +323,118 @@ int qz_fed_ip_policy_show_fe(void* ctx, qz_fed_pol_args_t args) {
         f.limit = a.h32(fev::kLimit);
     }
     return fe_view(ctx, name, f);
+}
+
+int qz_fed_ip_policy_show_profile(void* ctx, qz_fed_pol_args_t args) {
+    fedcli::Fields a(args);
+    int upid = 0;
+    if (a.h32(upv::kSelector) == upv::kById) {
+        upid = static_cast<std::int32_t>(a.h32(upv::kId));
+        if (upid < 0) {
+            qz_cli_printf(ctx, "Wrong user profile id");
+            return -1;
+        }
+    } else {
+        std::string name = a.name(upv::kName, upv::kNameWidth);
+        if (too_long(ctx, name, QZ_FED_NAME_MAX)) return -1;
+        upid = qz_fed_up_id_by_name(name, false);
+        if (upid < 0) {
+            qz_cli_printf(ctx, "User profile name %s not exist!\n", name.c_str());
+            return -1;
+        }
+    }
+    // 1 from-access, 2 to-access, 0 both
+    int dir = 0;
+    if (fedcli::bit(args, upv::kBitDir)) {
+        std::string w = a.name(upv::kDir, upv::kDirWidth);
+        dir = w == "from-access" ? 1 : w == "to-access" ? 2 : 0;
+    }
+    Filter f;
+    if (!profile_filter(ctx, a, f)) return -1;
+
+    auto id = static_cast<std::uint32_t>(upid);
+    std::uint32_t action = 0;
+    if (fe_fw_acl_get_upid_def_action(id, &action) != 0) {
+        qz_cli_printf(ctx, "error in get user profile default ip policy.\n");
+        return kFeFailed;
+    }
+    namespace fb = fe_fw_acl_binding;
+    std::vector<std::uint8_t> buf(std::size_t{fb::kMax} * fb::kSize, 0);
+    std::uint32_t n = fb::kMax;
+    if (fe_fw_get_acl_grp_binding(buf.data(), &n) != 0) {
+        qz_cli_printf(ctx, "error in get user profile  binddings\n");
+        return kFeFailed;
+    }
+    qz_cli_printf(ctx, "User profile ID=%d\n", upid);
+    qz_cli_printf(ctx, "Default IP policy=%s\n", qz_fed_action_name(action));
+    bool bound = false;
+    std::string from, to;
+    for (std::uint32_t i = 0; i < std::min(n, fb::kMax) && !bound; ++i) {
+        fedcli::Fields b(std::span<const std::uint8_t>(buf).subspan(i * fb::kSize, fb::kSize));
+        if (b.h32(fb::kUpid) != id) continue;
+        bound = true;
+        from = b.name(fb::kFrom, fb::kNameSize);
+        to = b.name(fb::kTo, fb::kNameSize);
+    }
+    auto shown = [](const std::string& p) { return p.empty() ? "Not defined" : p.c_str(); };
+    if (!bound) {
+        if (dir != 2) qz_cli_printf(ctx, "Direction from access=%s\n", shown(from));
+        if (dir != 1) qz_cli_printf(ctx, "Direction to access=%s\n", shown(to));
+        return 0;
+    }
+    int rc = 0;
+    if (dir != 2) {
+        qz_cli_printf(ctx, "Direction from access=%s\n", shown(from));
+        if (!from.empty()) rc = fe_view(ctx, from, f);
+        if (dir == 1 || rc < 0) return rc;
+        qz_cli_printf(ctx, "\n");
+    }
+    qz_cli_printf(ctx, "Direction to access=%s\n", shown(to));
+    if (to.empty()) return rc;
+    if (dir == 0 && to == from) {
+        qz_cli_printf(ctx, "The info is the same as above\n");
+        return rc;
+    }
+    return fe_view(ctx, to, f);
+}
+
+int qz_fed_ip_policy_dump(void* ctx, qz_fed_pol_args_t args) {
+    std::string name = fedcli::name(args, fev::kName, fev::kNameWidth);
+    std::vector<qz_fed_entry_t> v;
+    if (qz_fed_db_name_ok(name)) qz_fed_db_read_all(name, v);
+    if (v.empty()) {
+        FED_DBG(cli, "no file or no record\n");
+        qz_cli_printf(ctx, "%s\n", std::string(87, '-').c_str());
+        return 0;
+    }
+    std::lock_guard guard(qz_fed_pol_guard());
+    for (int i = 0; i < QZ_FED_GRP_MAX; ++i) {
+        qz_fed_grp_t g = qz_fed_grp_slot(i);
+        if (g.in_use) qz_cli_printf(ctx, "index:%-2d name:%s\n", i, g.name.data());
+    }
+    qz_cli_printf(ctx, "There are %d group in FED\n", qz_fed_grp_count());
+    int slot = qz_fed_grp_find(name);
+    if (slot < 0) {
+        qz_cli_printf(ctx, "group %s not exist\n", name.c_str());
+        return -1;
+    }
+    qz_fed_grp_t g = qz_fed_grp_slot(slot);
+    qz_cli_printf(ctx, "in group %s\n", name.c_str());
+    qz_cli_printf(ctx, "mapping_cnt is %d\nrules_cnt is %d\n", g.mapping_cnt, g.rules_cnt);
+    qz_cli_printf(ctx, "fed_id already used:\n");
+    id_bits(ctx, g.fed_ids);
+    qz_cli_printf(ctx, "fe_id already used:\n");
+    id_bits(ctx, g.fe_ids);
+    const std::string line = std::string(68, '-');
+    qz_fed_db_sort(v);
+    for (const qz_fed_entry_t& e : v) {
+        qz_cli_printf(ctx, "%s\n", line.c_str());
+        qz_cli_printf(ctx, "fed_id:%-6d Need_resolve:%c rulenum:%-6d \n", e.fed_id,
+                      e.need_resolve ? 'Y' : 'N', e.rules_num);
+        for (std::size_t i = 0; i < e.rules_num; ++i)
+            qz_cli_printf(ctx, "fe_id: %-6d from %i to %i\n", e.fe[i].fe_id, e.fe[i].src,
+                          e.fe[i].dst);
+    }
+    qz_cli_printf(ctx, "%s\n", line.c_str());
+    return 0;
 }

@@ -109,3 +109,26 @@ int qz_fed_action_code(std::string_view name) {
 const char* qz_fed_action_name(std::uint32_t code) {
     return code < std::size(kActionNames) ? kActionNames[code] : "";
 }
+
+qz_fed_host_check qz_fed_host_name_check(std::string_view host) {
+    if (host.size() > QZ_FED_HOST_MAX) return qz_fed_host_check::too_long;
+    if (host.empty()) return qz_fed_host_check::invalid;
+    auto alnum = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    };
+    bool digits_only = true;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= host.size(); ++i) {
+        if (i < host.size() && host[i] != '.') continue;
+        std::string_view label = host.substr(start, i - start);
+        if (label.empty() || label.size() > 63 || !alnum(label.front()) || !alnum(label.back()))
+            return qz_fed_host_check::invalid;
+        digits_only = true;
+        for (char c : label) {
+            if (!alnum(c) && c != '-') return qz_fed_host_check::invalid;
+            if (c < '0' || c > '9') digits_only = false;
+        }
+        start = i + 1;
+    }
+    return digits_only ? qz_fed_host_check::invalid : qz_fed_host_check::ok;
+}

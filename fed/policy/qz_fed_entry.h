@@ -148,6 +148,14 @@ bool qz_fed_entry_decode(std::span<const std::uint8_t> in, qz_fed_entry_t& e);
 // The 40-byte key of (fed_id, policy): zero-padded, so equal keys compare equal.
 qz_fed_key_t qz_fed_entry_key(std::uint32_t fed_id, std::string_view policy);
 
+// Host names of rules: at most 64 characters.
+inline constexpr std::size_t QZ_FED_HOST_MAX = 64;
+enum class qz_fed_host_check { ok, too_long, invalid };
+// Whether a host name may stand in a rule: dot-separated labels of 1 to 63
+// letters, digits and inner hyphens, at most 64 characters in all, the last
+// label not all digits (a mistyped address is no host name).
+qz_fed_host_check qz_fed_host_name_check(std::string_view host);
+
 // Action codes by name (case-insensitive; codes 1..9 tried in order), -1
 // for none; names by code, "" for 10 or more.
 int qz_fed_action_code(std::string_view name);

@@ -58,6 +58,7 @@ Timer& timer() {
 
 std::atomic<std::uint32_t> g_cursor{0};
 std::atomic<std::uint32_t> g_runs{0};
+std::atomic<qz_fed_host_resolver_t> g_resolver{qz_gethostbyname};
 
 bool same_nocase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -70,7 +71,7 @@ void put32(std::array<std::uint8_t, ar::kSize>& r, std::size_t off, std::uint32_
 }
 
 // The addresses one end of the rule stands for; false when its host name
-// does not resolve. An end the rule leaves open is the one address 0.
+// does not resolve.
 bool end_addrs(const qz_fed_entry_t& e, std::uint32_t given_flag, std::size_t kind_off,
                std::size_t addr_off, const char* which, const KindRow& k,
                std::vector<std::uint32_t>& out) {
@@ -95,8 +96,14 @@ bool end_addrs(const qz_fed_entry_t& e, std::uint32_t given_flag, std::size_t ki
     return true;
 }
 
+const KindRow* kind_row(const qz_fed_entry_t& e) {
+    if (e.type_fed_cli < 1 || e.type_fed_cli > std::size(kKinds)) return nullptr;
+    return &kKinds[e.type_fed_cli - 1];
+}
+
 std::uint8_t log_bits(const qz_fed_entry_t& e, const KindRow& k) {
-    if (e.type_fed_cli == static_cast<std::uint32_t>(qz_fed_kind::normal)) return 0;
+    // A log rule whose logging was removed while it was pending logs nothing.
+    if (e.type_fed_cli == static_cast<std::uint32_t>(qz_fed_kind::normal) || !e.log_flag) return 0;
     if (!(e.flags() & ru::kFlagOption)) return k.log_none;
     std::string_view w = e.rule_text(ru::kOption, ru::kOptionWidth);
     if (same_nocase(w, "initiate-session")) return k.log_init;
@@ -125,8 +132,26 @@ void rearm(std::uint32_t secs) {
 
 }  // namespace
 
-int qz_fed_resolve_host(const char*, std::uint32_t (&)[QZ_FED_HOST_ADDRS_MAX]) {
-    return -1;
+void qz_fed_set_host_resolver(qz_fed_host_resolver_t fn) {
+    g_resolver = fn ? fn : qz_gethostbyname;
+}
+
+int qz_fed_resolve_host(const char* host, std::uint32_t (&addrs)[QZ_FED_HOST_ADDRS_MAX]) {
+    int n = g_resolver.load()(host, addrs, QZ_FED_HOST_ADDRS_MAX);
+    if (n < 0) return -1;
+    n = std::min(n, QZ_FED_HOST_ADDRS_MAX);
+    for (int i = 0; i < n; ++i)
+        FED_DBG(cli, "domain %s resolve to ip:%d:%i\n", host, i + 1, addrs[i]);
+    return n;
+}
+
+int qz_fed_resolve_addrs(const qz_fed_entry_t& e, qz_fed_addrs_t& out) {
+    const KindRow* k = kind_row(e);
+    if (!k) return -1;
+    FED_DBG(cli, "%s", k->start);
+    if (!end_addrs(e, ru::kFlagFrom, ru::kFromKind, ru::kFrom, "from", *k, out.src)) return -1;
+    if (!end_addrs(e, ru::kFlagTo, ru::kToKind, ru::kTo, "dst", *k, out.dst)) return -1;
+    return 0;
 }
 
 std::uint32_t qz_fed_resolve_cursor() {
@@ -139,19 +164,18 @@ void qz_fed_resolve_timer_start(std::uint32_t seconds) {
     if (timer().handle) qz_pmpt_timer_start(timer().handle, seconds);
 }
 
-int qz_fed_resolve_entry(qz_fed_entry_t& e) {
+int qz_fed_resolve_entry(qz_fed_entry_t& e, const qz_fed_addrs_t& addrs) {
+    const KindRow* kr = kind_row(e);
+    if (!kr) return -1;
+    const KindRow& k = *kr;
     std::uint32_t type = e.type_fed_cli;
-    if (type < 1 || type > std::size(kKinds)) return -1;
-    const KindRow& k = kKinds[type - 1];
     std::string name(e.policy());
     std::array<std::uint8_t, ar::kSize> r{};
     std::memcpy(r.data() + ar::kGroup, name.data(), std::min(name.size(), ar::kNameSize - 1));
-    FED_DBG(cli, "%s", k.start);
 
     std::uint32_t f = e.flags();
-    std::vector<std::uint32_t> srcs, dsts;
-    if (!end_addrs(e, ru::kFlagFrom, ru::kFromKind, ru::kFrom, "from", k, srcs)) return -1;
-    if (!end_addrs(e, ru::kFlagTo, ru::kToKind, ru::kTo, "dst", k, dsts)) return -1;
+    const std::vector<std::uint32_t>& srcs = addrs.src;
+    const std::vector<std::uint32_t>& dsts = addrs.dst;
     std::uint8_t flags = 0;
     if (f & ru::kFlagFrom) {
         flags |= af::kSrc;
@@ -267,13 +291,19 @@ void qz_fed_resolve_run() {
         }
         if (seen.type_fed_cli < 1 || seen.type_fed_cli > std::size(kKinds)) continue;
         std::uint32_t next = all[(i + 1) % all.size()].order_key;
+        // Host names are resolved before the guard is taken: commands never
+        // wait for a slow resolver.
+        qz_fed_addrs_t addrs;
+        int rc = qz_fed_resolve_addrs(seen, addrs);
         std::lock_guard guard(qz_fed_pol_guard());
         // The command thread may have changed the rule since it was read.
         qz_fed_entry_t e;
         e.fed_id = seen.fed_id;
         e.set_policy(seen.policy());
-        if (qz_fed_db_fetch(e) != 0 || !e.need_resolve || e.order_key != seen.order_key) continue;
-        if (qz_fed_resolve_entry(e) < 0) {
+        if (qz_fed_db_fetch(e) != 0 || !e.need_resolve || e.order_key != seen.order_key ||
+            e.type_fed_cli != seen.type_fed_cli || e.rule != seen.rule)
+            continue;
+        if (rc < 0 || qz_fed_resolve_entry(e, addrs) < 0) {
             undo(e);
             ++remaining;
             cursor = next;

@@ -76,7 +76,20 @@ int acl_add(Call c) {
     if (!g) return FE_ACL_NO_GROUP;
     auto h = [&](std::size_t off) { return wire::load_h<std::uint32_t>(r + off); };
     std::uint32_t id = h(ar::kId);
-    if (id == 0 || rule_of(*g, id) != g->rules.end()) return -1;
+    if (id == 0) return -1;
+    AclRule rule{id,
+                 h(ar::kSrc),
+                 h(ar::kSrcMask),
+                 h(ar::kDst),
+                 h(ar::kDstMask),
+                 field_name(r + ar::kService),
+                 r[ar::kFlags],
+                 h(ar::kAction)};
+    // An id the group holds already is that rule, given anew where it stands.
+    if (auto same = rule_of(*g, id); same != g->rules.end()) {
+        *same = rule;
+        return 0;
+    }
     if (g->rules.size() >= kAclRulesMax) return FE_ACL_GROUP_FULL;
     auto at = g->rules.end();
     std::uint8_t pos = r[ar::kPos];
@@ -87,8 +100,7 @@ int acl_add(Call c) {
     } else if (pos != ar::kPosAppend) {
         return -1;
     }
-    g->rules.insert(at, AclRule{id, h(ar::kSrc), h(ar::kSrcMask), h(ar::kDst), h(ar::kDstMask),
-                                field_name(r + ar::kService), r[ar::kFlags], h(ar::kAction)});
+    g->rules.insert(at, rule);
     return 0;
 }
 

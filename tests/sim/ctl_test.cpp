@@ -164,9 +164,9 @@ TEST_F(CtlTest, InjectedEventsCarryTheDocumentedLayouts) {
 
     ASSERT_EQ(run("event ppsk-server 10.1.2.3").rc, 0);
     EXPECT_EQ(last_event().event, 319u);
-    EXPECT_EQ(last_event().payload, (std::vector<std::uint8_t>{10, 1, 2, 3}));
+    EXPECT_EQ(last_event().payload, (std::vector<std::uint8_t>{1, 0, 0, 0, 10, 1, 2, 3}));
     EXPECT_EQ(run("event ppsk-server").rc, 0);  // the address learnt last
-    EXPECT_EQ(last_event().payload, (std::vector<std::uint8_t>{10, 1, 2, 3}));
+    EXPECT_EQ(last_event().payload, (std::vector<std::uint8_t>{1, 0, 0, 0, 10, 1, 2, 3}));
 
     ASSERT_EQ(run("event raw 259 00ff").rc, 0);
     EXPECT_EQ(last_event().payload, (std::vector<std::uint8_t>{0, 0xff}));

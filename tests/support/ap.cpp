@@ -138,14 +138,16 @@ std::string bin(const char* name) {
     return std::string(FED_BIN_DIR) + "/" + name;
 }
 
-Ap::Ap(std::vector<std::string> apsim_args) {
+Ap::Ap(std::vector<std::string> apsim_args, std::vector<std::string> prefix)
+    : prefix_(std::move(prefix)) {
     char tmpl[] = "/tmp/fedap.XXXXXX";
     if (!::mkdtemp(tmpl)) {
         ADD_FAILURE() << "mkdtemp: " << std::strerror(errno);
         return;
     }
     dir_ = tmpl;
-    std::vector<std::string> args = {bin("apsim"), "-d", dir_, "--daemon"};
+    std::vector<std::string> args = prefix_;
+    args.insert(args.end(), {bin("apsim"), "-d", dir_, "--daemon"});
     args.insert(args.end(), apsim_args.begin(), apsim_args.end());
     Result r = run(args, 20000);
     if (r.rc != 0) {
@@ -182,7 +184,9 @@ Ap::~Ap() {
 }
 
 Result Ap::start() {
-    return run({bin("apsim"), "-d", dir_, "--daemon", "--clock", "driven"}, 20000);
+    std::vector<std::string> args = prefix_;
+    args.insert(args.end(), {bin("apsim"), "-d", dir_, "--daemon", "--clock", "driven"});
+    return run(args, 20000);
 }
 
 Result Ap::ctl(const std::string& line) {

@@ -18,7 +18,9 @@ class Ap {
    public:
     // Starts `apsim -d DIR --daemon` with extra arguments (default: driven clock)
     // and waits until fed reports running with "FED module initialized" logged.
-    explicit Ap(std::vector<std::string> apsim_args = {"--clock", "driven"});
+    // A prefix runs apsim (and so fed) through a wrapper, e.g. `ip netns exec NS`.
+    explicit Ap(std::vector<std::string> apsim_args = {"--clock", "driven"},
+                std::vector<std::string> prefix = {});
     ~Ap();  // platform shutdown, then removes the run directory
     Ap(const Ap&) = delete;
     Ap& operator=(const Ap&) = delete;
@@ -33,6 +35,7 @@ class Ap {
 
    private:
     std::string dir_;
+    std::vector<std::string> prefix_;
 };
 
 std::string bin(const char* name);  // FED_BIN_DIR/name

@@ -61,6 +61,17 @@ inline constexpr CmdRow kRowsIpPolicy[] = {
      "default IP action back to deny"},
     {944, "#0 #1 user-profile <NAME:str/33@12> deny <{ipv4|ipv6}/35@45>", 80, NoForm::Also,
      "drop all IPv4 or all IPv6 traffic of a user profile (no: neither)"},
+    {938,
+     "#0 show user-profile (id <ID:u32@16 0-255> =2@12 | <NAME:str/33@16> =1@12) ip-policy "
+     "[<DIR:{from-access|to-access}/36@52> #1] "
+     "[from <SRC:ip@96> <SRC-MASK:mask@132> =1@88 #2] [to <DST:ip@144> <DST-MASK:mask@180> =1@136 "
+     "#3] [service <SERVICE:str/36@188> =1@184 #4] [action <ACTION:str/36@228> =1@224 #5] "
+     "[limit <N:u32@268 1-1016> =1@264 #6]",
+     272, NoForm::None,
+     "a user profile's default IP action and the FE rules of its bound policies, optionally "
+     "only those matching"},
+    {941, "show ip-policy <NAME:str/33@12> mapping", 48, NoForm::None,
+     "the policy table and one policy's stored rules with their FE rule ids (debugging)"},
 };
 
 #undef QZ_IPPOL_HEAD

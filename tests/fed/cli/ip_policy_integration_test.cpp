@@ -47,4 +47,14 @@ TEST(IpPolicyRestart, KilledWhileApplyingAFile) {
     }
 }
 
+TEST(IpPolicyPpsk, ServerLearntThroughDhcpReachesTheFe) {
+    testap::Ap ap;
+    ASSERT_EQ(ap.ctl("ip-policy ip-policy4ppsk-server-from-dhcp").rc, 0);
+    ASSERT_EQ(ap.ctl("event ppsk-server 10.0.0.99").rc, 0);
+    std::string fe = ap.ctl("platform acl").out;
+    EXPECT_NE(fe.find("rules 4\n  1 0.0.0.0/0.0.0.0 10.0.0.99/255.255.255.255 service any"),
+              std::string::npos)
+        << fe;
+}
+
 }  // namespace
