@@ -1,7 +1,8 @@
 // Neighbour communication: datagrams between access points over UDP.
 //
-// This access point listens on 127.0.0.1:PORT, PORT from $QZ_HC_PORT or the
-// file DIR/hc_port; its neighbours are the "host port" lines of DIR/neighbours.
+// This access point listens on ADDR:PORT, PORT from $QZ_HC_PORT or the file
+// DIR/hc_port, ADDR from DIR/hc_addr (127.0.0.1 without it); its neighbours
+// are the "host port" lines of DIR/neighbours.
 // Without a port the receiver is registered but hears nothing.
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -54,6 +55,18 @@ std::uint16_t own_port() {
     return parse_port(text);
 }
 
+// The address to listen on: loopback unless the run directory names another.
+in_addr own_addr() {
+    in_addr a{htonl(INADDR_LOOPBACK)};
+    const std::string& dir = plat::run_dir();
+    if (dir.empty()) return a;
+    std::ifstream in(dir + "/hc_addr");
+    std::string text;
+    in_addr named{};
+    if (in >> text && inet_pton(AF_INET, text.c_str(), &named) == 1) a = named;
+    return a;
+}
+
 void* receive_thread(void* arg) {
     int fd = static_cast<int>(reinterpret_cast<std::intptr_t>(arg));
     std::vector<std::uint8_t> buf(kMaxDatagram);
@@ -95,7 +108,7 @@ int qz_hc_register(const qz_hc_reg_t* reg) {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_addr = own_addr();
     if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) return -1;
     pthread_t th;
     void* arg = reinterpret_cast<void*>(static_cast<std::intptr_t>(fd.get()));

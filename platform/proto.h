@@ -172,6 +172,21 @@ enum class FeFn : std::uint32_t {
     TunnelTable = 317,
     // args: -
     TunnelClear = 318,
+    // Packet, drop and data-collection counters (records: platform/fe_counters.h).
+    // Lookups of one interface or station answer rc 1 when the FE has none.
+    CounterCount = 600,   // args: - (rc = entries)
+    CounterList = 601,    // args: u32 max -> out: u32 n, n entries
+    CounterDev = 602,     // args: u32 ifindex -> out: entry
+    CounterSta = 603,     // args: 6-byte MAC -> out: entry
+    DropCounters = 604,   // args: - -> out: fe_drop::kCount u32
+    DcCounters = 605,     // args: - -> out: fe_dc record
+    ClearAll = 606,       // args: -
+    ClearDev = 607,       // args: u32 ifindex
+    ClearSta = 608,       // args: 6-byte MAC
+    ClearDrops = 609,     // args: -
+    ClearStations = 610,  // args: -
+    ClearPolicies = 611,  // args: -
+    ClearDc = 612,        // args: -
     // IP access-control groups (records: platform/acl_msg.h).
     AclGrpNames = 401,  // args: u32 max -> out: u32 n, n name records
     AclGrpAdd = 402,    // args: str name, u32 flag

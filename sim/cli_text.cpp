@@ -16,6 +16,7 @@ namespace sim {
 namespace {
 
 inline constexpr std::uint32_t kShowSipCalls = 981;
+inline constexpr std::uint32_t kClearCounters = 960;
 
 // apsim's own commands, parsed with fed's so that help and completion show
 // them together. Identifier 0 is no command of fed.
@@ -102,8 +103,10 @@ std::string missing_interfaces(Server& s, const cmdtbl::ParsedCmd& cmd) {
 }
 
 // Configuration commands are silent when they work: what a handler prints
-// for one is its complaint, even when it returns 0.
+// for one is its complaint, even when it returns 0. Clearing the counters
+// says what it clears as it goes, so its text is no complaint.
 bool is_show(const cmdtbl::CmdRow& row) {
+    if (row.id == kClearCounters) return true;
     std::size_t pos = 0;
     cmdtbl::FormTok t = cmdtbl::form_next(row.form, pos);
     while (t.tok == cmdtbl::Tok::Flag || t.tok == cmdtbl::Tok::Const)

@@ -1,9 +1,11 @@
 // apsim: the simulated access point around one fed.
-//   apsim -d DIR [--daemon] [--clock real|driven] [--hc-port N] [--nbr HOST:PORT]...
-//         [--live [--queue N]]
+//   apsim -d DIR [--daemon] [--clock real|driven] [--hc-port N] [--hc-addr A.B.C.D]
+//         [--nbr HOST:PORT]... [--live [--queue N]]
 // With --daemon the command returns once the access point answers and its
 // startup configuration (DIR/startup-config) is applied.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -25,13 +27,14 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: apsim -d DIR [--daemon] [--clock real|driven] [--hc-port N] [--nbr HOST:PORT]...\n"
-    "             [--live [--queue N]]\n";
+    "usage: apsim -d DIR [--daemon] [--clock real|driven] [--hc-port N] [--hc-addr A.B.C.D]\n"
+    "             [--nbr HOST:PORT]... [--live [--queue N]]\n";
 constexpr const char* kHelp =
     "  -d DIR               the run directory (created; DIR/startup-config applied at start)\n"
     "  --daemon             run in the background, output to DIR/apsim.log; return once ready\n"
     "  --clock real|driven  the machine's clock (default), or one that moves only when told\n"
     "  --hc-port N          UDP port of the neighbour link (0: none)\n"
+    "  --hc-addr A.B.C.D    address it listens on (default 127.0.0.1)\n"
     "  --nbr HOST:PORT      a neighbouring access point's link (repeatable)\n"
     "  --live               verdicts on the forwarded packets of this network namespace\n"
     "  --queue N            the netfilter queue of --live (default 0)\n";
@@ -64,6 +67,10 @@ bool parse_args(int argc, char** argv, sim::Options& o, bool& live, sim::LiveOpt
             std::uint32_t port = 0;
             if (!value(v) || !parse_port(v, port)) return false;
             o.hc_port = static_cast<int>(port);
+        } else if (a == "--hc-addr") {
+            in_addr addr{};
+            if (!value(v) || inet_pton(AF_INET, std::string(v).c_str(), &addr) != 1) return false;
+            o.hc_addr = v;
         } else if (a == "--nbr") {
             std::uint32_t port = 0;
             if (!value(v)) return false;

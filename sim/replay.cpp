@@ -513,6 +513,11 @@ int verb_replay(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
         fem::FramePacket p;
         fem::FrameResult fr = fem::frame_parse(linktype, {data, h->caplen}, p);
         if (fr != fem::FrameResult::Ok) {
+            {
+                std::lock_guard lock(s.core.mu);
+                fem::counters_frame(s.core.fe, fr == fem::FrameResult::Truncated ||
+                                                   fr == fem::FrameResult::Malformed);
+            }
             ++r.sum.skipped[fem::frame_result_name(fr)];
             ++r.sum.skipped_total;
             continue;

@@ -303,7 +303,8 @@ bool server_prepare(Server& s, const Options& o) {
     std::string nbrs;
     for (const std::string& n : o.nbrs) nbrs += n + "\n";
     if (!write_text_file(s.dir + "/neighbours", nbrs) ||
-        !write_text_file(s.dir + "/hc_port", std::to_string(o.hc_port) + "\n")) {
+        !write_text_file(s.dir + "/hc_port", std::to_string(o.hc_port) + "\n") ||
+        !write_text_file(s.dir + "/hc_addr", o.hc_addr + "\n")) {
         std::fprintf(stderr, "apsim: cannot write in %s\n", s.dir.c_str());
         return false;
     }

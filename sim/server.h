@@ -73,7 +73,8 @@ struct Options {
     bool daemon = false;
     bool driven = false;
     int hc_port = 0;
-    std::vector<std::string> nbrs;  // "host port"
+    std::string hc_addr = "127.0.0.1";  // where the neighbour link listens
+    std::vector<std::string> nbrs;      // "host port"
 };
 
 struct Server {

@@ -305,6 +305,8 @@ void qz_sip_roam_sta_leave(const std::uint8_t* mac) {
 
 void qz_sip_roam_sta_join(const std::uint8_t* mac) {
     QZ_ASSERT(mac != nullptr);
+    // Revived calls keep an all-zero peer: such a join would take them all.
+    if (is_zero(mac)) return;
     FED_DBG(alg_sip_fsm, "one client(mac: %m) roamed to this ap.", mac);
     while (qz_sip_call_t* c = take_station(mac)) {
         FED_DBG(alg_sip_fsm, "found a roaming object(call id: %s) related to this client(mac: %m).",

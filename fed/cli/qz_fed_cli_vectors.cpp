@@ -6,6 +6,7 @@
 #include "alg/sip/qz_sip_roam.h"
 #include "fed/cli/qz_fed_cli.h"
 #include "fed/cli/qz_fed_cli_session.h"
+#include "fed/cli/qz_fed_counter_cli.h"
 #include "fed/cli/qz_fed_ip_policy_cli.h"
 #include "fed/cli/qz_fed_mac_policy_cli.h"
 #include "fed/cli/qz_fed_qos_cli.h"
@@ -117,6 +118,8 @@ constexpr qz_cli_vector_t kFeSessionVectors[] = {
     {775, qz_cli_unpack<qz_fed_cli_show_tunnel>},
     {776, qz_cli_unpack<qz_fed_cli_show_tunnel>},
     {962, qz_cli_unpack<qz_fed_cli_clear_tunnel_counters>},
+    {958, qz_cli_unpack<qz_fed_cli_show_counters>},
+    {960, qz_cli_unpack<qz_fed_cli_clear_counters>},
     {952, qz_cli_unpack<qz_fed_cli_clear_gre_station>},
     {953, qz_cli_unpack<qz_fed_cli_clear_gre_id>},
     {954, qz_cli_unpack<qz_fed_cli_clear_gre_all>},

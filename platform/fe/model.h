@@ -14,6 +14,7 @@
 
 #include "platform/fe/acl.h"
 #include "platform/fe/alg.h"
+#include "platform/fe/counters.h"
 #include "platform/fe/faults.h"
 #include "platform/fe/mac_acl.h"
 #include "platform/fe/ops.h"
@@ -164,6 +165,7 @@ struct Model {
     MacAclState mac;     // MAC access-control groups, IPv6 guards (mac_acl.h)
     UpTable up;          // user profiles and what the FE keys by UPID (profiles.h)
     QosTable qos;        // QoS profiles and their bindings (qos.h)
+    CounterState cnt;    // packet, drop and data-collection counters (counters.h)
 };
 
 // Puts the model in its booted state and forgets the call logs.

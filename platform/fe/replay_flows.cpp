@@ -268,7 +268,7 @@ void replay_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs, Pack
     } else if (auto fit = a.flows.find(key); fit != a.flows.end()) {
         timeout = fit->second.timeout_s;
     }
-    sessions_packet(m, p, ifs, alg, timeout);
+    counters_packet(m, p, ifs, sessions_packet(m, p, ifs, alg, timeout));
 }
 
 }  // namespace fem

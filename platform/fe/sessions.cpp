@@ -246,9 +246,10 @@ void count(bool* installed, std::uint32_t* packets, std::uint32_t* bytes, std::u
     *bytes += len;
 }
 
-// The MAC session of the packet's station pair (created when new); 0 when the table is full.
+// The MAC session of the packet's station pair (created when new), and in *dir
+// the direction the packet took; 0 when the table is full.
 std::uint32_t mac_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs, std::uint32_t len,
-                         std::uint32_t timeout_s) {
+                         std::uint32_t timeout_s, int* dir) {
     SessionTables& t = m.sess;
     const AlgState& a = m.alg;
     for (MacSession& s : t.mac) {
@@ -256,6 +257,7 @@ std::uint32_t mac_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs
                 : same_pair(s.flow[1], p.src_mac, p.dst_mac) ? 1
                                                              : -1;
         if (d < 0) continue;
+        *dir = d;
         MacFlow& f = s.flow[d];
         count(&f.installed, &f.packets, &f.bytes, len);
         s.last_ms = a.now_ms;
@@ -291,13 +293,15 @@ void sessions_init(Model& m) {
     keep_counts(m);
 }
 
-void sessions_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs, std::uint16_t alg,
-                     std::uint32_t timeout_s) {
+SessionStep sessions_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs,
+                            std::uint16_t alg, std::uint32_t timeout_s) {
     SessionTables& t = m.sess;
     const AlgState& a = m.alg;
     std::uint32_t len = kIpHeader + (p.tuple.protocol == 6 ? 20u : 8u) +
                         static_cast<std::uint32_t>(p.payload.size());
-    std::uint32_t mac_id = mac_packet(m, p, ifs, len, timeout_s);
+    SessionStep st{0, false, false};
+    std::uint32_t mac_id = mac_packet(m, p, ifs, len, timeout_s, &st.dir);
+    st.mac_refused = mac_id == 0;
     FlowKey key = flow_key(p.tuple);
     auto it = std::find_if(t.ip.begin(), t.ip.end(),
                            [&](const IpSession& s) { return flow_key(s.flow[0].t) == key; });
@@ -313,6 +317,8 @@ void sessions_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs, st
                                     p.tuple.dst_port, p.tuple.src_port};
             t.ip.push_back(s);
             it = t.ip.end() - 1;
+        } else {
+            st.ip_refused = true;
         }
     }
     if (it != t.ip.end()) {
@@ -327,6 +333,7 @@ void sessions_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs, st
         if (alg) s.alg = alg;
     }
     keep_counts(m);
+    return st;
 }
 
 int fe_session_call(Model& m, Faults& f, proto::FeFn fn, std::span<const std::uint8_t> args,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/fe/alg.h"
+#include "platform/fe/counters.h"
 #include "platform/fe/faults.h"
 #include "platform/proto.h"
 
@@ -63,9 +64,10 @@ void sessions_init(Model& m);
 // Counts one replayed packet (its IP length) into its IP session and its
 // station pair's MAC session, creating them (and installing a direction) as
 // needed; `alg` is the ALG type of the flow's control session, 0 for none.
-// Both tables stop growing at FE_SESSION_MAX.
-void sessions_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs, std::uint16_t alg,
-                     std::uint32_t timeout_s);
+// Both tables stop growing at FE_SESSION_MAX. Says which way the packet went
+// and whether a full table refused it.
+SessionStep sessions_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs,
+                            std::uint16_t alg, std::uint32_t timeout_s);
 
 // Answers a session call (proto::FeFn 302-309): the rc, with `out` filled.
 // *known is false for any other function. Faults: "NAME" (the fe_ name).

@@ -55,6 +55,7 @@ void model_init(Model& m) {
     m.mac = MacAclState{};
     up_init(m);
     qos_init(m);
+    counters_init(m);
 }
 
 const char* fe_fn_name(proto::FeFn fn) {

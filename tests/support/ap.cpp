@@ -56,7 +56,7 @@ Result run(const std::vector<std::string>& args, int timeout_ms) {
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
+    int rc = posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
     ::close(out[1]);
     ::close(err[1]);
@@ -138,15 +138,15 @@ std::string bin(const char* name) {
     return std::string(FED_BIN_DIR) + "/" + name;
 }
 
-Ap::Ap(std::vector<std::string> apsim_args, std::vector<std::string> prefix)
-    : prefix_(std::move(prefix)) {
+Ap::Ap(std::vector<std::string> apsim_args, std::vector<std::string> launcher)
+    : launcher_(std::move(launcher)) {
     char tmpl[] = "/tmp/fedap.XXXXXX";
     if (!::mkdtemp(tmpl)) {
         ADD_FAILURE() << "mkdtemp: " << std::strerror(errno);
         return;
     }
     dir_ = tmpl;
-    std::vector<std::string> args = prefix_;
+    std::vector<std::string> args = launcher_;
     args.insert(args.end(), {bin("apsim"), "-d", dir_, "--daemon"});
     args.insert(args.end(), apsim_args.begin(), apsim_args.end());
     Result r = run(args, 20000);
@@ -184,9 +184,17 @@ Ap::~Ap() {
 }
 
 Result Ap::start() {
-    std::vector<std::string> args = prefix_;
+    std::vector<std::string> args = launcher_;
     args.insert(args.end(), {bin("apsim"), "-d", dir_, "--daemon", "--clock", "driven"});
     return run(args, 20000);
+}
+
+void Ap::kill() {
+    pid_t fed = status_pid(ctl("platform status").out);
+    pid_t apsim = static_cast<pid_t>(std::atoi(read_file(dir_ + "/apsim.pid").c_str()));
+    for (pid_t p : {apsim, fed})
+        if (p > 0) ::kill(p, SIGKILL);
+    if (!wait_gone(apsim, 5000) || !wait_gone(fed, 5000)) ADD_FAILURE() << "still running";
 }
 
 Result Ap::ctl(const std::string& line) {

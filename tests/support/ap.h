@@ -18,9 +18,9 @@ class Ap {
    public:
     // Starts `apsim -d DIR --daemon` with extra arguments (default: driven clock)
     // and waits until fed reports running with "FED module initialized" logged.
-    // A prefix runs apsim (and so fed) through a wrapper, e.g. `ip netns exec NS`.
+    // `launcher` comes before apsim's command (e.g. ip netns exec NS).
     explicit Ap(std::vector<std::string> apsim_args = {"--clock", "driven"},
-                std::vector<std::string> prefix = {});
+                std::vector<std::string> launcher = {});
     ~Ap();  // platform shutdown, then removes the run directory
     Ap(const Ap&) = delete;
     Ap& operator=(const Ap&) = delete;
@@ -32,10 +32,13 @@ class Ap {
     Result ctl_file(const std::string& text);   // fedctl -d DIR -f FILE with these lines
     bool wait_running(int timeout_ms = 10000);  // fed running and initialized
     std::string log();                          // DIR/messages
+    // Kills apsim and fed at once, as a power cut would; the destructor then
+    // only removes the directory.
+    void kill();
 
    private:
     std::string dir_;
-    std::vector<std::string> prefix_;
+    std::vector<std::string> launcher_;
 };
 
 std::string bin(const char* name);  // FED_BIN_DIR/name

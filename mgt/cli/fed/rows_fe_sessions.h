@@ -47,6 +47,14 @@ inline constexpr CmdRow kRowsFeSessions[] = {
      "the aggregate member interface that carries a source MAC"},
     {775, "show forwarding-engine tunnel", 12, NoForm::None, "the FE's tunnel table"},
     {776, "show forwarding-engine tunnel all", 12, NoForm::None, "the FE's tunnel table"},
+    {958,
+     "show forwarding-engine counters [interface <IF:str/40@20> #0] [station <MAC:mac@60> #1] "
+     "[drop =1@68 #2 [all =1@72 #3]] [data-collection =1@76 #4]",
+     80, NoForm::None, "packet counters of every interface and station, one of them, or drops"},
+    {960,
+     "clear forwarding-engine counters [interface <IF:str/40@20> #0] [station <MAC:mac@60> #1] "
+     "[drop =1@68 #2] [tunnel =1@72 #3] [policy =1@76 #4] [data-collection =1@80 #5]",
+     84, NoForm::None, "zero every FE counter, or those named"},
     {962, "clear forwarding-engine tunnel counters", 12, NoForm::None,
      "zero the tunnels' packet and error counters"},
     {953, "clear gre-tunnel server id <ID:u32@12>", 16, NoForm::None,

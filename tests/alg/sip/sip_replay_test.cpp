@@ -8,9 +8,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/ap.h"
 #include "tests/support/frames_pcap.h"
@@ -332,6 +337,135 @@ TEST(SipReplay, CorpusCaptures) {
                                   " --clock capture --json");
         EXPECT_EQ(testap::replay_head(r.out), c.json) << c.file;
     }
+}
+
+// Three network namespaces joined pairwise by veth pairs; they go again
+// whatever the test did. The link of APs i < j is 10.77.ij.0/24, AP k at .k.
+class ThreeNamespaces {
+   public:
+    ThreeNamespaces() : tag_(std::to_string(::getpid() % 100000)) {
+        if (::geteuid() != 0) {
+            why_ = "not root";
+            return;
+        }
+        for (int i = 1; i <= 3; ++i) {
+            if (!sh("ip netns add " + ns(i)) || !sh(exec(i) + "ip link set lo up")) {
+                why_ = "ip netns add failed";
+                return;
+            }
+        }
+        for (auto [i, j] : {std::pair{1, 2}, {1, 3}, {2, 3}}) {
+            std::string a = veth(i, j), b = veth(j, i);
+            if (!sh("ip link add " + a + " netns " + ns(i) + " type veth peer name " + b +
+                    " netns " + ns(j)) ||
+                !sh(exec(i) + "ip addr add " + addr(i, j) + "/24 dev " + a) ||
+                !sh(exec(j) + "ip addr add " + addr(j, i) + "/24 dev " + b) ||
+                !sh(exec(i) + "ip link set " + a + " up") ||
+                !sh(exec(j) + "ip link set " + b + " up")) {
+                why_ = "veth pair " + a + " failed";
+                return;
+            }
+        }
+    }
+    ~ThreeNamespaces() {
+        for (int i = 1; i <= 3; ++i) sh("ip netns del " + ns(i));
+    }
+    ThreeNamespaces(const ThreeNamespaces&) = delete;
+    ThreeNamespaces& operator=(const ThreeNamespaces&) = delete;
+
+    const std::string& why_not() const { return why_; }  // empty when ready
+    std::vector<std::string> launcher(int i) const { return {"ip", "netns", "exec", ns(i)}; }
+    // The address AP i has on its link to AP j.
+    static std::string addr(int i, int j) {
+        return "10.77." + std::to_string(std::min(i, j) * 10 + std::max(i, j)) + "." +
+               std::to_string(i);
+    }
+
+   private:
+    static bool sh(const std::string& cmd) {
+        return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0;
+    }
+    std::string ns(int i) const { return "fedsip" + tag_ + "-" + std::to_string(i); }
+    std::string exec(int i) const { return "ip netns exec " + ns(i) + " "; }
+    std::string veth(int i, int j) const {
+        return "fs" + tag_ + "v" + std::to_string(i) + std::to_string(j);
+    }
+    std::string tag_, why_;
+};
+
+// A call set up through the first of three access points follows the phone
+// to the second and the third and ends there; a neighbour that dies on the
+// way takes nothing from the others.
+TEST(SipReplay, CallFollowsThePhoneAcrossThreeAccessPoints) {
+    ThreeNamespaces net;
+    if (!net.why_not().empty()) GTEST_SKIP() << "network namespaces unavailable: " << net.why_not();
+    const std::string port = "7000";
+    std::vector<std::unique_ptr<testap::Ap>> aps;
+    for (int i = 1; i <= 3; ++i)
+        aps.push_back(
+            std::make_unique<testap::Ap>(std::vector<std::string>{"--clock", "driven", "--hc-port",
+                                                                  port, "--hc-addr", "0.0.0.0"},
+                                         net.launcher(i)));
+    for (int i = 1; i <= 3; ++i) {
+        for (int j = 1; j <= 3; ++j) {
+            if (j == i) continue;
+            std::string nbr = ThreeNamespaces::addr(j, i) + ":" + port;
+            ASSERT_EQ(aps[i - 1]->ctl("platform neighbour add " + nbr).rc, 0);
+        }
+        ASSERT_EQ(aps[i - 1]->ctl("platform alg sip on").rc, 0);
+    }
+    testap::Ap &ap1 = *aps[0], &ap2 = *aps[1], &ap3 = *aps[2];
+    const std::string phone = "02:00:00:00:00:01";
+    const std::string one = "Total number of SIP roaming objects : 1\n";
+    const std::string none = "Total number of SIP roaming objects : 0\n";
+    const std::string live = "Total number of SIP calls : 1\n";
+    const std::string gone = "Total number of SIP calls : 0\n";
+    const std::string moved =
+        "\n(user=N/A, MAC=02:00:00:00:00:01) <-> (user=N/A, MAC=00:00:00:00:00:00)\n"
+        "From:<sip:a@a>\nTo:<sip:b@b>\nCall-id:call-1\n"
+        "Media :audio 192.168.1.10:40000 <-> 10.0.0.1:50000\n"
+        "Media :audio 192.168.1.10:40001 <-> 10.0.0.1:50001\n";
+
+    ASSERT_EQ(ap1.ctl("replay " + write_call(ap1.dir()) + " --clock capture").rc, 0);
+    EXPECT_EQ(ap1.ctl("show sip calls").out.rfind(live, 0), 0u);
+    for (testap::Ap* ap : {&ap2, &ap3})
+        EXPECT_TRUE(testtext::has(shows(*ap, "show sip roaming object", one), "Call-id:call-1\n"));
+
+    // Each step: the phone leaves one access point and joins the next, which
+    // then holds the call while the others keep it as the newcomer sent it.
+    struct Step {
+        testap::Ap* from;
+        testap::Ap* to;
+        std::vector<testap::Ap*> others;
+    } steps[] = {{&ap1, &ap2, {&ap1, &ap3}}, {&ap2, &ap3, {&ap1, &ap2}}};
+    for (const Step& s : steps) {
+        ASSERT_EQ(s.from->ctl("event sta-leave " + phone).rc, 0);
+        ASSERT_EQ(s.to->ctl("event sta-join " + phone).rc, 0);
+        EXPECT_EQ(s.to->ctl("show sip calls").out.rfind(live, 0), 0u);
+        EXPECT_TRUE(testtext::has(s.to->ctl("platform gates").out, "10.0.0.1:50000"));
+        for (testap::Ap* o : s.others) {
+            EXPECT_EQ(shows(*o, "show sip roaming object", one + moved), one + moved);
+            EXPECT_EQ(o->ctl("show sip calls").out, gone);
+        }
+    }
+
+    // The first access point dies; the phone leaves and comes back to the
+    // third, whose news still reach the second.
+    ap1.kill();
+    ASSERT_EQ(ap3.ctl("event sta-leave " + phone).rc, 0);
+    ASSERT_EQ(ap3.ctl("event sta-join " + phone).rc, 0);
+    EXPECT_EQ(ap3.ctl("show sip calls").out.rfind(live, 0), 0u);
+    EXPECT_EQ(ap3.ctl("show sip roaming object").out, none);
+    EXPECT_EQ(ap2.ctl("show sip roaming object").out, one + moved);
+
+    // The call ends where it is: its copy on the second goes with it.
+    Call bye;
+    bye.req(0, "BYE", "b3", "2 BYE").resp(10, "200 OK", "b3", "2 BYE");
+    const std::string path = ap3.dir() + "/bye.pcap";
+    ASSERT_TRUE(testframes::write_pcap(path, bye.pkts));
+    ASSERT_EQ(ap3.ctl("replay " + path + " --clock capture").rc, 0);
+    EXPECT_EQ(ap3.ctl("show sip calls").out, gone);
+    EXPECT_EQ(shows(ap2, "show sip roaming object", none), none);
 }
 
 }  // namespace

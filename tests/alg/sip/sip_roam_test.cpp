@@ -274,8 +274,13 @@ TEST_F(SipRoamStore, StationLeavesAndComesBack) {
         EXPECT_EQ(ans->state_flag & SIP_STATE_ROAMING_TO_OTHER, 0);
     }
 
-    // Gone again for longer than a minute: the copies go too.
+    // Gone again for longer than a minute: the copies go too. Their peer is
+    // all zeros now, which no joining station may claim.
     qz_sip_roam_sta_leave(p.src_mac.data());
+    static constexpr std::uint8_t kNoMac[6] = {};
+    qz_sip_roam_sta_join(kNoMac);
+    EXPECT_EQ(qz_sip_roam_count(), 2u);
+    EXPECT_EQ(qz_sip_call_count(), 0u);
     advance(60 + 3);
     EXPECT_EQ(qz_sip_roam_count(), 0u);
 }

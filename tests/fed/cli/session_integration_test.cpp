@@ -50,6 +50,18 @@ TEST(SessionIntegration, PassiveFtpDownloadLeavesItsSessions) {
         "Zone:B; CAVC:0\n    0a:91:c7:a5:7d:f7->b2:50:b1:1f:c0:b2,wifi0; Tun:0; Flg:     (0x0); "
         "Paks:32; Bytes:1913; Zone:A; CAVC:0\n"));
 
+    // The station's packets in the counters, until they are cleared.
+    const std::string sta_in =
+        "Station [b2:50:b1:1f:c0:b2]\n--------------------------\n"
+        "MAC-Sessions: 1; IP-Sessions: 4\nIncoming:\nLLC: 0; ARP: 0; IP 31\n";
+    EXPECT_TRUE(testtext::has(ap.ctl("show forwarding-engine counters").out, sta_in));
+    testap::Result cleared = ap.ctl("clear forwarding-engine counters");
+    EXPECT_EQ(cleared.rc, 0);
+    EXPECT_EQ(cleared.out, "clear all counters");
+    EXPECT_TRUE(
+        testtext::has(ap.ctl("show forwarding-engine counters station b2:50:b1:1f:c0:b2").out,
+                      "Counters\n------------------------------\nLLC: 0; ARP: 0; IP 0\n"));
+
     // Clearing the data connections to port 21008 leaves the other two.
     ASSERT_EQ(ap.ctl("clear forwarding-engine ip-session filter dst-port 21008").rc, 0);
     ip = ap.ctl("show forwarding-engine ip-session");
