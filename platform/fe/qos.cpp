@@ -336,12 +336,13 @@ void qos_init(Model& m) {
     m.qos.ouis.clear();
     m.qos.ssids.clear();
     m.qos.if_classes.clear();
+    qos_map_init(m);
 }
 
 QosKernelFn qos_kernel_fn(std::uint16_t code) {
     for (const QosCode& c : kQosCodes)
         if (c.code == code) return c.fn;
-    return nullptr;
+    return qos_map_kernel_fn(code);
 }
 
 std::string qos_table_text(const Model& m) {
