@@ -117,6 +117,10 @@ constexpr qz_cli_vector_t kQosMapVectors[] = {
     {862, qz_cli_unpack<qz_fed_qos_named_show>},
     {819, qz_cli_unpack<qz_fed_qos_oui>},
     {820, qz_cli_unpack<qz_fed_qos_oui_show>},
+    {821, qz_cli_unpack<qz_fed_qos_if_class_eth>},
+    {822, qz_cli_unpack<qz_fed_qos_if_class_wifi>},
+    {823, qz_cli_unpack<qz_fed_qos_if_class_eth_show>},
+    {824, qz_cli_unpack<qz_fed_qos_if_class_wifi_show>},
 };
 
 constexpr qz_cli_vector_t kFeSessionVectors[] = {

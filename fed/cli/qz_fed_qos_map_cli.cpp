@@ -365,6 +365,101 @@ int oui_delete(void* ctx, std::uint32_t oui) {
     return 0;
 }
 
+// ---- interface classes
+
+namespace im = qz_qos_ifcls_msg;
+namespace il = qz_qos_ifcls_list;
+
+void if_node_class(const std::string& uname, std::uint8_t qos_class) {
+    auto& ifs = qz_qos_db().ifs;
+    auto it = std::find_if(ifs.begin(), ifs.end(),
+                           [&](const qz_qos_db_if_t& n) { return n.uname == uname; });
+    if (it == ifs.end()) {
+        qz_qos_db_if_t node;
+        node.uname = uname;
+        node.kind = qz_qos_if_kind(uname);
+        it = ifs.insert(ifs.end(), node);
+    }
+    it->qos_class = qos_class;
+}
+
+int if_class(void* ctx, qz_fed_args_t a, bool wifi) {
+    int type = QZ_CMD_TYPE(ctx);
+    if (type != QZ_CMD_TYPE_SET && type != QZ_CMD_TYPE_NO) {
+        FED_DBG(cli, "command type(%d) not supported!\n", type);
+        return -1;
+    }
+    bool no = type == QZ_CMD_TYPE_NO;
+    std::string uname = fedcli::name(a, arg::kIf, arg::kIfWidth);
+    char kname[64] = {};
+    if (!wifi) {
+        std::memcpy(kname, uname.data(), std::min(uname.size(), sizeof kname - 1));
+    } else if (qz_dcd_user_ifname_to_int_ifname(uname.c_str(), kname) != 0) {
+        FED_DBG(cli, "function qz_dcd_user_ifname_to_int_ifname() fail! \n");
+        return -1;
+    }
+    if (!no && !fedcli::bit(a, arg::kBitIfClass)) {
+        FED_DBG(cli, "incomplete CLI command! \n");
+        return -1;
+    }
+    std::vector<std::uint8_t> b(im::kSize, 0);
+    std::memcpy(b.data() + im::kIfName, kname, strnlen(kname, im::kIfNameSize - 1));
+    std::uint8_t cls = static_cast<std::uint8_t>(std::min(fedcli::word(a, arg::kIfClass), 255u));
+    b[im::kClass] = no ? 0 : cls;
+    b[im::kKind] = wifi ? qz_qos_bind_msg::kKindSubIf
+                        : static_cast<std::uint8_t>(fedcli::word(a, arg::kIfKind));
+    if (!send(no ? im::kClear : im::kSet, b)) return -1;
+    if (status_of(b) == qz_qos_status::kNoEntry)
+        return qz_cli_printf(ctx, "Invalid interface name\n"), -1;
+    if (status_of(b) < 0) {
+        FED_DBG(cli, "API returns error(%d)\n", status_of(b));
+        return -1;
+    }
+    std::lock_guard lock(qz_qos_db().mu);
+    if_node_class(uname, no ? im::kDefaultClass : cls);
+    return 0;
+}
+
+// The user name of an internal one; the internal name when it has none.
+std::string user_name(const std::string& kname) {
+    char uname[64] = {};
+    if (qz_dcd_int_ifname_to_user_ifname(kname.c_str(), uname) != 0) return kname;
+    return std::string(uname, strnlen(uname, sizeof uname));
+}
+
+struct IfClass {
+    std::string uname;
+    std::uint8_t qos_class, kind;
+};
+
+// The FE's interface classes; false after the debug line of a failed read.
+bool if_classes(std::vector<IfClass>* out) {
+    std::vector<std::uint8_t> b(im::kSize, 0);
+    if (request(im::kGet, b) < 0) return false;
+    for (std::size_t i = 0; i < il::kSlots; ++i) {
+        const char* p = reinterpret_cast<const char*>(b.data() + il::kNames + i * im::kIfNameSize);
+        std::string kname(p, strnlen(p, im::kIfNameSize));
+        if (!kname.empty())
+            out->push_back({user_name(kname), b[il::kClasses + i], b[il::kKinds + i]});
+    }
+    return true;
+}
+
+int if_class_show(void* ctx, std::uint8_t kind) {
+    std::vector<IfClass> all;
+    if (!if_classes(&all)) return -1;
+    std::erase_if(all, [&](const IfClass& c) { return c.kind != kind; });
+    static constexpr char kHeader[] = "No. Interface Name       Quorvane QoS Class ";
+    qz_cli_printf(ctx, "Interface-based classification table\n");
+    qz_cli_printf(ctx, "Total entries = %d\n", static_cast<int>(all.size()));
+    qz_cli_printf(ctx, "%s\n", kHeader);
+    qz_cli_printf(ctx, "%s\n", dashes(sizeof kHeader - 1).c_str());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        qz_cli_printf(ctx, "%-4d%-15s           %6d\n", static_cast<int>(i + 1),
+                      all[i].uname.c_str(), all[i].qos_class);
+    return 0;
+}
+
 }  // namespace
 
 // ---- start-up reads
@@ -406,6 +501,14 @@ void qz_qos_map_fill(qz_qos_db_t& db, const qz_qos_map_replies_t& r) {
     };
     fill(db.maps.named_dot1p, r.named_dot1p);
     fill(db.maps.named_dscp, r.named_dscp);
+    for (const auto& [uname, qos_class] : r.if_classes) if_node_class(uname, qos_class);
+}
+
+bool qz_qos_map_read_if_classes(qz_qos_map_replies_t& r) {
+    std::vector<IfClass> all;
+    if (!if_classes(&all)) return false;
+    for (const IfClass& c : all) r.if_classes.emplace_back(c.uname, c.qos_class);
+    return true;
 }
 
 qz_qos_db_maps_t qz_qos_db_maps_default() {
@@ -502,6 +605,19 @@ int qz_fed_qos_named_show(void* ctx, qz_fed_args_t a) {
     }
     if (!found && !name.empty()) return qz_cli_printf(ctx, "Invalid QoS marker name \n"), -1;
     return 0;
+}
+
+int qz_fed_qos_if_class_eth(void* ctx, qz_fed_args_t a) {
+    return if_class(ctx, a, false);
+}
+int qz_fed_qos_if_class_wifi(void* ctx, qz_fed_args_t a) {
+    return if_class(ctx, a, true);
+}
+int qz_fed_qos_if_class_eth_show(void* ctx, qz_fed_args_t) {
+    return if_class_show(ctx, qz_qos_bind_msg::kKindEthernet);
+}
+int qz_fed_qos_if_class_wifi_show(void* ctx, qz_fed_args_t) {
+    return if_class_show(ctx, qz_qos_bind_msg::kKindSubIf);
 }
 
 int qz_fed_qos_oui(void* ctx, qz_fed_args_t a) {
@@ -652,4 +768,22 @@ void qz_fed_qos_map_mkr_cfg(void* out) {
     map_records(out, maps, Map::MkrDscp, 856);
     named_records(out, maps.named_dot1p, Map::MkrDot1p, 860);
     named_records(out, maps.named_dscp, Map::MkrDscp, 859);
+}
+
+void qz_fed_qos_map_if_cfg(void* out) {
+    std::vector<std::pair<std::string, std::uint8_t>> classes;
+    {
+        std::lock_guard lock(qz_qos_db().mu);
+        for (const qz_qos_db_if_t& n : qz_qos_db().ifs)
+            if (n.qos_class != im::kDefaultClass && n.uname.starts_with("eth"))
+                classes.emplace_back(n.uname, n.qos_class);
+    }
+    for (const auto& [uname, qos_class] : classes) {
+        fedcli::CfgRecord<arg::kIfSize> r;
+        r.flags((1u << arg::kBitIf) | (1u << arg::kBitIfClass))
+            .text(arg::kIf, arg::kIfWidth, uname)
+            .put(arg::kIfKind, qz_qos_bind_msg::kKindEthernet)
+            .put(arg::kIfClass, qos_class);
+        r.add(out, 821);
+    }
 }

@@ -69,6 +69,17 @@ inline constexpr unsigned kBitOuiClass = cmdtbl::arg_flag_bit(kRows, 819, "CLASS
 inline constexpr unsigned kBitOuiAction = cmdtbl::arg_flag_bit(kRows, 819, "action");
 inline constexpr unsigned kBitOuiComment = cmdtbl::arg_flag_bit(kRows, 819, "COMMENT");
 inline constexpr std::size_t kOuiSize = cmdtbl::cmd_size(kRows, 819);
+// 821, 822: interface name, optional class; 821 also the kind
+inline constexpr std::size_t kIf = cmdtbl::arg_off(kRows, 821, "IF");
+inline constexpr std::size_t kIfWidth = cmdtbl::arg_width(kRows, 821, "IF");
+inline constexpr std::size_t kIfClass = cmdtbl::arg_off(kRows, 821, "CLASS");
+inline constexpr std::size_t kIfKind = cmdtbl::const_off(kRows, 821, 17);
+inline constexpr unsigned kBitIf = cmdtbl::arg_flag_bit(kRows, 821, "IF");
+inline constexpr unsigned kBitIfClass = cmdtbl::arg_flag_bit(kRows, 821, "CLASS");
+inline constexpr std::size_t kIfSize = cmdtbl::cmd_size(kRows, 821);
+static_assert(cmdtbl::arg_off(kRows, 822, "IF") == kIf &&
+              cmdtbl::arg_off(kRows, 822, "CLASS") == kIfClass &&
+              cmdtbl::arg_flag_bit(kRows, 822, "CLASS") == kBitIfClass);
 }  // namespace qz_fed_qos_map_arg
 
 // The class maps (810, 813, 816) and marker maps (850, 853, 856), one handler
@@ -94,8 +105,16 @@ int qz_fed_qos_named_show(void* ctx, qz_fed_args_t args);
 int qz_fed_qos_oui(void* ctx, qz_fed_args_t args);
 int qz_fed_qos_oui_show(void* ctx, qz_fed_args_t args);
 
+// Interface classes: Ethernet (821), wireless sub-interface (822), shows (823, 824).
+int qz_fed_qos_if_class_eth(void* ctx, qz_fed_args_t args);
+int qz_fed_qos_if_class_wifi(void* ctx, qz_fed_args_t args);
+int qz_fed_qos_if_class_eth_show(void* ctx, qz_fed_args_t args);
+int qz_fed_qos_if_class_wifi_show(void* ctx, qz_fed_args_t args);
+
 // Running configuration, at their places in the QoS step: the class maps and
 // OUI classifications (after the classifier profiles), then the marker maps
 // and named marker maps (after the marker profiles).
 void qz_fed_qos_map_cls_cfg(void* out);
 void qz_fed_qos_map_mkr_cfg(void* out);
+// ... and the Ethernet interface classes, after the QoS policies.
+void qz_fed_qos_map_if_cfg(void* out);

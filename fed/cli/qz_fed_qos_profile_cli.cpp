@@ -470,4 +470,5 @@ void qz_fed_qos_profile_cfg(void* out) {
         profile_records(out, 848, p.name, p.on, is_def ? &def : nullptr, kMkrWords);
     }
     qz_fed_qos_map_mkr_cfg(out);
+    qz_fed_qos_map_if_cfg(out);
 }

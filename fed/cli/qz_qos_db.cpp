@@ -146,6 +146,7 @@ int qz_qos_db_startup() {
     if (qz_fed_kernel_request(cm::kGet, cls.data()) < 0) return -1;
     if (qz_fed_kernel_request(mm::kGet, mkr.data()) < 0) return -1;
     if (!qz_qos_map_read_marker(maps)) return -1;
+    if (!qz_qos_map_read_if_classes(maps)) return -1;
 
     std::lock_guard lock(db.mu);
     for (std::size_t i = 0; i < om::kSlots; ++i) {

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 inline constexpr std::size_t QZ_QOS_PROFILE_MAX = 24;
@@ -100,7 +101,10 @@ struct qz_qos_map_replies_t {
     std::array<std::vector<std::uint8_t>, 6> map;
     std::array<bool, 6> ok{};
     std::vector<std::uint8_t> named_dot1p, named_dscp;
+    std::vector<std::pair<std::string, std::uint8_t>> if_classes;  // user name, class
 };
 bool qz_qos_map_read_class(qz_qos_map_replies_t& r);
 bool qz_qos_map_read_marker(qz_qos_map_replies_t& r);
+// The FE's interface classes (code 37 with an empty name), after the maps.
+bool qz_qos_map_read_if_classes(qz_qos_map_replies_t& r);
 void qz_qos_map_fill(qz_qos_db_t& db, const qz_qos_map_replies_t& r);

@@ -248,6 +248,7 @@ std::int32_t ifcls_clear(Model& m, Record r) {
 }
 
 std::int32_t ifcls_get(Model& m, Record r) {
+    if (get_name(r, im::kIfName, im::kIfNameSize).empty()) return qos_ifcls_list(m, r);
     auto it = find_by(
         m.qos.if_classes, [](const QosIfClass& c) { return c.ifname; },
         get_name(r, im::kIfName, im::kIfNameSize));

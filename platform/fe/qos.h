@@ -79,6 +79,8 @@ QosKernelFn qos_kernel_fn(std::uint16_t code);
 void qos_map_init(Model& m);
 QosKernelFn qos_map_kernel_fn(std::uint16_t code);
 std::string qos_map_text(const Model& m);
+// Code 37 with an empty interface name: every interface class.
+std::int32_t qos_ifcls_list(Model& m, std::span<std::uint8_t> record);
 
 // apsim's view: one line per profile, then one per binding.
 std::string qos_table_text(const Model& m);

@@ -7,6 +7,7 @@
 #include "platform/fe/model.h"
 #include "platform/fe/qos.h"
 #include "platform/qos_map_msg.h"
+#include "platform/qos_msg.h"
 
 namespace fem {
 
@@ -203,6 +204,20 @@ QosKernelFn qos_map_kernel_fn(std::uint16_t code) {
     Map map;
     int op;
     return map_of(code, &map, &op) ? map_fn_of(map, op) : nullptr;
+}
+
+std::int32_t qos_ifcls_list(Model& m, std::span<std::uint8_t> r) {
+    namespace il = qz_qos_ifcls_list;
+    namespace im = qz_qos_ifcls_msg;
+    std::memset(r.data() + il::kNames, 0, il::kKinds + il::kSlots - il::kNames);
+    for (std::size_t i = 0; i < m.qos.if_classes.size() && i < il::kSlots; ++i) {
+        const QosIfClass& c = m.qos.if_classes[i];
+        std::memcpy(r.data() + il::kNames + i * im::kIfNameSize, c.ifname.data(),
+                    std::min(c.ifname.size(), im::kIfNameSize - 1));
+        r[il::kClasses + i] = c.qos_class;
+        r[il::kKinds + i] = c.kind;
+    }
+    return 0;
 }
 
 std::string qos_map_text(const Model& m) {

@@ -1,5 +1,5 @@
 // QoS priority maps: priority/DSCP -> class, class -> marked priority/DSCP,
-// named marker maps, and classification by MAC OUI.
+// named marker maps, and classification by MAC OUI and by interface.
 #pragma once
 
 #include "mgt/cli/fed/cmd_table.h"
@@ -60,6 +60,14 @@ inline constexpr CmdRow kRowsQosMap[] = {
      104, NoForm::Also,
      "class, action and comment of a MAC OUI (no value: class 2, permit; no: remove it)"},
     {820, "show qos classifier-map oui", 12, NoForm::None, "the MAC OUI classification table"},
+    {821, "#0 =17@48 qos classifier-map interface <IF:str/33@12> [<CLASS:u32@52 0-7> #1]", 56,
+     NoForm::Also, "the class of an Ethernet interface's traffic (no: the default, 2)"},
+    {822, "#0 qos classifier-map wireless-interface <IF:str/33@12> [<CLASS:u32@52 0-7> #1]", 56,
+     NoForm::Also, "the class of a wireless sub-interface's traffic (no: the default, 2)"},
+    {823, "show qos classifier-map interface", 12, NoForm::None,
+     "the classes of Ethernet interfaces"},
+    {824, "show qos classifier-map wireless-interface", 12, NoForm::None,
+     "the classes of wireless sub-interfaces"},
 };
 
 }  // namespace cmdtbl

@@ -61,6 +61,10 @@ TEST_F(QosMap, RequestsCarryIndexValueAndName) {
          0x0a0b0c},
         {"qos classifier-map oui 0a:0b:0c", 32, 3512, {{208, 2}, {258, 1}, {3508, 3}}, 0x0a0b0c},
         {"no qos classifier-map oui 0a:0b:0c", 33, 3512, {}, 0x0a0b0c},
+        {"qos classifier-map interface eth1 4",
+         35,
+         1552,
+         {{4, 'e'}, {5, 't'}, {6, 'h'}, {7, '1'}, {28, 4}, {29, 17}}},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.line);
@@ -91,6 +95,9 @@ TEST_F(QosMap, BadInputPrintsItsTextAndChangesNothing) {
                   {"no qos named-marker-map 8021p none", "Invalid QoS marker name \n", -1},
                   {"show qos named-marker-map none", "Invalid QoS marker name \n", -1},
                   {"no qos classifier-map oui 0a:0b:0d", "Invalid MAC OUI value\n", -1},
+                  {"no qos classifier-map interface eth1", "Invalid interface name\n", -1},
+                  {"qos classifier-map interface eth1", "", -1},
+                  {"qos classifier-map interface eth1 3", "", -1, "kcode:35"},
                   {"qos classifier-map 8021p 1 5", "", -1, "kcode:23"},
                   {"qos marker-map diffserv 1 5", "", -1, "kcode:69"},
                   {"qos named-marker-map 8021p ab", "", -1, "kcode:72"},
@@ -177,6 +184,8 @@ TEST_F(QosMap, RunningConfigWritesChangesAndSurvivesARestart) {
           "qos classifier-map oui 0a:0b:0c action log", "qos classifier-map oui 00:1b:63 3",
           "no qos classifier-map oui 00:15:70", "qos marker-map 8021p 2 3",
           "qos marker-map diffserv 5 46", "qos marker-map 80211e 0 0", "no qos marker-map 80211e 0",
+          "qos classifier-map interface eth1 5", "qos classifier-map interface eth0 4",
+          "no qos classifier-map interface eth0", "qos classifier-map wireless-interface wifi0.1 6",
           "qos named-marker-map 8021p \"a b\" 1 7", "qos named-marker-map diffserv gold 5 46",
           "qos named-marker-map diffserv plain"})
         ASSERT_EQ(cmd(line).rc, 0) << line;
@@ -194,10 +203,15 @@ TEST_F(QosMap, RunningConfigWritesChangesAndSurvivesARestart) {
         "qos named-marker-map 8021p \"a b\" 1 7\n"
         "qos named-marker-map diffserv gold\n"
         "qos named-marker-map diffserv gold 5 46\n"
-        "qos named-marker-map diffserv plain\n";
+        "qos named-marker-map diffserv plain\n"
+        "qos classifier-map interface eth1 5\n";
     EXPECT_EQ(cfg(), want);
     ASSERT_EQ(qz_qos_db_startup(), 0);
     EXPECT_EQ(cfg(), want) << "read back from the FE";
+    EXPECT_TRUE(printed(cmd("show qos classifier-map interface"),
+                        "Interface-based classification table\nTotal entries = 1\n"
+                        "No. Interface Name       Quorvane QoS Class \n" +
+                            std::string(44, '-') + "\n1   eth1                           5\n"));
 }
 
 TEST_F(QosMap, StartUpStopsAtTheFirstJudgedFailedMapRead) {

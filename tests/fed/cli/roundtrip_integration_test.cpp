@@ -258,10 +258,11 @@ const Family kFamilies[] = {
      "qos marker-map 80211e 6 5\n"
      "qos marker-map diffserv 5 46\n"
      "qos named-marker-map 8021p \"a b\" 1 7\n"
-     "qos named-marker-map diffserv gold 5 46\n",
+     "qos named-marker-map diffserv gold 5 46\n"
+     "qos classifier-map interface eth1 5\n",
      {"qos classifier-map 8021p", "qos classifier-map 80211e", "qos classifier-map diffserv",
       "qos classifier-map oui", "no qos classifier-map oui", "qos marker-map",
-      "qos named-marker-map"},
+      "qos named-marker-map", "qos classifier-map interface"},
      "qos classifier-map 8021p 0 6\n"
      "qos classifier-map 80211e 7 1\n"
      "qos classifier-map diffserv 46 4\n"
@@ -276,12 +277,13 @@ const Family kFamilies[] = {
      "qos named-marker-map 8021p \"a b\"\n"
      "qos named-marker-map 8021p \"a b\" 1 7\n"
      "qos named-marker-map diffserv gold\n"
-     "qos named-marker-map diffserv gold 5 46\n",
+     "qos named-marker-map diffserv gold 5 46\n"
+     "qos classifier-map interface eth1 5\n",
      {},
      {"show qos classifier-map 8021p", "show qos classifier-map 80211e",
       "show qos classifier-map diffserv", "show qos classifier-map oui",
       "show qos marker-map 8021p", "show qos marker-map 80211e", "show qos marker-map diffserv",
-      "show qos named-marker-map"},
+      "show qos named-marker-map", "show qos classifier-map interface"},
      {{"platform qos-maps", "named diffserv gold: 8 16 0 24 32 46 48 56\n"}}},
 };
 
