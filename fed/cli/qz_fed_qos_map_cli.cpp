@@ -1,6 +1,7 @@
 // QoS priority map commands, their start-up reads and running configuration.
 #include "fed/cli/qz_fed_qos_map_cli.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
