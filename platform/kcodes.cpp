@@ -18,6 +18,15 @@ constexpr KcodeRow kKcodes[] = {
     {20, 1024},   // classifier profile set (qz_qos_cls_msg)
     {21, 1024},   // classifier profile delete
     {22, 1024},   // read one classifier profile or all
+    {23, 16},     // 802.1p class map set (qz_qos_map_msg)
+    {24, 16},     // 802.1p class map reset
+    {25, 16},     // read the 802.1p class map
+    {26, 16},     // 802.11e class map set
+    {27, 16},     // 802.11e class map reset
+    {28, 16},     // read the 802.11e class map
+    {29, 72},     // DSCP class map set
+    {30, 72},     // DSCP class map reset
+    {31, 72},     // read the DSCP class map
     {32, 3512},   // MAC OUI classification set (qz_qos_oui_msg)
     {33, 3512},   // MAC OUI classification delete
     {34, 3512},   // read the MAC OUI classification table
@@ -30,6 +39,18 @@ constexpr KcodeRow kKcodes[] = {
     {60, 928},    // marker profile set (qz_qos_mkr_msg)
     {61, 928},    // marker profile delete
     {62, 928},    // read one marker profile or all
+    {63, 16},     // 802.1p marker map set (qz_qos_map_msg)
+    {64, 16},     // 802.1p marker map reset
+    {65, 16},     // read the 802.1p marker map
+    {66, 16},     // 802.11e marker map set
+    {67, 16},     // 802.11e marker map reset
+    {68, 16},     // read the 802.11e marker map
+    {69, 16},     // DSCP marker map set
+    {70, 16},     // DSCP marker map reset
+    {71, 16},     // read the DSCP marker map
+    {72, 812},    // named marker map entry add (qz_qos_nmap_msg)
+    {73, 812},    // named marker map or entry delete
+    {74, 812},    // read one named marker map or all of a kind
     {110, 5440},  // service add or update (qz_svc_msg)
     {111, 5440},  // read one service or the table
     {112, 5440},  // service delete

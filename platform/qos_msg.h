@@ -151,3 +151,16 @@ static_assert(qz_qos_ssid_msg::kClassifier + qz_qos_ssid_msg::kNameSize ==
               qz_qos_ssid_msg::kMarker);
 static_assert(qz_qos_ssid_msg::kMarker + qz_qos_ssid_msg::kNameSize == qz_qos_ssid_msg::kClass);
 static_assert(qz_qos_ssid_msg::kClass + 1 == qz_qos_ssid_msg::kSize);
+
+// The interface class message read with an empty interface name: every
+// interface that has a class, in the order set.
+namespace qz_qos_ifcls_list {
+inline constexpr std::size_t kSlots = 32;
+inline constexpr std::size_t kNames = 32;  // kSlots x qz_qos_ifcls_msg::kIfNameSize, internal names
+inline constexpr std::size_t kClasses = 800;  // kSlots x u8
+inline constexpr std::size_t kKinds = 832;    // kSlots x u8
+}  // namespace qz_qos_ifcls_list
+static_assert(qz_qos_ifcls_list::kNames +
+                  qz_qos_ifcls_list::kSlots * qz_qos_ifcls_msg::kIfNameSize ==
+              qz_qos_ifcls_list::kClasses);
+static_assert(qz_qos_ifcls_list::kKinds + qz_qos_ifcls_list::kSlots <= qz_qos_ifcls_msg::kSize);

@@ -10,6 +10,7 @@
 #include "fed/cli/qz_fed_ip_policy_cli.h"
 #include "fed/cli/qz_fed_mac_policy_cli.h"
 #include "fed/cli/qz_fed_qos_cli.h"
+#include "fed/cli/qz_fed_qos_map_cli.h"
 #include "fed/cli/qz_fed_qos_profile_cli.h"
 #include "fed/cli/qz_fed_service_cli.h"
 #include "fed/cli/qz_fed_up_cli.h"
@@ -97,6 +98,31 @@ constexpr qz_cli_vector_t kQosProfileVectors[] = {
     {849, qz_cli_unpack<qz_fed_qos_marker_show>},
     {879, qz_cli_unpack<qz_fed_qos_wifi_classifier>},
     {883, qz_cli_unpack<qz_fed_qos_wifi_marker>},
+};
+
+constexpr qz_cli_vector_t kQosMapVectors[] = {
+    {810, qz_cli_unpack<qz_fed_qos_map_dot1p>},
+    {812, qz_cli_unpack<qz_fed_qos_map_dot1p_show>},
+    {813, qz_cli_unpack<qz_fed_qos_map_wmm>},
+    {815, qz_cli_unpack<qz_fed_qos_map_wmm_show>},
+    {816, qz_cli_unpack<qz_fed_qos_map_dscp>},
+    {818, qz_cli_unpack<qz_fed_qos_map_dscp_show>},
+    {850, qz_cli_unpack<qz_fed_qos_map_mkr_dot1p>},
+    {852, qz_cli_unpack<qz_fed_qos_map_mkr_dot1p_show>},
+    {853, qz_cli_unpack<qz_fed_qos_map_mkr_wmm>},
+    {855, qz_cli_unpack<qz_fed_qos_map_mkr_wmm_show>},
+    {856, qz_cli_unpack<qz_fed_qos_map_mkr_dscp>},
+    {858, qz_cli_unpack<qz_fed_qos_map_mkr_dscp_show>},
+    {859, qz_cli_unpack<qz_fed_qos_named_dscp>},
+    {860, qz_cli_unpack<qz_fed_qos_named_dot1p>},
+    {861, qz_cli_unpack<qz_fed_qos_named_delete>},
+    {862, qz_cli_unpack<qz_fed_qos_named_show>},
+    {819, qz_cli_unpack<qz_fed_qos_oui>},
+    {820, qz_cli_unpack<qz_fed_qos_oui_show>},
+    {821, qz_cli_unpack<qz_fed_qos_if_class_eth>},
+    {822, qz_cli_unpack<qz_fed_qos_if_class_wifi>},
+    {823, qz_cli_unpack<qz_fed_qos_if_class_eth_show>},
+    {824, qz_cli_unpack<qz_fed_qos_if_class_wifi_show>},
 };
 
 constexpr qz_cli_vector_t kFeSessionVectors[] = {
@@ -205,7 +231,7 @@ constexpr qz_cli_vector_t kUserProfileVectors[] = {
 constexpr qz_cli_vector_list_t kVectorFamilies[] = {
     kFeSettingsVectors, kFeSessionVectors,  kRateLimitVectors, kServiceVectors,
     kQosClassVectors,   kVconVectors,       kSipVectors,       kUserProfileVectors,
-    kIpPolicyVectors,   kQosProfileVectors, kMacPolicyVectors,
+    kIpPolicyVectors,   kQosProfileVectors, kMacPolicyVectors, kQosMapVectors,
 };
 
 // ---- running-configuration steps, in the order the configuration is written

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fed/cli/qz_fed_cli_util.h"
+#include "fed/cli/qz_fed_qos_map_cli.h"
 #include "fed/cli/qz_qos_db.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_msg.h"
@@ -461,10 +462,13 @@ void qz_fed_qos_profile_cfg(void* out) {
         bool is_def = qz_qos_db_cls_default_of(p.name, &def);
         profile_records(out, 902, p.name, p.on, is_def ? &def : nullptr, kClsWords);
     }
+    qz_fed_qos_map_cls_cfg(out);
     for (const qz_qos_db_mkr_t& p : mkr) {
         if (p.name.empty() || qz_qos_db_mkr_is_default(p)) continue;
         std::array<bool, mm::kMethods> def;
         bool is_def = qz_qos_db_mkr_default_of(p.name, &def);
         profile_records(out, 848, p.name, p.on, is_def ? &def : nullptr, kMkrWords);
     }
+    qz_fed_qos_map_mkr_cfg(out);
+    qz_fed_qos_map_if_cfg(out);
 }

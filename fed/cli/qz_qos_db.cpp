@@ -140,9 +140,13 @@ int qz_qos_db_startup() {
     if (qz_dcd_get_fed_run_first_flag(&first) >= 0 && first == 0) write_default_ouis();
 
     std::vector<std::uint8_t> ouis(om::kSize, 0), cls(cm::kSize, 0), mkr(mm::kSize, 0);
+    qz_qos_map_replies_t maps;
+    if (!qz_qos_map_read_class(maps)) return -1;
     if (qz_fed_kernel_request(om::kGet, ouis.data()) < 0) return -1;
     if (qz_fed_kernel_request(cm::kGet, cls.data()) < 0) return -1;
     if (qz_fed_kernel_request(mm::kGet, mkr.data()) < 0) return -1;
+    if (!qz_qos_map_read_marker(maps)) return -1;
+    if (!qz_qos_map_read_if_classes(maps)) return -1;
 
     std::lock_guard lock(db.mu);
     for (std::size_t i = 0; i < om::kSlots; ++i) {
@@ -162,6 +166,17 @@ int qz_qos_db_startup() {
         for (std::size_t k = 0; k < mm::kMethods; ++k)
             db.mkr[i].on[k] = mkr[mm::kFlags + k * mm::kSlots + i] != 0;
     }
+    qz_qos_map_fill(db, maps);
     FED_DBG(basic, "QoS profiles read into the local copy\n");
     return 0;
+}
+
+std::span<const qz_qos_db_oui_t> qz_qos_db_default_ouis() {
+    static const std::vector<qz_qos_db_oui_t> ouis = [] {
+        std::vector<qz_qos_db_oui_t> v;
+        for (const DefaultOui& d : kDefaultOuis)
+            v.push_back({d.oui, d.qos_class, om::kPermit, d.comment});
+        return v;
+    }();
+    return ouis;
 }

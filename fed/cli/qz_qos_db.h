@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 inline constexpr std::size_t QZ_QOS_PROFILE_MAX = 24;
@@ -38,12 +40,28 @@ struct qz_qos_db_oui_t {
     std::string comment;  // at most 63 characters
 };
 
+// The priority maps: each class or marker map by qz_qos_map_msg::Map (the
+// first 8 or 64 entries used), and the named 802.1p and DSCP marker maps.
+struct qz_qos_db_nmap_t {
+    std::string name;  // empty: free slot
+    std::array<std::uint8_t, 8> values{};
+};
+
+struct qz_qos_db_maps_t {
+    std::array<std::array<std::uint8_t, 64>, 6> map{};
+    std::array<qz_qos_db_nmap_t, 16> named_dot1p, named_dscp;
+};
+
+// The maps of a fresh access point, no named maps.
+qz_qos_db_maps_t qz_qos_db_maps_default();
+
 struct qz_qos_db_t {
     std::mutex mu;  // profiles, maps and interface nodes
     std::array<qz_qos_db_cls_t, QZ_QOS_PROFILE_MAX> cls;
     std::array<qz_qos_db_mkr_t, QZ_QOS_PROFILE_MAX> mkr;
     std::vector<qz_qos_db_if_t> ifs;
     std::vector<qz_qos_db_oui_t> ouis;
+    qz_qos_db_maps_t maps = qz_qos_db_maps_default();
 };
 
 qz_qos_db_t& qz_qos_db();
@@ -70,3 +88,23 @@ int qz_qos_db_startup();
 void qz_qos_ssid_bind(const char* ssid, const char* ifname, int bound);
 // Event 288: an SSID was removed.
 void qz_qos_ssid_remove(const char* ssid);
+
+// The default OUI classifications fed writes on its first run.
+std::span<const qz_qos_db_oui_t> qz_qos_db_default_ouis();
+
+// Start-up reads of the priority maps, in the order the start-up makes them:
+// the class maps (25, 28, 31), then the marker maps (65, 68, 71) and the
+// named maps of both kinds (74). False at the first failed read (the DSCP
+// class map and the 802.11e marker map are not judged); the replies are kept
+// in `r` and copied into the local copy by qz_qos_map_fill (mutex held).
+struct qz_qos_map_replies_t {
+    std::array<std::vector<std::uint8_t>, 6> map;
+    std::array<bool, 6> ok{};
+    std::vector<std::uint8_t> named_dot1p, named_dscp;
+    std::vector<std::pair<std::string, std::uint8_t>> if_classes;  // user name, class
+};
+bool qz_qos_map_read_class(qz_qos_map_replies_t& r);
+bool qz_qos_map_read_marker(qz_qos_map_replies_t& r);
+// The FE's interface classes (code 37 with an empty name), after the maps.
+bool qz_qos_map_read_if_classes(qz_qos_map_replies_t& r);
+void qz_qos_map_fill(qz_qos_db_t& db, const qz_qos_map_replies_t& r);

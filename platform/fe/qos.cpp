@@ -248,6 +248,7 @@ std::int32_t ifcls_clear(Model& m, Record r) {
 }
 
 std::int32_t ifcls_get(Model& m, Record r) {
+    if (get_name(r, im::kIfName, im::kIfNameSize).empty()) return qos_ifcls_list(m, r);
     auto it = find_by(
         m.qos.if_classes, [](const QosIfClass& c) { return c.ifname; },
         get_name(r, im::kIfName, im::kIfNameSize));
@@ -336,12 +337,13 @@ void qos_init(Model& m) {
     m.qos.ouis.clear();
     m.qos.ssids.clear();
     m.qos.if_classes.clear();
+    qos_map_init(m);
 }
 
 QosKernelFn qos_kernel_fn(std::uint16_t code) {
     for (const QosCode& c : kQosCodes)
         if (c.code == code) return c.fn;
-    return nullptr;
+    return qos_map_kernel_fn(code);
 }
 
 std::string qos_table_text(const Model& m) {

@@ -45,6 +45,18 @@ struct QosIfClass {
     std::uint8_t qos_class, kind;
 };
 
+// The priority maps (qos_map.cpp), indexed by qz_qos_map_msg::Map, and the
+// named marker maps of the 802.1p and DSCP kinds.
+struct QosNamedMap {
+    std::string name;
+    std::array<std::uint8_t, 8> values{};  // one per class
+};
+
+struct QosMaps {
+    std::array<std::vector<std::uint8_t>, 6> maps;
+    std::vector<QosNamedMap> named_dot1p, named_dscp;  // in the order made
+};
+
 struct QosTable {
     std::vector<QosClassifier> classifiers;  // slot order
     std::vector<QosMarker> markers;
@@ -52,6 +64,7 @@ struct QosTable {
     std::vector<QosOui> ouis;                      // in the order added
     std::vector<QosSsid> ssids;
     std::vector<QosIfClass> if_classes;  // interfaces with a class set
+    QosMaps maps;
 };
 
 // Booted state: the eight default profiles, no bindings, no OUIs.
@@ -60,6 +73,14 @@ void qos_init(Model& m);
 using QosKernelFn = std::int32_t (*)(Model& m, std::span<std::uint8_t> record);
 // The handler of a QoS profile or binding code, or nullptr.
 QosKernelFn qos_kernel_fn(std::uint16_t code);
+
+// The priority maps: booted state (the defaults), their kernel codes
+// (23-31, 63-74) and apsim's view of them.
+void qos_map_init(Model& m);
+QosKernelFn qos_map_kernel_fn(std::uint16_t code);
+std::string qos_map_text(const Model& m);
+// Code 37 with an empty interface name: every interface class.
+std::int32_t qos_ifcls_list(Model& m, std::span<std::uint8_t> record);
 
 // apsim's view: one line per profile, then one per binding.
 std::string qos_table_text(const Model& m);

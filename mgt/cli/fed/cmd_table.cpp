@@ -6,6 +6,7 @@
 #include "mgt/cli/fed/rows_ip_policy.h"
 #include "mgt/cli/fed/rows_mac_policy.h"
 #include "mgt/cli/fed/rows_qos_class.h"
+#include "mgt/cli/fed/rows_qos_map.h"
 #include "mgt/cli/fed/rows_qos_profile.h"
 #include "mgt/cli/fed/rows_rate_limit.h"
 #include "mgt/cli/fed/rows_service.h"
@@ -29,6 +30,7 @@ static_assert(first_bad_row(kRowsSip) < 0);
 static_assert(first_bad_row(kRowsIpPolicy) < 0);
 static_assert(first_bad_row(kRowsUserProfile) < 0);
 static_assert(first_bad_row(kRowsMacPolicy) < 0);
+static_assert(first_bad_row(kRowsQosMap) < 0);
 
 constexpr CmdFamily kFamilies[] = {
     {"Forwarding-engine settings", kRowsFeSettings},
@@ -42,6 +44,7 @@ constexpr CmdFamily kFamilies[] = {
     {"IP policies", kRowsIpPolicy},
     {"User profiles", kRowsUserProfile},
     {"MAC policies", kRowsMacPolicy},
+    {"QoS priority maps", kRowsQosMap},
 };
 
 }  // namespace

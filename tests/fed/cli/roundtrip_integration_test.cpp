@@ -285,6 +285,46 @@ const Family kFamilies[] = {
      {},
      {"show qos classifier-profile", "show qos marker-profile"},
      {{"platform qos-profiles", "classifier-binding wifi0.1 voice kind 13\n"}}},
+    {"QoS maps",
+     "qos classifier-map 8021p 0 6\n"
+     "qos classifier-map 80211e 7 1\n"
+     "qos classifier-map diffserv 46 4\n"
+     "qos classifier-map oui 0a:0b:0c 5 action deny\n"
+     "qos classifier-map oui 0a:0b:0c action log\n"
+     "qos classifier-map oui 0a:0b:0d comment \"two words\"\n"
+     "qos classifier-map oui 00:1b:63 3\n"
+     "no qos classifier-map oui 00:15:70\n"
+     "qos marker-map 8021p 2 3\n"
+     "qos marker-map 80211e 6 5\n"
+     "qos marker-map diffserv 5 46\n"
+     "qos named-marker-map 8021p \"a b\" 1 7\n"
+     "qos named-marker-map diffserv gold 5 46\n"
+     "qos classifier-map interface eth1 5\n",
+     {"qos classifier-map 8021p", "qos classifier-map 80211e", "qos classifier-map diffserv",
+      "qos classifier-map oui", "no qos classifier-map oui", "qos marker-map",
+      "qos named-marker-map", "qos classifier-map interface"},
+     "qos classifier-map 8021p 0 6\n"
+     "qos classifier-map 80211e 7 1\n"
+     "qos classifier-map diffserv 46 4\n"
+     "qos classifier-map oui 00:1b:63 3 action permit comment \"Apple iPhone\"\n"
+     "qos classifier-map oui 0a:0b:0c 5 action deny\n"
+     "qos classifier-map oui 0a:0b:0c 5 action log\n"
+     "qos classifier-map oui 0a:0b:0d 2 action permit comment \"two words\"\n"
+     "no qos classifier-map oui 00:15:70\n"
+     "qos marker-map 8021p 2 3\n"
+     "qos marker-map 80211e 6 5\n"
+     "qos marker-map diffserv 5 46\n"
+     "qos named-marker-map 8021p \"a b\"\n"
+     "qos named-marker-map 8021p \"a b\" 1 7\n"
+     "qos named-marker-map diffserv gold\n"
+     "qos named-marker-map diffserv gold 5 46\n"
+     "qos classifier-map interface eth1 5\n",
+     {},
+     {"show qos classifier-map 8021p", "show qos classifier-map 80211e",
+      "show qos classifier-map diffserv", "show qos classifier-map oui",
+      "show qos marker-map 8021p", "show qos marker-map 80211e", "show qos marker-map diffserv",
+      "show qos named-marker-map", "show qos classifier-map interface"},
+     {{"platform qos-maps", "named diffserv gold: 8 16 0 24 32 46 48 56\n"}}},
 };
 
 std::string family_lines(const Family& f, const std::string& text) {
