@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fed/cli/qz_fed_cli.h"
 #include "platform/qz.h"
@@ -104,18 +105,17 @@ class CfgRecord {
 // A name as a command line writes it (quoted when it must be).
 inline std::string user_str(std::string_view s) {
     std::string in(s);
-    char buf[160];
+    char buf[1024];
     if (qz_str_to_user_str(in.c_str(), buf, sizeof buf) < 0) return in;
     return buf;
 }
 
 // A running-configuration text line: the command id, the text and its NUL.
 inline void add_text_line(void* out, std::uint32_t cmd, std::string_view text) {
-    std::uint8_t rec[4 + 256] = {};
-    if (text.size() + 5 > sizeof rec) return;
-    wire::store_h<std::uint32_t>(rec, cmd);
-    std::memcpy(rec + 4, text.data(), text.size());
-    qz_cli_agent_add_tlv_msg(out, rec, static_cast<int>(text.size() + 5), 22);
+    std::vector<std::uint8_t> rec(4 + text.size() + 1, 0);
+    wire::store_h<std::uint32_t>(rec.data(), cmd);
+    std::memcpy(rec.data() + 4, text.data(), text.size());
+    qz_cli_agent_add_tlv_msg(out, rec.data(), static_cast<int>(rec.size()), 22);
 }
 
 }  // namespace fedcli

@@ -286,12 +286,7 @@ int rule_command(void* ctx, Kind kind, qz_fed_pol_args_t args) {
     return add_rule(ctx, e);
 }
 
-std::string user_str(std::string_view s) {
-    std::string in(s);
-    char buf[160];
-    if (qz_str_to_user_str(in.c_str(), buf, sizeof buf) < 0) return in;
-    return buf;
-}
+using fedcli::user_str;
 
 std::string addr_pair(std::uint32_t a, std::uint32_t m) {
     char buf[40];
@@ -341,10 +336,7 @@ void add_line(void* out, const qz_fed_entry_t& e) {
             if (e.log_flag) cmd = 922;
             break;
     }
-    std::vector<std::uint8_t> rec(4 + s.size() + 1, 0);
-    wire::store_h<std::uint32_t>(rec.data(), cmd);
-    std::memcpy(rec.data() + 4, s.data(), s.size());
-    qz_cli_agent_add_tlv_msg(out, rec.data(), static_cast<int>(rec.size()), 22);
+    fedcli::add_text_line(out, cmd, s);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "fed/cli/qz_fed_cli_util.h"
 #include "fed/cli/qz_fed_mac_policy_cli.h"
+#include "fed/cli/qz_fed_pol_bind.h"
 #include "fed/cli/qz_fed_up.h"
 #include "fed/policy/qz_fed_entry.h"
 #include "fed/qz_fed_debug.h"
@@ -38,54 +39,26 @@ inline constexpr int kFeFailed = -65535;
 
 }  // namespace
 
+namespace {
+constexpr fedbind::Kind kMacBind = {
+    "from-access mac-policy %s not exist!\n",
+    "to_access mac-policy %s not exist!\n",
+    "mac unbind error %s from-air\n",
+    nullptr,
+    qz_fed_mac_policy_fe_has,
+    fe_mac_acl_grp_bind,
+    fe_mac_acl_grp_unbind,
+};
+constexpr fedbind::Places kMacPlaces = {kName,    kNameWidth, kFrom, kTo,       kPolicyWidth,
+                                        kBitFrom, kBitTo,     kWord, kWordWidth};
+}  // namespace
+
 int qz_fed_mac_policy_bind(void* ctx, qz_fed_mac_args_t args) {
-    std::string name = fedcli::name(args, kName, kNameWidth);
-    bool no = fedcli::is_no(ctx);
-    int upid = qz_fed_up_id_by_name(name, !no);
-    if (upid < 0) {
-        qz_cli_printf(ctx, "User profile name %s not exist!\n", name.c_str());
-        return -1;
-    }
-    if (no) {
-        if (fe_mac_acl_grp_unbind(static_cast<std::uint32_t>(upid), 1, 1) != 0) {
-            qz_cli_printf(ctx, "unbind error %s from-access and to-access\n", name.c_str());
-            return kFeFailed;
-        }
-        return 0;
-    }
-    bool has_from = fedcli::bit(args, kBitFrom), has_to = fedcli::bit(args, kBitTo);
-    std::string from = has_from ? fedcli::name(args, kFrom, kPolicyWidth) : "";
-    std::string to = has_to ? fedcli::name(args, kTo, kPolicyWidth) : "";
-    if (has_from && !qz_fed_mac_policy_fe_has(from)) {
-        qz_cli_printf(ctx, "from-access mac-policy %s not exist!\n", from.c_str());
-        return -1;
-    }
-    if (has_to && !qz_fed_mac_policy_fe_has(to)) {
-        qz_cli_printf(ctx, "to_access mac-policy %s not exist!\n", to.c_str());
-        return -1;
-    }
-    if (fe_mac_acl_grp_bind(static_cast<std::uint32_t>(upid), has_from ? from.c_str() : nullptr,
-                            has_to ? to.c_str() : nullptr) != 0) {
-        qz_cli_printf(ctx, "bind error %s from-access %s to-access %s", name.c_str(), from.c_str(),
-                      to.c_str());
-        return kFeFailed;
-    }
-    return 0;
+    return fedbind::bind(ctx, args, kMacBind, kMacPlaces);
 }
 
 int qz_fed_mac_policy_unbind(void* ctx, qz_fed_mac_args_t args) {
-    std::string name = fedcli::name(args, kName, kNameWidth);
-    int upid = qz_fed_up_id_by_name(name, false);
-    if (upid < 0) {
-        qz_cli_printf(ctx, "User profile name %s not exist!\n", name.c_str());
-        return -1;
-    }
-    bool from = fedcli::name(args, kWord, kWordWidth) == "from-access";
-    if (fe_mac_acl_grp_unbind(static_cast<std::uint32_t>(upid), from ? 1 : 0, from ? 0 : 1) != 0) {
-        qz_cli_printf(ctx, "mac unbind error %s from-air\n", name.c_str());
-        return kFeFailed;
-    }
-    return 0;
+    return fedbind::unbind(ctx, args, kMacBind, kMacPlaces);
 }
 
 int qz_fed_mac_policy_def_action(void* ctx, qz_fed_mac_args_t args) {

@@ -714,11 +714,7 @@ void oui_records(void* out, const std::vector<qz_qos_db_oui_t>& ouis) {
     for (const qz_qos_db_oui_t& d : defaults) {
         qz_qos_db_oui_t cur;
         if (oui_current(all, d.oui, &cur)) continue;
-        std::string text = "no qos classifier-map oui " + oui_text(d.oui);
-        std::vector<std::uint8_t> rec(4 + text.size() + 1, 0);
-        wire::store_h<std::uint32_t>(rec.data(), 819);
-        std::memcpy(rec.data() + 4, text.c_str(), text.size() + 1);
-        qz_cli_agent_add_tlv_msg(out, rec.data(), static_cast<int>(rec.size()), 22);
+        fedcli::add_text_line(out, 819, "no qos classifier-map oui " + oui_text(d.oui));
     }
 }
 

@@ -515,11 +515,6 @@ void qz_fed_service_cfg(void* out) {
         for (std::size_t i = 0; i < n && !held; ++i)
             held = strcasecmp(fe.name(i).c_str(), d.name) == 0;
         if (held) continue;
-        char line[64];
-        int len = std::snprintf(line, sizeof line, "no service  %s", d.name);
-        std::vector<std::uint8_t> rec(4 + static_cast<std::size_t>(len) + 1, 0);
-        wire::store_h<std::uint32_t>(rec.data(), 832);
-        std::memcpy(rec.data() + 4, line, static_cast<std::size_t>(len));
-        qz_cli_agent_add_tlv_msg(out, rec.data(), static_cast<int>(rec.size()), 22);
+        fedcli::add_text_line(out, 832, std::string("no service  ") + d.name);
     }
 }

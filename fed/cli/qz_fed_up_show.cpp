@@ -244,47 +244,35 @@ int show_one(void* ctx, const std::string& name) {
     return 0;
 }
 
-// A running-configuration text line (command id, text, NUL).
-void text_line(void* out, std::uint32_t cmd, const std::string& text) {
-    std::vector<std::uint8_t> rec(4 + text.size() + 1, 0);
-    wire::store_h<std::uint32_t>(rec.data(), cmd);
-    std::memcpy(rec.data() + 4, text.data(), text.size());
-    qz_cli_agent_add_tlv_msg(out, rec.data(), static_cast<int>(rec.size()), 22);
-}
-
-std::string safe(const std::string& s) {
-    char buf[1024];
-    if (qz_str_to_user_str(s.c_str(), buf, sizeof buf) < 0) return s;
-    return buf;
-}
+using fedcli::user_str;
 
 // The profile lines of list slot i (sent as command 904, and 935 for the
 // default profile without its attribute 0).
 void profile_lines(void* out, const UpRecord& list, std::size_t i, const std::string& name) {
-    std::string line = "user-profile " + safe(name);
+    std::string line = "user-profile " + user_str(name);
     if (list.byte(um::kGroupSet + i))
         line += " group-id " + std::to_string(list.byte(um::kGroupId + i));
-    line += " qos-policy " + safe(list.str(um::list_qos(i)));
+    line += " qos-policy " + user_str(list.str(um::list_qos(i)));
     std::uint16_t vlan = list.get<std::uint16_t>(um::list_vlan(i));
     line += " vlan-id " + std::to_string(vlan);
     std::string mobility = list.str(um::list_mobility(i));
-    if (!mobility.empty()) line += " mobility-policy " + safe(mobility);
+    if (!mobility.empty()) line += " mobility-policy " + user_str(mobility);
     line.resize(std::min<std::size_t>(line.size(), 1023));
     std::vector<Range> rs = list_ranges(list, i);
     bool is_default = name == um::kDefaultProfile;
     bool unchanged = is_default && vlan == 1 && mobility.empty();
     if (is_default && (rs.empty() || rs[0].start != 0))
-        text_line(out, 935, "no user-profile default-profile attribute 0");
+        fedcli::add_text_line(out, 935, "no user-profile default-profile attribute 0");
     if (rs.empty()) {
-        if (!unchanged) text_line(out, 904, line);
+        if (!unchanged) fedcli::add_text_line(out, 904, line);
         return;
     }
     for (const Range& r : rs) {
         if (r.start == r.end) {
             if (unchanged && r.start == 0) continue;
-            text_line(out, 904, line + " attribute " + std::to_string(r.start));
+            fedcli::add_text_line(out, 904, line + " attribute " + std::to_string(r.start));
         } else {
-            text_line(
+            fedcli::add_text_line(
                 out, 904,
                 line + " attribute " + std::to_string(r.start) + " - " + std::to_string(r.end));
         }
