@@ -199,6 +199,8 @@ enum class FeFn : std::uint32_t {
     MacAclBinding = 456,
     // args: u32 upid -> out: u32 action
     MacGetDefAction = 457,
+    // Airtime admission control. args: u32 weight -> out: u32 available (also when refused)
+    CacRoamingWeight = 501,
 };
 
 }  // namespace proto

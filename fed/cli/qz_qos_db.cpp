@@ -144,7 +144,7 @@ int qz_qos_db_startup() {
     if (qz_fed_kernel_request(cm::kGet, cls.data()) < 0) return -1;
     if (qz_fed_kernel_request(mm::kGet, mkr.data()) < 0) return -1;
 
-    std::lock_guard lock(db.mu);
+    std::unique_lock lock(db.mu);
     for (std::size_t i = 0; i < om::kSlots; ++i) {
         std::uint32_t oui =
             wire::load_h<std::uint32_t>(ouis.data() + om::kOuis + 4 * i) & 0xFFFFFFu;
@@ -163,5 +163,6 @@ int qz_qos_db_startup() {
             db.mkr[i].on[k] = mkr[mm::kFlags + k * mm::kSlots + i] != 0;
     }
     FED_DBG(basic, "QoS profiles read into the local copy\n");
-    return 0;
+    lock.unlock();
+    return qz_qos_db_policy_startup() == 0 && qz_qos_db_if_startup() == 0 ? 0 : -1;
 }

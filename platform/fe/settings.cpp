@@ -54,6 +54,7 @@ void model_init(Model& m) {
     m.acl = AclState{};
     up_init(m);
     qos_init(m);
+    qos_policy_init(m);
 }
 
 const char* fe_fn_name(proto::FeFn fn) {

@@ -4,7 +4,9 @@
 #include "mgt/cli/fed/rows_fe_sessions.h"
 #include "mgt/cli/fed/rows_fe_settings.h"
 #include "mgt/cli/fed/rows_ip_policy.h"
+#include "mgt/cli/fed/rows_qos_bind.h"
 #include "mgt/cli/fed/rows_qos_class.h"
+#include "mgt/cli/fed/rows_qos_policy.h"
 #include "mgt/cli/fed/rows_qos_profile.h"
 #include "mgt/cli/fed/rows_rate_limit.h"
 #include "mgt/cli/fed/rows_service.h"
@@ -27,6 +29,8 @@ static_assert(first_bad_row(kRowsVcon) < 0);
 static_assert(first_bad_row(kRowsSip) < 0);
 static_assert(first_bad_row(kRowsIpPolicy) < 0);
 static_assert(first_bad_row(kRowsUserProfile) < 0);
+static_assert(first_bad_row(kRowsQosPolicy) < 0);
+static_assert(first_bad_row(kRowsQosBind) < 0);
 
 constexpr CmdFamily kFamilies[] = {
     {"Forwarding-engine settings", kRowsFeSettings},
@@ -39,6 +43,8 @@ constexpr CmdFamily kFamilies[] = {
     {"SIP calls", kRowsSip},
     {"IP policies", kRowsIpPolicy},
     {"User profiles", kRowsUserProfile},
+    {"QoS switches, policies and airtime admission", kRowsQosPolicy},
+    {"QoS profile bindings", kRowsQosBind},
 };
 
 }  // namespace
