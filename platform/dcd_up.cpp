@@ -9,6 +9,7 @@
 //   qz_dcd_get_profile_table_id         args: str name      (rc = index)
 //   qz_dcd_move_profile_table_id        args: u32 index, u32 reference, u32 after
 //   qz_dcd_shm_check_ssid_bind_up       args: str name      (rc non-zero: bound)
+//   qz_dcd_forfed_vwifi_byssid          args: str SSID, u32 max -> out: u32 n, n x 17-byte name
 #include <cstring>
 
 #include "platform/call.h"
@@ -73,4 +74,21 @@ int qz_dcd_move_profile_table_id(int index, int reference, int after) {
 
 int qz_dcd_shm_check_ssid_bind_up(const char* name) {
     return dcd("qz_dcd_shm_check_ssid_bind_up", name_args(name)).rc;
+}
+
+int qz_dcd_forfed_vwifi_byssid(const char* ssid, std::uint32_t* count, char* names) {
+    if (!ssid || !count || !names) return -1;
+    wire::Writer args;
+    args.str(std::string_view(ssid, strnlen(ssid, 33))).h32(*count);
+    std::uint32_t max = *count;
+    plat::Reply reply = plat::named_call(proto::Op::Dcd, "qz_dcd_forfed_vwifi_byssid", args);
+    if (reply.rc < 0) return reply.rc;
+    wire::Reader r(reply.out);
+    std::uint32_t n = r.h32();
+    if (!r.ok() || n > max || r.left() != n * QZ_VWIFI_NAME_SIZE) return -1;
+    r.bytes(names, n * QZ_VWIFI_NAME_SIZE);
+    for (std::uint32_t i = 0; i < n; ++i)
+        names[i * QZ_VWIFI_NAME_SIZE + QZ_VWIFI_NAME_SIZE - 1] = 0;
+    *count = n;
+    return reply.rc;
 }

@@ -68,3 +68,12 @@ int fe_get_ip_gate_table(fe_ip_gate_t* buf, std::uint32_t* count, std::uint32_t 
     *count = n;
     return rc;
 }
+
+int fe_set_cac_roaming_weight(std::uint32_t weight, std::uint32_t* available, const char* text) {
+    (void)text;  // the FE names the call itself
+    wire::Writer args;
+    args.h32(weight);
+    plat::Reply r = plat::fe_call(proto::FeFn::CacRoamingWeight, args);
+    if (available && r.out.size() == 4) *available = wire::load_h<std::uint32_t>(r.out.data());
+    return r.rc;
+}

@@ -12,6 +12,10 @@ int fe_set_int_value(std::uint32_t value, std::uint32_t id, const char* text);
 int fe_get_boolean_value(std::uint32_t* value, std::uint32_t id, const char* text);
 int fe_get_int_value(std::uint32_t* value, std::uint32_t id, const char* text);
 
+// Airtime admission control: the share of airtime kept for roaming calls.
+// *available is what the FE can give, written also when it refuses the weight.
+int fe_set_cac_roaming_weight(std::uint32_t weight, std::uint32_t* available, const char* text);
+
 // ---- virtual wire: two interfaces joined into one wire, with an optional MAC
 // (6 bytes, nullptr = all zeros).
 int fe_set_vwire_interfaces(std::uint32_t ifindex1, std::uint32_t ifindex2,

@@ -69,6 +69,26 @@ constexpr KcodeRow kKcodes[] = {
     {137, 104},   // read an SSID's QoS record
     {138, 20},    // user profile airtime share set (qz_up_airtime)
     {139, 20},    // user profile airtime share read
+    // QoS switches, policies, VLAN QoS, snapshot (platform/qos_policy_msg.h)
+    {1, 12},     // QoS on
+    {2, 12},     // read the QoS switches
+    {3, 12},     // QoS off
+    {13, 12},    // airtime-based QoS set
+    {14, 12},    // airtime-based QoS read
+    {15, 12},    // rate preference weight set
+    {16, 12},    // rate preference weight read
+    {4, 1916},   // QoS policy set (one class)
+    {5, 1916},   // QoS policy delete
+    {6, 1916},   // read the QoS policies
+    {90, 788},   // default-VLAN QoS set
+    {91, 788},   // default-VLAN QoS reset
+    {92, 788},   // default-VLAN QoS read
+    {93, 788},   // VLAN QoS set
+    {94, 788},   // VLAN QoS delete
+    {95, 788},   // VLAN QoS read
+    {100, 12},   // performance snapshot on
+    {101, 12},   // performance snapshot off
+    {102, 12},   // performance snapshot read
     {140, 8},  // read notification interval: i32 result, u32 interval (seconds)
     {141, 8},  // set notification interval: i32 result, u32 interval (seconds)
 };

@@ -231,6 +231,8 @@ enum class FeFn : std::uint32_t {
     MacAclGrpUnbind = 459,
     // args: u32 upid, u32 action
     MacSetDefAction = 460,
+    // Airtime admission control. args: u32 weight -> out: u32 available (also when refused)
+    CacRoamingWeight = 501,
 };
 
 }  // namespace proto

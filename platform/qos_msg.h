@@ -133,6 +133,8 @@ static_assert(qz_qos_ifcls_msg::kIfName + qz_qos_ifcls_msg::kIfNameSize ==
 
 // An SSID's QoS record (codes 135 set, 136 delete, 137 get): the class and
 // profiles its sub-interfaces get when the SSID is attached to an interface.
+// An empty profile stands for the AP default. A get without an SSID reads the
+// record at the index held in the class byte, SSID included (-100 past the end).
 namespace qz_qos_ssid_msg {
 inline constexpr std::size_t kStatus = 0;  // i32; -100 no record
 inline constexpr std::size_t kSsid = 4;

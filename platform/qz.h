@@ -195,6 +195,11 @@ int qz_dcd_get_profile_table_id(const char* name);
 int qz_dcd_move_profile_table_id(int index, int reference, int after);
 // Non-zero when an SSID uses the profile.
 int qz_dcd_shm_check_ssid_bind_up(const char* name);
+// The interfaces an SSID is bound to: *count (in: at most, out: how many)
+// kernel names of QZ_VWIFI_NAME_SIZE bytes each into names. 0 on success.
+inline constexpr std::size_t QZ_VWIFI_NAME_SIZE = 17;
+inline constexpr std::uint32_t QZ_VWIFI_MAX = 16;
+int qz_dcd_forfed_vwifi_byssid(const char* ssid, std::uint32_t* count, char* names);
 
 // ---- platform queries of the DNS ALG hand-over
 int qz_tpa_set_dns_alg_by_cli();

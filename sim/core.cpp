@@ -218,6 +218,7 @@ void op_fe(Core& c, wire::Reader& r, wire::Writer& w) {
         if (!known) rc = fem::fe_mac_acl_call(c.fe, c.faults, fn, args, out, &known);
         if (!known) rc = fem::fe_binding_call(c.fe, c.faults, fn, args, out, &known);
         if (!known) rc = fem::fe_counter_call(c.fe, c.faults, fn, args, out, &known);
+        if (!known) rc = fem::fe_qos_call(c.fe, c.faults, fn, args, out, &known);
         if (!known)
             unknown_call(c, std::string("Fe:") + std::to_string(static_cast<std::uint32_t>(fn)));
     }

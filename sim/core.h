@@ -111,6 +111,8 @@ struct DcdFe {
     std::vector<DualProfile> dual;
     std::vector<std::array<std::uint32_t, 2>> allow_vlan_updates;  // (ifindex, flag), in order
     std::vector<std::array<std::string, 2>> up_redir;  // (user profile, setting), in order set
+    // (SSID, kernel name) of the interfaces each SSID is bound to, in order bound
+    std::vector<std::array<std::string, 2>> ssid_ifaces;
 };
 
 // The configuration library's service table and the DNS ALG hand-over state.

@@ -49,9 +49,32 @@ int user_ifname_to_int(Core& c, std::span<const std::uint8_t> args,
     return 0;
 }
 
+// args: str SSID, u32 max -> out: u32 n, n x 17-byte kernel names of the
+// interfaces the SSID is bound to (none: n = 0)
+int vwifi_byssid(Core& c, std::span<const std::uint8_t> args, std::vector<std::uint8_t>& out) {
+    wire::Reader r(args);
+    std::string ssid = r.str();
+    std::uint32_t max = r.h32();
+    if (!r.ok() || ssid.empty() || ssid.size() > 32) return -1;
+    std::vector<std::uint8_t> names;
+    std::uint32_t n = 0;
+    for (const auto& [s, ifname] : c.dcd_fe.ssid_ifaces) {
+        if (s != ssid || n == max) continue;
+        std::size_t at = names.size();
+        names.resize(at + 17, 0);
+        std::copy_n(ifname.begin(), std::min<std::size_t>(ifname.size(), 16), names.begin() + at);
+        ++n;
+    }
+    out.resize(4);
+    wire::store_h<std::uint32_t>(out.data(), n);
+    out.insert(out.end(), names.begin(), names.end());
+    return 0;
+}
+
 constexpr NamedCall kDcdCalls[] = {
     {"qz_dcd_int_ifname_to_user_ifname", int_ifname_to_user},
     {"qz_dcd_user_ifname_to_int_ifname", user_ifname_to_int},
+    {"qz_dcd_forfed_vwifi_byssid", vwifi_byssid},
 };
 
 void u32_out(std::uint32_t v, std::vector<std::uint8_t>& out) {

@@ -80,6 +80,7 @@ int verb_up_ssid(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 // verbs_qos.cpp
 int verb_qos_show(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_qos_map_show(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_qos_policy_show(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 
 // replay.cpp
 int verb_replay(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);

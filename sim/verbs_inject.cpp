@@ -37,8 +37,19 @@ int sta(Server& s, VerbArgs a, const CtlOut& out, std::uint32_t event) {
     return inject(s, Event{0, event, sta_event(mac, ignored)}, out);
 }
 
+// The configuration library learns which interfaces carry an SSID before fed
+// hears of the change; an empty interface name drops all of the SSID's.
+void ssid_iface(Core& c, const std::string& ssid, const std::string& ifname, bool bound) {
+    std::lock_guard lock(c.mu);
+    auto& v = c.dcd_fe.ssid_ifaces;
+    std::erase_if(
+        v, [&](const auto& e) { return e[0] == ssid && (ifname.empty() || e[1] == ifname); });
+    if (bound && v.size() < 1024) v.push_back({ssid, ifname});
+}
+
 int ssid_bind(Server& s, VerbArgs a, const CtlOut& out, bool bound) {
     if (check_ssid(a[0], out) != kCtlOk || check_ifname(a[1], out) != kCtlOk) return kCtlFail;
+    ssid_iface(s.core, a[0], a[1], bound);
     return inject(s, Event{0, kEvSsidBind, ssid_bind_event(a[0], a[1], bound)}, out);
 }
 
@@ -91,6 +102,7 @@ int verb_ssid_unbind(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
 
 int verb_ssid_remove(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
     if (check_ssid(a[0], out) != kCtlOk) return kCtlFail;
+    ssid_iface(s.core, a[0], "", false);
     return inject(s, Event{0, kEvSsidChange, ssid_remove_event(a[0])}, out);
 }
 

@@ -18,4 +18,11 @@ int verb_qos_map_show(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
     return kCtlOk;
 }
 
+// platform qos-policies
+int verb_qos_policy_show(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
+    std::lock_guard lock(s.core.mu);
+    out(fem::qos_policy_text(s.core.fe));
+    return kCtlOk;
+}
+
 }  // namespace sim

@@ -9,8 +9,10 @@
 #include "fed/cli/qz_fed_counter_cli.h"
 #include "fed/cli/qz_fed_ip_policy_cli.h"
 #include "fed/cli/qz_fed_mac_policy_cli.h"
+#include "fed/cli/qz_fed_qos_bind_cli.h"
 #include "fed/cli/qz_fed_qos_cli.h"
 #include "fed/cli/qz_fed_qos_map_cli.h"
+#include "fed/cli/qz_fed_qos_policy_cli.h"
 #include "fed/cli/qz_fed_qos_profile_cli.h"
 #include "fed/cli/qz_fed_service_cli.h"
 #include "fed/cli/qz_fed_up_cli.h"
@@ -125,6 +127,37 @@ constexpr qz_cli_vector_t kQosMapVectors[] = {
     {824, qz_cli_unpack<qz_fed_qos_if_class_wifi_show>},
 };
 
+constexpr qz_cli_vector_t kQosPolicyVectors[] = {
+    {805, qz_cli_unpack<qz_fed_qos_enable>},
+    {807, qz_cli_unpack<qz_fed_qos_airtime>},
+    {808, qz_cli_unpack<qz_fed_qos_rate_weight>},
+    {809, qz_cli_unpack<qz_fed_qos_show>},
+    {876, qz_cli_unpack<qz_fed_qos_policy>},
+    {877, qz_cli_unpack<qz_fed_qos_policy_show>},
+    {867, qz_cli_unpack<qz_fed_qos_def_vlan>},
+    {868, qz_cli_unpack<qz_fed_qos_def_vlan_show>},
+    {870, qz_cli_unpack<qz_fed_qos_vlan>},
+    {871, qz_cli_unpack<qz_fed_qos_vlan_show>},
+    {842, qz_cli_unpack<qz_fed_qos_snapshot>},
+    {843, qz_cli_unpack<qz_fed_qos_snapshot_show>},
+    {967, qz_cli_unpack<qz_fed_qos_cac>},
+    {969, qz_cli_unpack<qz_fed_qos_cac_airtime>},
+    {970, qz_cli_unpack<qz_fed_qos_cac_roam_weight>},
+};
+
+constexpr qz_cli_vector_t kQosBindVectors[] = {
+    {878, qz_cli_unpack<qz_fed_qos_eth_classifier>},
+    {895, qz_cli_unpack<qz_fed_qos_eth_marker>},
+    {885, qz_cli_unpack<qz_fed_qos_ssid_classifier>},
+    {882, qz_cli_unpack<qz_fed_qos_ssid_marker>},
+    {880, qz_cli_unpack<qz_fed_qos_if_classifier_show>},
+    {881, qz_cli_unpack<qz_fed_qos_if_classifier_show>},
+    {894, qz_cli_unpack<qz_fed_qos_if_marker_show>},
+    {896, qz_cli_unpack<qz_fed_qos_if_marker_show>},
+    {886, qz_cli_unpack<qz_fed_qos_ssid_classifier_show>},
+    {884, qz_cli_unpack<qz_fed_qos_ssid_marker_show>},
+};
+
 constexpr qz_cli_vector_t kFeSessionVectors[] = {
     {763, qz_cli_unpack<qz_fed_cli_show_ip_gate>},
     {764, qz_cli_unpack<qz_fed_cli_show_mac_session>},
@@ -232,6 +265,7 @@ constexpr qz_cli_vector_list_t kVectorFamilies[] = {
     kFeSettingsVectors, kFeSessionVectors,  kRateLimitVectors, kServiceVectors,
     kQosClassVectors,   kVconVectors,       kSipVectors,       kUserProfileVectors,
     kIpPolicyVectors,   kQosProfileVectors, kMacPolicyVectors, kQosMapVectors,
+    kQosPolicyVectors,  kQosBindVectors,
 };
 
 // ---- running-configuration steps, in the order the configuration is written

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "fed/cli/qz_fed_cli_util.h"
+#include "fed/cli/qz_fed_qos_bind_cli.h"
 #include "fed/cli/qz_fed_qos_map_cli.h"
+#include "fed/cli/qz_fed_qos_policy_cli.h"
 #include "fed/cli/qz_qos_db.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_msg.h"
@@ -448,6 +450,7 @@ void profile_records(void* out, std::uint32_t cmd, const std::string& name,
 }  // namespace
 
 void qz_fed_qos_profile_cfg(void* out) {
+    qz_fed_qos_switch_cfg(out);
     qz_qos_db_t& db = qz_qos_db();
     std::array<qz_qos_db_cls_t, QZ_QOS_PROFILE_MAX> cls;
     std::array<qz_qos_db_mkr_t, QZ_QOS_PROFILE_MAX> mkr;
@@ -462,6 +465,7 @@ void qz_fed_qos_profile_cfg(void* out) {
         bool is_def = qz_qos_db_cls_default_of(p.name, &def);
         profile_records(out, 902, p.name, p.on, is_def ? &def : nullptr, kClsWords);
     }
+    qz_fed_qos_cls_bind_cfg(out);
     qz_fed_qos_map_cls_cfg(out);
     for (const qz_qos_db_mkr_t& p : mkr) {
         if (p.name.empty() || qz_qos_db_mkr_is_default(p)) continue;
@@ -469,6 +473,8 @@ void qz_fed_qos_profile_cfg(void* out) {
         bool is_def = qz_qos_db_mkr_default_of(p.name, &def);
         profile_records(out, 848, p.name, p.on, is_def ? &def : nullptr, kMkrWords);
     }
+    qz_fed_qos_mkr_bind_cfg(out);
     qz_fed_qos_map_mkr_cfg(out);
+    qz_fed_qos_policy_cfg(out);
     qz_fed_qos_map_if_cfg(out);
 }

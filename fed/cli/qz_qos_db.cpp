@@ -148,7 +148,7 @@ int qz_qos_db_startup() {
     if (!qz_qos_map_read_marker(maps)) return -1;
     if (!qz_qos_map_read_if_classes(maps)) return -1;
 
-    std::lock_guard lock(db.mu);
+    std::unique_lock lock(db.mu);
     for (std::size_t i = 0; i < om::kSlots; ++i) {
         std::uint32_t oui =
             wire::load_h<std::uint32_t>(ouis.data() + om::kOuis + 4 * i) & 0xFFFFFFu;
@@ -168,7 +168,8 @@ int qz_qos_db_startup() {
     }
     qz_qos_map_fill(db, maps);
     FED_DBG(basic, "QoS profiles read into the local copy\n");
-    return 0;
+    lock.unlock();
+    return qz_qos_db_policy_startup() == 0 && qz_qos_db_if_startup() == 0 ? 0 : -1;
 }
 
 std::span<const qz_qos_db_oui_t> qz_qos_db_default_ouis() {

@@ -62,6 +62,7 @@ struct qz_qos_db_t {
     std::vector<qz_qos_db_if_t> ifs;
     std::vector<qz_qos_db_oui_t> ouis;
     qz_qos_db_maps_t maps = qz_qos_db_maps_default();
+    std::uint16_t qos_word = 1;  // QoS on (1) or off (0), as the FE last said
 };
 
 qz_qos_db_t& qz_qos_db();
@@ -108,3 +109,35 @@ bool qz_qos_map_read_marker(qz_qos_map_replies_t& r);
 // The FE's interface classes (code 37 with an empty name), after the maps.
 bool qz_qos_map_read_if_classes(qz_qos_map_replies_t& r);
 void qz_qos_map_fill(qz_qos_db_t& db, const qz_qos_map_replies_t& r);
+
+// ---- QoS policies: a copy of the FE's, under their own mutex.
+
+inline constexpr std::size_t QZ_QOS_POLICY_MAX = 16;
+
+struct qz_qos_db_policy_t {
+    std::string name;  // empty: free slot
+    std::uint32_t user_rate = 0, up_rate = 0;
+    std::uint16_t up_weight = 0;
+    std::array<std::uint8_t, 8> mode{};  // 1 strict, 0 weighted round robin
+    std::array<std::uint16_t, 8> weight{};
+    std::array<std::uint32_t, 8> limit{};
+    bool operator==(const qz_qos_db_policy_t&) const = default;
+};
+
+struct qz_qos_policy_db_t {
+    std::mutex mu;
+    std::array<qz_qos_db_policy_t, QZ_QOS_POLICY_MAX> policies;
+};
+
+qz_qos_policy_db_t& qz_qos_policy_db();
+
+// The values of a new policy, which "def-user-qos" has too.
+qz_qos_db_policy_t qz_qos_db_policy_default(const std::string& name);
+
+// Start-up reads of the QoS word (code 2) and the policies (code 6) into the
+// local copy. 0, or -1 when a read failed.
+int qz_qos_db_policy_startup();
+
+// Start-up: one node per interface that has a user name, with its classifier
+// and marker bindings as the FE holds them. 0, or -1 without an interface list.
+int qz_qos_db_if_startup();

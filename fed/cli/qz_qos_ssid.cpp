@@ -61,8 +61,8 @@ void qz_qos_ssid_bind(const char* ssid, const char* ifname, int bound) {
     std::string cls = "def-ap-cls", mkr = "def-ap-mkr";
     if (rc == 0) {
         qos_class = rec[sm::kClass];
-        cls = get(rec, sm::kClassifier, sm::kNameSize);
-        mkr = get(rec, sm::kMarker, sm::kNameSize);
+        if (std::string c = get(rec, sm::kClassifier, sm::kNameSize); !c.empty()) cls = c;
+        if (std::string k = get(rec, sm::kMarker, sm::kNameSize); !k.empty()) mkr = k;
     } else if (rc != st::kNoEntry) {
         if (rc != -1) FED_DBG(cli, "Function fail retcode = %d", rc);
         return;

@@ -1,9 +1,10 @@
-// User-profile, IP-policy, QoS-profile, QoS-map and MAC-policy command records
-// of any size and content through fed's unpacker and handlers, against an
-// in-process FE model, configuration library and policy store in a scratch run
-// directory. Input: u8 selector (which command), u8 command type (bit 0: the
-// "no" form; bits 1-2: the family, 0 policies, 1 QoS profiles, 2 QoS maps,
-// 3 MAC policies), then the argument record.
+// User-profile, IP-policy, QoS (profiles, maps, switches and policies,
+// bindings) and MAC-policy command records of any size and content through
+// fed's unpacker and handlers, against an in-process FE model, configuration
+// library and policy store in a scratch run directory. Input: u8 selector
+// (which command), u8 command type (bit 0: the "no" form; bits 1-3: the row
+// set: 0 policies, 1 QoS profiles, 2 QoS maps, 3 MAC policies, 4 QoS switches
+// and policies, 5 QoS profile bindings), then the argument record.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -16,7 +17,9 @@
 #include "mgt/cli/fed/qz_cli_agt_auto.h"
 #include "mgt/cli/fed/rows_ip_policy.h"
 #include "mgt/cli/fed/rows_mac_policy.h"
+#include "mgt/cli/fed/rows_qos_bind.h"
 #include "mgt/cli/fed/rows_qos_map.h"
+#include "mgt/cli/fed/rows_qos_policy.h"
 #include "mgt/cli/fed/rows_qos_profile.h"
 #include "mgt/cli/fed/rows_user_profile.h"
 #include "platform/backend.h"
@@ -60,7 +63,7 @@ std::vector<qz_cli_vector_t> family_vectors(std::vector<std::span<const cmdtbl::
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static sim::Core core;
-    static const std::vector<qz_cli_vector_t> families[4] = {
+    static const std::vector<qz_cli_vector_t> families[6] = {
         [] {
             // The policy store writes under the run directory's /tmp/db/fed.
             static char dir[] = "/tmp/fuzz_policy_XXXXXX";
@@ -78,9 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return family_vectors({cmdtbl::kRowsUserProfile, cmdtbl::kRowsIpPolicy});
         }(),
         family_vectors({cmdtbl::kRowsQosProfile}), family_vectors({cmdtbl::kRowsQosMap}),
-        family_vectors({cmdtbl::kRowsMacPolicy})};
-    if (size < 2) return 0;
-    const std::vector<qz_cli_vector_t>& vectors = families[(data[1] >> 1) & 3];
+        family_vectors({cmdtbl::kRowsMacPolicy}), family_vectors({cmdtbl::kRowsQosPolicy}),
+        family_vectors({cmdtbl::kRowsQosBind})};
+    if (size < 2 || ((data[1] >> 1) & 7) >= 6) return 0;
+    const std::vector<qz_cli_vector_t>& vectors = families[(data[1] >> 1) & 7];
     if (vectors.empty()) return 0;
     const qz_cli_vector_t& v = vectors[data[0] % vectors.size()];
     // One record of type 17: u16 type, u16 0, u32 length with the header, the arguments.

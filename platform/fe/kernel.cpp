@@ -100,7 +100,8 @@ const KernelCode* handler_of(std::uint16_t code) {
 
 bool kernel_code_known(std::uint16_t code) {
     return handler_of(code) != nullptr || service_kernel_fn(code) != nullptr ||
-           up_kernel_fn(code) != nullptr || qos_kernel_fn(code) != nullptr;
+           up_kernel_fn(code) != nullptr || qos_kernel_fn(code) != nullptr ||
+           qos_policy_kernel_fn(code) != nullptr;
 }
 
 RateLimit* rate_limit_of(Model& m, std::string_view ifname) {
@@ -135,6 +136,7 @@ std::int32_t kernel_request(Model& m, Faults& f, std::uint16_t code,
     SvcKernelFn svc = service_kernel_fn(code);
     UpKernelFn up = up_kernel_fn(code);
     QosKernelFn qos = qos_kernel_fn(code);
+    QosPolicyKernelFn qpol = qos_policy_kernel_fn(code);
     if (fault_take(f, std::string("kcode:") + std::to_string(code), &rc)) {
         result = rc;
     } else if (k && record.size() >= std::max<std::size_t>(k->size, kcode_record_size(code))) {
@@ -145,6 +147,8 @@ std::int32_t kernel_request(Model& m, Faults& f, std::uint16_t code,
         result = up(m, record);
     } else if (qos && record.size() >= kcode_record_size(code)) {
         result = qos(m, record);
+    } else if (qpol && record.size() >= kcode_record_size(code)) {
+        result = qpol(m, record);
     }
     // The result word is the record's first field; a record too short for it gets nothing.
     if (record.size() >= 4) wire::store_h<std::int32_t>(record.data(), result);

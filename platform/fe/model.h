@@ -20,6 +20,7 @@
 #include "platform/fe/ops.h"
 #include "platform/fe/profiles.h"
 #include "platform/fe/qos.h"
+#include "platform/fe/qos_policy.h"
 #include "platform/fe/sessions.h"
 #include "platform/history.h"
 #include "platform/proto.h"
@@ -67,8 +68,8 @@ inline constexpr SettingDef kSettings[] = {
     {90, 91, 0, "CAC status"},
     {kNoId, 92, 0, "token bucket count"},
     {kNoId, 94, 0, "station count"},
-    {kNoId, 98, 0, "CAC roaming weight"},
-    {99, 100, 100, "maximum CAC available airtime"},
+    {kNoId, 98, 20, "CAC roaming weight"},
+    {99, 100, 500, "maximum CAC available airtime"},
 };
 inline constexpr std::size_t kSettingCount = std::size(kSettings);
 
@@ -166,6 +167,8 @@ struct Model {
     UpTable up;          // user profiles and what the FE keys by UPID (profiles.h)
     QosTable qos;        // QoS profiles and their bindings (qos.h)
     CounterState cnt;    // packet, drop and data-collection counters (counters.h)
+    // QoS switches, policies, VLAN QoS, snapshot (qos_policy.h)
+    QosPolicyState qpol;
 };
 
 // Puts the model in its booted state and forgets the call logs.

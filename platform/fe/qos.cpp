@@ -283,6 +283,16 @@ std::int32_t ssid_delete(Model& m, Record r) {
 }
 
 std::int32_t ssid_get(Model& m, Record r) {
+    // No SSID: the record at the index in the class byte, with its SSID.
+    if (get_name(r, sm::kSsid, sm::kNameSize).empty()) {
+        std::size_t i = r[sm::kClass];
+        if (i >= m.qos.ssids.size()) return st::kNoEntry;
+        put_name(r, sm::kSsid, sm::kNameSize, m.qos.ssids[i].ssid);
+        put_name(r, sm::kClassifier, sm::kNameSize, m.qos.ssids[i].classifier);
+        put_name(r, sm::kMarker, sm::kNameSize, m.qos.ssids[i].marker);
+        r[sm::kClass] = m.qos.ssids[i].qos_class;
+        return 0;
+    }
     auto it = ssid_find(m, r);
     if (it == m.qos.ssids.end()) return st::kNoEntry;
     put_name(r, sm::kClassifier, sm::kNameSize, it->classifier);

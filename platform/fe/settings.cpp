@@ -56,6 +56,7 @@ void model_init(Model& m) {
     up_init(m);
     qos_init(m);
     counters_init(m);
+    qos_policy_init(m);
 }
 
 const char* fe_fn_name(proto::FeFn fn) {

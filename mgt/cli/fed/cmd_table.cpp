@@ -5,8 +5,10 @@
 #include "mgt/cli/fed/rows_fe_settings.h"
 #include "mgt/cli/fed/rows_ip_policy.h"
 #include "mgt/cli/fed/rows_mac_policy.h"
+#include "mgt/cli/fed/rows_qos_bind.h"
 #include "mgt/cli/fed/rows_qos_class.h"
 #include "mgt/cli/fed/rows_qos_map.h"
+#include "mgt/cli/fed/rows_qos_policy.h"
 #include "mgt/cli/fed/rows_qos_profile.h"
 #include "mgt/cli/fed/rows_rate_limit.h"
 #include "mgt/cli/fed/rows_service.h"
@@ -31,6 +33,8 @@ static_assert(first_bad_row(kRowsIpPolicy) < 0);
 static_assert(first_bad_row(kRowsUserProfile) < 0);
 static_assert(first_bad_row(kRowsMacPolicy) < 0);
 static_assert(first_bad_row(kRowsQosMap) < 0);
+static_assert(first_bad_row(kRowsQosPolicy) < 0);
+static_assert(first_bad_row(kRowsQosBind) < 0);
 
 constexpr CmdFamily kFamilies[] = {
     {"Forwarding-engine settings", kRowsFeSettings},
@@ -45,6 +49,8 @@ constexpr CmdFamily kFamilies[] = {
     {"User profiles", kRowsUserProfile},
     {"MAC policies", kRowsMacPolicy},
     {"QoS priority maps", kRowsQosMap},
+    {"QoS switches, policies and airtime admission", kRowsQosPolicy},
+    {"QoS profile bindings", kRowsQosBind},
 };
 
 }  // namespace

@@ -325,6 +325,59 @@ const Family kFamilies[] = {
       "show qos marker-map 8021p", "show qos marker-map 80211e", "show qos marker-map diffserv",
       "show qos named-marker-map", "show qos classifier-map interface"},
      {{"platform qos-maps", "named diffserv gold: 8 16 0 24 32 46 48 56\n"}}},
+    {"QoS switches, policies, airtime admission and profile bindings",
+     "no qos enable\n"
+     "qos airtime enable\n"
+     "qos rate-preference-weight none\n"
+     "qos cac enable\n"
+     "qos cac max-airtime 300\n"
+     "qos cac roaming-weight 40\n"
+     "qos policy gold user-rate-limit 5000 user-profile-weight 5\n"
+     "qos policy gold class 3 strict limit 100 weight 0\n"
+     "qos policy def-user-qos user-profile-rate 900000\n"
+     "qos classifier-profile vc 8021p\n"
+     "qos marker-profile mk diffserv\n"
+     "interface eth1 qos-classifier vc\n"
+     "interface agg0 qos-marker mk\n"
+     "ssid corp qos-classifier vc\n"
+     "ssid corp qos-marker mk\n",
+     {"qos enable", "no qos enable", "qos airtime", "qos rate", "qos cac", "qos policy",
+      "interface eth", "interface agg", "ssid "},
+     "no qos enable\n"
+     "qos cac enable\n"
+     "qos cac max-airtime 300\n"
+     "qos cac roaming-weight 40\n"
+     "qos airtime enable\n"
+     "qos rate-preference-weight none\n"
+     "interface eth1 qos-classifier vc\n"
+     "ssid corp qos-classifier vc\n"
+     "interface agg0 qos-marker mk\n"
+     "ssid corp qos-marker mk\n"
+     "qos policy def-user-qos user-rate-limit 1000000 user-profile-weight 10 "
+     "user-profile-rate 900000\n"
+     "qos policy def-user-qos class 0 wrr limit 900000 weight 10\n"
+     "qos policy def-user-qos class 1 wrr limit 900000 weight 20\n"
+     "qos policy def-user-qos class 2 wrr limit 900000 weight 30\n"
+     "qos policy def-user-qos class 3 wrr limit 900000 weight 40\n"
+     "qos policy def-user-qos class 4 wrr limit 900000 weight 50\n"
+     "qos policy def-user-qos class 5 wrr limit 900000 weight 60\n"
+     "qos policy def-user-qos class 6 strict limit 20000 weight 0\n"
+     "qos policy def-user-qos class 7 strict limit 20000 weight 0\n"
+     "qos policy gold user-rate-limit 5000 user-profile-weight 5 user-profile-rate 5000\n"
+     "qos policy gold class 0 wrr limit 5000 weight 10\n"
+     "qos policy gold class 1 wrr limit 5000 weight 20\n"
+     "qos policy gold class 2 wrr limit 5000 weight 30\n"
+     "qos policy gold class 3 strict limit 100 weight 0\n"
+     "qos policy gold class 4 wrr limit 5000 weight 50\n"
+     "qos policy gold class 5 wrr limit 5000 weight 60\n"
+     "qos policy gold class 6 strict limit 5000 weight 0\n"
+     "qos policy gold class 7 strict limit 5000 weight 0\n",
+     {},
+     {"show qos", "show qos policy", "show interface eth1 qos-classifier",
+      "show interface agg0 qos-marker", "show ssid qos-classifier", "show ssid qos-marker"},
+     {{"platform qos-policies", "policy gold user-rate 5000 up-weight 5 up-rate 5000\n"},
+      {"platform qos-policies", "cac on, max airtime 300, roaming weight 40\n"},
+      {"platform qos-profiles", "classifier-binding eth1 vc kind 17\n"}}},
 };
 
 std::string family_lines(const Family& f, const std::string& text) {
