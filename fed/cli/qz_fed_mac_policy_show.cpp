@@ -46,7 +46,7 @@ struct FilterBlock {
 };
 
 template <std::uint32_t Id>
-constexpr FilterBlock filter_block() {
+consteval FilterBlock filter_block() {
     return {arg_off(kRows, Id, "SRC"),
             arg_off(kRows, Id, "SRC-MASK"),
             arg_off(kRows, Id, "DST"),
