@@ -125,6 +125,9 @@ constexpr qz_cli_vector_t kQosMapVectors[] = {
     {822, qz_cli_unpack<qz_fed_qos_if_class_wifi>},
     {823, qz_cli_unpack<qz_fed_qos_if_class_eth_show>},
     {824, qz_cli_unpack<qz_fed_qos_if_class_wifi_show>},
+    {825, qz_cli_unpack<qz_fed_qos_ssid_class>},
+    {826, qz_cli_unpack<qz_fed_qos_ssid_class_show>},
+    {831, qz_cli_unpack<qz_fed_qos_if_class_all_show>},
 };
 
 constexpr qz_cli_vector_t kQosPolicyVectors[] = {
