@@ -152,6 +152,8 @@ constexpr qz_cli_vector_t kQosPolicyVectors[] = {
     {967, qz_cli_unpack<qz_fed_qos_cac>},
     {969, qz_cli_unpack<qz_fed_qos_cac_airtime>},
     {970, qz_cli_unpack<qz_fed_qos_cac_roam_weight>},
+    {972, qz_cli_unpack<qz_fed_qos_cac_clear>},
+    {973, qz_cli_unpack<qz_fed_qos_cac_show>},
 };
 
 constexpr qz_cli_vector_t kQosBindVectors[] = {

@@ -10,6 +10,7 @@
 #include "fed/cli/qz_qos_db.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_msg.h"
+#include "platform/cac_msg.h"
 #include "platform/fe.h"
 #include "platform/qos_policy_msg.h"
 #include "platform/qz.h"
@@ -560,6 +561,50 @@ int qz_fed_qos_cac_roam_weight(void* ctx, qz_fed_args_t a) {
         qz_cli_printf(ctx, "Available roaming weight is %d, cannot alloc %d weight\n",
                       static_cast<int>(available), static_cast<int>(w));
         return -1;
+    }
+    return 0;
+}
+
+int qz_fed_qos_cac_clear(void*, qz_fed_args_t a) {
+    std::uint8_t mac[6] = {};
+    bool one = fedcli::bit(a, arg::kBitCacMac);
+    if (one) fedcli::mac(a, arg::kCacMac, mac);
+    int rc = qz_clear_sta_cac_airtime_list(one ? mac : nullptr);
+    if (rc < 0) FED_DBG(cli, "API returns error(%d)\n", rc);
+    return rc < 0 ? -1 : 0;
+}
+
+int qz_fed_qos_cac_show(void* ctx, qz_fed_args_t) {
+    std::uint32_t on = 0;
+    if (fe_get_boolean_value(&on, cac::kGetStatus, "get cac status") < 0)
+        return qz_cli_printf(ctx, "error in getting cac status\n"), -1;
+    std::vector<std::uint8_t> tb(qz_cac_tb::kSize, 0);
+    if (qz_get_tb_list(tb.data()) < 0)
+        return qz_cli_printf(ctx, "error in getting cac airtime\n"), -1;
+    std::vector<std::uint8_t> stas(qz_cac_sta::kMax * qz_cac_sta::kSize, 0);
+    std::uint32_t n = qz_cac_sta::kMax;
+    if (qz_get_sta_cac_airtime_list(stas.data(), &n) < 0)
+        return qz_cli_printf(ctx, "error in getting station airtime\n"), -1;
+    auto word = [&](std::size_t off) { return wire::load_h<std::uint32_t>(tb.data() + off); };
+    qz_cli_printf(ctx, "%-40s%s\n", "CAC status:", on ? "enable" : "disable");
+    qz_cli_printf(ctx, "%-40s%u\n", "Station Count:", n);
+    static constexpr std::pair<const char*, std::size_t> kFigures[] = {
+        {"Available airtime: ", qz_cac_tb::kAvailable},
+        {"Guaranteed airtime (per-second):", qz_cac_tb::kGuaranteed},
+        {"Allocated airtime (per second):", qz_cac_tb::kAllocated},
+        {"Allocated airtime used (last second):", qz_cac_tb::kAllocatedUsed},
+        {"Airtime used (last second):", qz_cac_tb::kUsed},
+        {"Airtime reserved for roaming calls:", qz_cac_tb::kRoamReserved},
+        {"Shared airtime (per second):", qz_cac_tb::kShared},
+        {"Shared airtime used (last second):", qz_cac_tb::kSharedUsed},
+    };
+    for (const auto& [label, off] : kFigures) qz_cli_printf(ctx, "%-40s%u ms\n", label, word(off));
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::uint8_t* r = stas.data() + i * qz_cac_sta::kSize;
+        std::uint32_t tx = wire::load_h<std::uint32_t>(r + qz_cac_sta::kTx);
+        std::uint32_t rx = wire::load_h<std::uint32_t>(r + qz_cac_sta::kRx);
+        qz_cli_printf(ctx, "%m; Tx[%u.%03u sec]; Rx[%u.%03u sec]\n", r + qz_cac_sta::kMac,
+                      tx / 1000, tx % 1000, rx / 1000, rx % 1000);
     }
     return 0;
 }

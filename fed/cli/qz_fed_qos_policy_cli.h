@@ -62,6 +62,9 @@ inline constexpr std::size_t kUpNameWidth = cmdtbl::arg_width(kRows, 908, "NAME"
 inline constexpr unsigned kBitUpName = cmdtbl::arg_flag_bit(kRows, 908, "NAME");
 static_assert(cmdtbl::arg_off(kRows, 909, "NAME") == kUpName &&
               cmdtbl::arg_flag_bit(kRows, 909, "NAME") == kBitUpName);
+// 972: the optional station MAC
+inline constexpr std::size_t kCacMac = cmdtbl::arg_off(kRows, 972, "MAC");
+inline constexpr unsigned kBitCacMac = cmdtbl::arg_flag_bit(kRows, 972, "MAC");
 // 969, 970
 inline constexpr std::size_t kAirtime = cmdtbl::arg_off(kRows, 969, "AIRTIME");
 inline constexpr std::size_t kSize969 = cmdtbl::cmd_size(kRows, 969);
@@ -90,6 +93,9 @@ int qz_fed_qos_up_stats_delay(void* ctx, qz_fed_args_t args);    // 909
 int qz_fed_qos_cac(void* ctx, qz_fed_args_t args);               // 967
 int qz_fed_qos_cac_airtime(void* ctx, qz_fed_args_t args);       // 969
 int qz_fed_qos_cac_roam_weight(void* ctx, qz_fed_args_t args);   // 970
+
+int qz_fed_qos_cac_clear(void* ctx, qz_fed_args_t args);  // 972
+int qz_fed_qos_cac_show(void* ctx, qz_fed_args_t args);   // 973
 
 // Running configuration, first records of the QoS step: QoS off, CAC,
 // airtime-based QoS and the rate preference weight.

@@ -55,6 +55,10 @@ inline constexpr CmdRow kRowsQosPolicy[] = {
     {970, "qos cac roaming-weight <WEIGHT:u32@12 0-1000>", 16, NoForm::None,
      "airtime weight kept for roaming calls"},
     {970, "qos cac roaming-weight", 16, NoForm::Only, "roaming weight back to 20"},
+    {972, "clear qos cac airtime [<MAC:mac@12> #0]", 20, NoForm::None,
+     "clear a station's airtime admission record, or every station's"},
+    {973, "show qos cac", 12, NoForm::None,
+     "airtime admission control: status, airtime figures and stations"},
 };
 
 }  // namespace cmdtbl

@@ -212,6 +212,68 @@ TEST_F(QosPolicy, UserVlanAndProfileCountersShowAndClear) {
     }
 }
 
+TEST_F(QosPolicy, CacShowListsTheBucketAndStationsAndClearZeroesThem) {
+    {
+        std::lock_guard lock(ap.core().mu);
+        ap.core().cac_tb = {500, 300, 200, 150, 400, 20, 100, 50};
+        ap.core().cac_stas.resize(2);
+        for (std::uint8_t i = 0; i < 2; ++i) {
+            auto& r = ap.core().cac_stas[i];
+            r[5] = static_cast<std::uint8_t>(i + 1);
+            wire::store_h<std::uint32_t>(r.data() + 8, 1234u + i);
+            wire::store_h<std::uint32_t>(r.data() + 12, 56u);
+        }
+    }
+    ASSERT_EQ(cmd("qos cac enable").rc, 0);
+    auto show = [](const char* stations) {
+        char head[64];
+        std::string s;
+        std::snprintf(head, sizeof head, "%-40s%s\n", "CAC status:", "enable");
+        s += head;
+        std::snprintf(head, sizeof head, "%-40s%u\n", "Station Count:", 2u);
+        s += head;
+        const std::pair<const char*, unsigned> kFigures[] = {
+            {"Available airtime: ", 500},
+            {"Guaranteed airtime (per-second):", 300},
+            {"Allocated airtime (per second):", 200},
+            {"Allocated airtime used (last second):", 150},
+            {"Airtime used (last second):", 400},
+            {"Airtime reserved for roaming calls:", 20},
+            {"Shared airtime (per second):", 100},
+            {"Shared airtime used (last second):", 50}};
+        for (const auto& [label, v] : kFigures) {
+            std::snprintf(head, sizeof head, "%-40s%u ms\n", label, v);
+            s += head;
+        }
+        return s + stations;
+    };
+    struct Case {
+        const char* line;
+        std::string out;
+        int rc = 0;
+        const char* fault = nullptr;
+    };
+    const Case kCases[] = {
+        {"show qos cac", show("00:00:00:00:00:01; Tx[1.234 sec]; Rx[0.056 sec]\n"
+                              "00:00:00:00:00:02; Tx[1.235 sec]; Rx[0.056 sec]\n")},
+        {"show qos cac", "error in getting cac airtime\n", -1, "qz_get_tb_list"},
+        {"show qos cac", "error in getting station airtime\n", -1, "qz_get_sta_cac_airtime_list"},
+        {"clear qos cac airtime 00:00:00:00:00:09", "", -1},
+        {"clear qos cac airtime 00:00:00:00:00:02", ""},
+        {"show qos cac", show("00:00:00:00:00:01; Tx[1.234 sec]; Rx[0.056 sec]\n"
+                              "00:00:00:00:00:02; Tx[0.000 sec]; Rx[0.000 sec]\n")},
+        {"clear qos cac airtime", ""},
+        {"show qos cac", show("00:00:00:00:00:01; Tx[0.000 sec]; Rx[0.000 sec]\n"
+                              "00:00:00:00:00:02; Tx[0.000 sec]; Rx[0.000 sec]\n")},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.line);
+        if (c.fault) ap.fault(c.fault, -1, 1);
+        EXPECT_TRUE(printed(cmd(c.line), c.out, c.rc));
+        if (c.fault) ap.fault_clear(c.fault);
+    }
+}
+
 TEST_F(QosPolicy, EthernetAndSsidBindings) {
     {
         std::lock_guard lock(ap.core().mu);
