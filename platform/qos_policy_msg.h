@@ -138,6 +138,61 @@ inline constexpr std::uint16_t kGet = 102;
 }  // namespace qz_qos_snap_msg
 static_assert(qz_qos_snap_msg::kOn + 4 == qz_qos_snap_msg::kSize);
 
+// A user's QoS counters per class: codes 106 (snapshot) and 103 (statistics)
+// read them for one station MAC; 105 clears them for one station, or for all
+// when the MAC is zero. -100: no such user.
+namespace qz_qos_user_stats_msg {
+inline constexpr std::size_t kStatus = 0;  // i32
+inline constexpr std::size_t kMac = 4;     // 6 bytes
+inline constexpr std::size_t kClasses = 12;
+inline constexpr std::size_t kClassSize = 16;  // packets, bytes, drops, delay (us): u32 each
+inline constexpr std::size_t kPackets = 0, kBytes = 4, kDrops = 8, kDelay = 12;
+inline constexpr std::size_t kClassCount = 8;
+inline constexpr std::size_t kSize = kClasses + kClassCount * kClassSize;
+inline constexpr std::int32_t kNoUser = -100;
+
+inline constexpr std::uint16_t kStats = 103;
+inline constexpr std::uint16_t kClear = 105;
+inline constexpr std::uint16_t kSnapshot = 106;
+}  // namespace qz_qos_user_stats_msg
+static_assert(qz_qos_user_stats_msg::kSize == 140);
+
+// A VLAN's QoS snapshot (code 107). -100: no such VLAN.
+namespace qz_qos_vlan_snap_msg {
+inline constexpr std::size_t kStatus = 0;                                          // i32
+inline constexpr std::size_t kVlan = 4;                                            // u32
+inline constexpr std::size_t kDrops = 8, kPackets = 12, kBytes = 16, kDelay = 20;  // u32
+inline constexpr std::size_t kSize = 24;
+inline constexpr std::int32_t kNoVlan = -100;
+inline constexpr std::uint16_t kGet = 107;
+}  // namespace qz_qos_vlan_snap_msg
+static_assert(qz_qos_vlan_snap_msg::kDelay + 4 == qz_qos_vlan_snap_msg::kSize);
+
+// User-profile QoS statistics: code 123 (drops by stage), 124 (with the
+// average delay). An empty name reads every profile; -100 no such profile.
+namespace qz_qos_up_stats_msg {
+inline constexpr std::size_t kStatus = 0;  // i32
+inline constexpr std::size_t kName = 4;    // 32 characters and a zero byte
+inline constexpr std::size_t kNameSize = 33;
+inline constexpr std::size_t kCount = 40;  // u32
+inline constexpr std::size_t kTable = 44;
+inline constexpr std::size_t kSlots = 32;
+// Entry: name, then packets, bytes, classifier, policer and scheduler drops,
+// delay (us), u32 each.
+inline constexpr std::size_t kEntryName = 0;
+inline constexpr std::size_t kPackets = 36, kBytes = 40, kClsDrops = 44, kPlcDrops = 48,
+                             kSchDrops = 52, kDelay = 56;
+inline constexpr std::size_t kEntrySize = 60;
+inline constexpr std::size_t kSize = kTable + kSlots * kEntrySize;
+inline constexpr std::int32_t kNoProfile = -100;
+
+inline constexpr std::uint16_t kDrops = 123;
+inline constexpr std::uint16_t kDelays = 124;
+}  // namespace qz_qos_up_stats_msg
+static_assert(qz_qos_up_stats_msg::kName + qz_qos_up_stats_msg::kNameSize + 3 ==
+              qz_qos_up_stats_msg::kCount);
+static_assert(qz_qos_up_stats_msg::kDelay + 4 == qz_qos_up_stats_msg::kEntrySize);
+
 // Airtime admission control through the FE control library: the value ids of
 // fe_set_/fe_get_ calls and the booted values.
 namespace qz_qos_cac {

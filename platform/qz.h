@@ -200,6 +200,12 @@ int qz_dcd_shm_check_ssid_bind_up(const char* name);
 inline constexpr std::size_t QZ_VWIFI_NAME_SIZE = 17;
 inline constexpr std::uint32_t QZ_VWIFI_MAX = 16;
 int qz_dcd_forfed_vwifi_byssid(const char* ssid, std::uint32_t* count, char* names);
+// Airtime admission control data (records in platform/cac_msg.h): the
+// stations' airtime, *count in: at most, out: how many; clearing one
+// station's (mac) or every station's (nullptr); the token bucket.
+int qz_get_sta_cac_airtime_list(void* records, std::uint32_t* count);
+int qz_clear_sta_cac_airtime_list(const std::uint8_t* mac);
+int qz_get_tb_list(void* record);
 
 // ---- platform queries of the DNS ALG hand-over
 int qz_tpa_set_dns_alg_by_cli();

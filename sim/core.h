@@ -170,6 +170,10 @@ struct Core {
     std::vector<std::string> unknown_calls;  // "Dcd:NAME", "Tpa:NAME", "op:N" without a handler
 
     std::uint32_t ppsk_server = 0;  // network order
+    // Airtime admission control: the stations' airtime records and the
+    // token bucket words (platform/cac_msg.h), set by "platform cac".
+    std::vector<std::array<std::uint8_t, 16>> cac_stas;
+    std::array<std::uint32_t, 8> cac_tb{};
     // User names of stations, for fed's display of SIP calls (platform station).
     std::map<std::array<std::uint8_t, 6>, std::string> station_users;
     DcdFe dcd_fe;

@@ -103,7 +103,43 @@ int tpa_read_interface(Core& c, std::span<const std::uint8_t> args,
     return rc;
 }
 
+// args: u32 max -> out: u32 n, n x 16-byte station airtime records
+int tpa_cac_list(Core& c, std::span<const std::uint8_t> args, std::vector<std::uint8_t>& out) {
+    wire::Reader r(args);
+    std::uint32_t max = r.h32();
+    if (!r.ok()) return -1;
+    std::uint32_t n = std::min<std::uint32_t>(max, static_cast<std::uint32_t>(c.cac_stas.size()));
+    u32_out(n, out);
+    for (std::uint32_t i = 0; i < n; ++i)
+        out.insert(out.end(), c.cac_stas[i].begin(), c.cac_stas[i].end());
+    return 0;
+}
+
+// args: 6-byte MAC (all zero: every station); -1 for a station without a record
+int tpa_cac_clear(Core& c, std::span<const std::uint8_t> args, std::vector<std::uint8_t>&) {
+    if (args.size() != 6) return -1;
+    static constexpr std::uint8_t kAll[6] = {};
+    bool all = std::equal(args.begin(), args.end(), kAll), found = false;
+    for (auto& sta : c.cac_stas) {
+        if (!all && !std::equal(args.begin(), args.end(), sta.begin())) continue;
+        std::fill(sta.begin() + 8, sta.end(), 0);
+        found = true;
+    }
+    return all || found ? 0 : -1;
+}
+
+// -> out: the token bucket words
+int tpa_tb_list(Core& c, std::span<const std::uint8_t>, std::vector<std::uint8_t>& out) {
+    out.resize(c.cac_tb.size() * 4);
+    for (std::size_t i = 0; i < c.cac_tb.size(); ++i)
+        wire::store_h<std::uint32_t>(out.data() + 4 * i, c.cac_tb[i]);
+    return 0;
+}
+
 constexpr NamedCall kTpaCalls[] = {
+    {"qz_get_sta_cac_airtime_list", tpa_cac_list},
+    {"qz_clear_sta_cac_airtime_list", tpa_cac_clear},
+    {"qz_get_tb_list", tpa_tb_list},
     {"qz_tpa_get_ppsksrv", tpa_get_ppsksrv},
     {"read_interface", tpa_read_interface},
     {"qz_tpa_get_delta_flag", tpa_get_delta_flag},

@@ -1,9 +1,11 @@
 // Verbs about user profiles: the FE's table and what it keys by UPID, the
 // configuration library's entries, and the settings of other daemons there
 // (scheduler slots, schedule name, SSIDs using a profile).
+#include <algorithm>
 #include <charconv>
 
 #include "platform/up_msg.h"
+#include "sim/records.h"
 #include "sim/verbs.h"
 
 namespace sim {
@@ -50,6 +52,38 @@ int verb_up_ssid(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
         s.core.dcd_up.ssid_bound.insert(a[0]);
     else
         s.core.dcd_up.ssid_bound.erase(a[0]);
+    return kCtlOk;
+}
+
+// A station's CAC airtime, tx and rx in ms (added or replaced).
+int verb_cac_station(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
+    Mac mac;
+    std::uint32_t tx = 0, rx = 0;
+    if (a.size() != 3 || !parse_mac(a[0], mac) || !parse_u32(a[1], tx) || !parse_u32(a[2], rx))
+        return ctl_fail(out, "Usage: platform cac station MAC TX_MS RX_MS");
+    std::lock_guard lock(s.core.mu);
+    auto& v = s.core.cac_stas;
+    auto it = std::find_if(v.begin(), v.end(), [&](const auto& r) {
+        return std::equal(mac.begin(), mac.end(), r.begin());
+    });
+    if (it == v.end()) {
+        if (v.size() >= 64) return ctl_fail(out, "Too many stations");
+        it = v.insert(v.end(), std::array<std::uint8_t, 16>{});
+        std::copy(mac.begin(), mac.end(), it->begin());
+    }
+    wire::store_h<std::uint32_t>(it->data() + 8, tx);
+    wire::store_h<std::uint32_t>(it->data() + 12, rx);
+    return kCtlOk;
+}
+
+// The token bucket's eight words, in the order of the platform's record.
+int verb_cac_bucket(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
+    std::array<std::uint32_t, 8> w{};
+    bool ok = a.size() == w.size();
+    for (std::size_t i = 0; ok && i < w.size(); ++i) ok = parse_u32(a[i], w[i]);
+    if (!ok) return ctl_fail(out, "Usage: platform cac bucket W1 W2 W3 W4 W5 W6 W7 W8");
+    std::lock_guard lock(s.core.mu);
+    s.core.cac_tb = w;
     return kCtlOk;
 }
 

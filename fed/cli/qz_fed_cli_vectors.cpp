@@ -125,6 +125,9 @@ constexpr qz_cli_vector_t kQosMapVectors[] = {
     {822, qz_cli_unpack<qz_fed_qos_if_class_wifi>},
     {823, qz_cli_unpack<qz_fed_qos_if_class_eth_show>},
     {824, qz_cli_unpack<qz_fed_qos_if_class_wifi_show>},
+    {825, qz_cli_unpack<qz_fed_qos_ssid_class>},
+    {826, qz_cli_unpack<qz_fed_qos_ssid_class_show>},
+    {831, qz_cli_unpack<qz_fed_qos_if_class_all_show>},
 };
 
 constexpr qz_cli_vector_t kQosPolicyVectors[] = {
@@ -140,9 +143,17 @@ constexpr qz_cli_vector_t kQosPolicyVectors[] = {
     {871, qz_cli_unpack<qz_fed_qos_vlan_show>},
     {842, qz_cli_unpack<qz_fed_qos_snapshot>},
     {843, qz_cli_unpack<qz_fed_qos_snapshot_show>},
+    {846, qz_cli_unpack<qz_fed_qos_user_snapshot>},
+    {847, qz_cli_unpack<qz_fed_qos_vlan_snapshot>},
+    {899, qz_cli_unpack<qz_fed_qos_user_stats>},
+    {901, qz_cli_unpack<qz_fed_qos_user_stats_clear>},
+    {908, qz_cli_unpack<qz_fed_qos_up_stats>},
+    {909, qz_cli_unpack<qz_fed_qos_up_stats_delay>},
     {967, qz_cli_unpack<qz_fed_qos_cac>},
     {969, qz_cli_unpack<qz_fed_qos_cac_airtime>},
     {970, qz_cli_unpack<qz_fed_qos_cac_roam_weight>},
+    {972, qz_cli_unpack<qz_fed_qos_cac_clear>},
+    {973, qz_cli_unpack<qz_fed_qos_cac_show>},
 };
 
 constexpr qz_cli_vector_t kQosBindVectors[] = {

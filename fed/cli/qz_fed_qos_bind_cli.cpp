@@ -240,24 +240,12 @@ int if_show(void* ctx, qz_fed_args_t a, const Side& s) {
     return 0;
 }
 
-// The FE's SSID QoS records, in the FE's order.
-std::vector<std::vector<std::uint8_t>> ssid_records() {
-    std::vector<std::vector<std::uint8_t>> out;
-    for (std::uint8_t i = 0; i < 32; ++i) {
-        std::vector<std::uint8_t> rec(sm::kSize, 0);
-        rec[sm::kClass] = i;
-        if (send(sm::kGet, rec) != 0) break;
-        out.push_back(std::move(rec));
-    }
-    return out;
-}
-
 int ssid_show(void* ctx, qz_fed_args_t a, const Side& s) {
     std::string want;
     if (fedcli::bit(a, arg::kBitShowSsid))
         want = fedcli::name(a, arg::kShowSsid, arg::kShowSsidWidth);
     std::vector<std::pair<std::string, std::string>> rows;
-    for (const auto& rec : ssid_records()) {
+    for (const auto& rec : qz_qos_ssid_records()) {
         std::string ssid = get(rec, sm::kSsid, sm::kNameSize);
         std::string profile = get(rec, s.ssid_field, sm::kNameSize);
         if (profile.empty() || (!want.empty() && ssid != want)) continue;
@@ -290,7 +278,7 @@ void bind_cfg(void* out, const Side& s) {
             .text(arg::kEthProfile, arg::kEthProfileWidth, s.cls ? n.cls : n.mkr)
             .add(out, s.eth_cmd);
     }
-    for (const auto& rec : ssid_records()) {
+    for (const auto& rec : qz_qos_ssid_records()) {
         std::string profile = get(rec, s.ssid_field, sm::kNameSize);
         if (profile.empty()) continue;
         fedcli::CfgRecord<arg::kSsidSize>()

@@ -449,7 +449,8 @@ bool if_classes(std::vector<IfClass>* out) {
 int if_class_show(void* ctx, std::uint8_t kind) {
     std::vector<IfClass> all;
     if (!if_classes(&all)) return -1;
-    std::erase_if(all, [&](const IfClass& c) { return c.kind != kind; });
+    // Kind 0: both kinds.
+    if (kind != 0) std::erase_if(all, [&](const IfClass& c) { return c.kind != kind; });
     static constexpr char kHeader[] = "No. Interface Name       Quorvane QoS Class ";
     qz_cli_printf(ctx, "Interface-based classification table\n");
     qz_cli_printf(ctx, "Total entries = %d\n", static_cast<int>(all.size()));
@@ -458,6 +459,68 @@ int if_class_show(void* ctx, std::uint8_t kind) {
     for (std::size_t i = 0; i < all.size(); ++i)
         qz_cli_printf(ctx, "%-4d%-15s           %6d\n", static_cast<int>(i + 1),
                       all[i].uname.c_str(), all[i].qos_class);
+    return 0;
+}
+
+// ---- SSID classes
+
+namespace sm = qz_qos_ssid_msg;
+
+std::string rec_name(const std::vector<std::uint8_t>& rec) {
+    const char* p = reinterpret_cast<const char*>(rec.data() + sm::kSsid);
+    return std::string(p, strnlen(p, sm::kNameSize));
+}
+
+// The class goes into the SSID's QoS record (so that sub-interfaces attached
+// later get it) and onto every sub-interface that carries the SSID now.
+int ssid_class(void* ctx, qz_fed_args_t a) {
+    int type = QZ_CMD_TYPE(ctx);
+    if (type != QZ_CMD_TYPE_SET && type != QZ_CMD_TYPE_NO) {
+        FED_DBG(cli, "command type(%d) not supported!\n", type);
+        return -1;
+    }
+    bool no = type == QZ_CMD_TYPE_NO;
+    if (!no && !fedcli::bit(a, arg::kBitIfClass)) {
+        FED_DBG(cli, "incomplete CLI command! \n");
+        return -1;
+    }
+    std::string ssid = fedcli::name(a, arg::kSsid, arg::kSsidWidth);
+    std::uint8_t cls =
+        no ? im::kDefaultClass
+           : static_cast<std::uint8_t>(std::min(fedcli::word(a, arg::kIfClass), 255u));
+    std::vector<std::uint8_t> rec(sm::kSize, 0);
+    std::memcpy(rec.data() + sm::kSsid, ssid.data(), std::min(ssid.size(), sm::kNameSize - 1));
+    if (!send(sm::kGet, rec)) return -1;
+    if (status_of(rec) == qz_qos_status::kNoEntry) {
+        std::fill(rec.begin(), rec.end(), 0);
+        std::memcpy(rec.data() + sm::kSsid, ssid.data(), std::min(ssid.size(), sm::kNameSize - 1));
+    } else if (status_of(rec) < 0) {
+        FED_DBG(cli, "API returns error(%d)\n", status_of(rec));
+        return -1;
+    }
+    rec[sm::kClass] = cls;
+    wire::store_h<std::int32_t>(rec.data(), 0);
+    if (request(sm::kSet, rec) < 0) return -1;
+    std::uint32_t count = QZ_VWIFI_MAX;
+    char names[QZ_VWIFI_MAX * QZ_VWIFI_NAME_SIZE] = {};
+    if (int rc = qz_dcd_forfed_vwifi_byssid(ssid.c_str(), &count, names); rc < 0) {
+        FED_DBG(cli, "function qz_dcd_forfed_vwifi_byssid fail, ret_code = %d!\n", rc);
+        return -1;
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const char* kname = names + i * QZ_VWIFI_NAME_SIZE;
+        std::vector<std::uint8_t> b(im::kSize, 0);
+        std::memcpy(b.data() + im::kIfName, kname, strnlen(kname, QZ_VWIFI_NAME_SIZE - 1));
+        b[im::kClass] = no ? 0 : cls;
+        b[im::kKind] = qz_qos_bind_msg::kKindSubIf;
+        if (!send(no ? im::kClear : im::kSet, b)) return -1;
+        if (status_of(b) == qz_qos_status::kNoEntry)
+            return qz_cli_printf(ctx, "Invalid interface name\n"), -1;
+        if (status_of(b) < 0) {
+            FED_DBG(cli, "API returns error(%d)\n", status_of(b));
+            return -1;
+        }
+    }
     return 0;
 }
 
@@ -619,6 +682,26 @@ int qz_fed_qos_if_class_eth_show(void* ctx, qz_fed_args_t) {
 }
 int qz_fed_qos_if_class_wifi_show(void* ctx, qz_fed_args_t) {
     return if_class_show(ctx, qz_qos_bind_msg::kKindSubIf);
+}
+int qz_fed_qos_if_class_all_show(void* ctx, qz_fed_args_t) {
+    return if_class_show(ctx, 0);
+}
+
+int qz_fed_qos_ssid_class(void* ctx, qz_fed_args_t a) {
+    return ssid_class(ctx, a);
+}
+
+int qz_fed_qos_ssid_class_show(void* ctx, qz_fed_args_t) {
+    std::vector<std::vector<std::uint8_t>> recs = qz_qos_ssid_records();
+    static constexpr char kHeader[] = "No. SSID Name       Quorvane QoS Class ";
+    qz_cli_printf(ctx, "SSID-based classification table\n");
+    qz_cli_printf(ctx, "Total entries = %d\n", static_cast<int>(recs.size()));
+    qz_cli_printf(ctx, "%s\n", kHeader);
+    qz_cli_printf(ctx, "%s\n", dashes(sizeof kHeader - 1).c_str());
+    for (std::size_t i = 0; i < recs.size(); ++i)
+        qz_cli_printf(ctx, "%-4d%-15s           %6d\n", static_cast<int>(i + 1),
+                      rec_name(recs[i]).c_str(), recs[i][sm::kClass]);
+    return 0;
 }
 
 int qz_fed_qos_oui(void* ctx, qz_fed_args_t a) {
@@ -782,5 +865,13 @@ void qz_fed_qos_map_if_cfg(void* out) {
             .put(arg::kIfKind, qz_qos_bind_msg::kKindEthernet)
             .put(arg::kIfClass, qos_class);
         r.add(out, 821);
+    }
+    for (const auto& rec : qz_qos_ssid_records()) {
+        if (rec[sm::kClass] == im::kDefaultClass) continue;
+        fedcli::CfgRecord<arg::kIfSize> r;
+        r.flags((1u << arg::kBitSsid) | (1u << arg::kBitIfClass))
+            .text(arg::kSsid, arg::kSsidWidth, rec_name(rec))
+            .put(arg::kIfClass, rec[sm::kClass]);
+        r.add(out, 825);
     }
 }

@@ -80,6 +80,13 @@ inline constexpr std::size_t kIfSize = cmdtbl::cmd_size(kRows, 821);
 static_assert(cmdtbl::arg_off(kRows, 822, "IF") == kIf &&
               cmdtbl::arg_off(kRows, 822, "CLASS") == kIfClass &&
               cmdtbl::arg_flag_bit(kRows, 822, "CLASS") == kBitIfClass);
+// 825: SSID name, optional class
+inline constexpr std::size_t kSsid = cmdtbl::arg_off(kRows, 825, "SSID");
+inline constexpr std::size_t kSsidWidth = cmdtbl::arg_width(kRows, 825, "SSID");
+inline constexpr unsigned kBitSsid = cmdtbl::arg_flag_bit(kRows, 825, "SSID");
+static_assert(cmdtbl::arg_off(kRows, 825, "CLASS") == kIfClass &&
+              cmdtbl::arg_flag_bit(kRows, 825, "CLASS") == kBitIfClass &&
+              cmdtbl::cmd_size(kRows, 825) == kIfSize);
 }  // namespace qz_fed_qos_map_arg
 
 // The class maps (810, 813, 816) and marker maps (850, 853, 856), one handler
@@ -110,11 +117,17 @@ int qz_fed_qos_if_class_eth(void* ctx, qz_fed_args_t args);
 int qz_fed_qos_if_class_wifi(void* ctx, qz_fed_args_t args);
 int qz_fed_qos_if_class_eth_show(void* ctx, qz_fed_args_t args);
 int qz_fed_qos_if_class_wifi_show(void* ctx, qz_fed_args_t args);
+// Both kinds in one table (831).
+int qz_fed_qos_if_class_all_show(void* ctx, qz_fed_args_t args);
+// SSID class (825): kept in the SSID's QoS record and set on the
+// sub-interfaces that carry the SSID; its show (826).
+int qz_fed_qos_ssid_class(void* ctx, qz_fed_args_t args);
+int qz_fed_qos_ssid_class_show(void* ctx, qz_fed_args_t args);
 
 // Running configuration, at their places in the QoS step: the class maps and
 // OUI classifications (after the classifier profiles), then the marker maps
 // and named marker maps (after the marker profiles).
 void qz_fed_qos_map_cls_cfg(void* out);
 void qz_fed_qos_map_mkr_cfg(void* out);
-// ... and the Ethernet interface classes, after the QoS policies.
+// ... and the Ethernet interface and SSID classes, after the QoS policies.
 void qz_fed_qos_map_if_cfg(void* out);

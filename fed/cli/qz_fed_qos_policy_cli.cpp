@@ -10,6 +10,7 @@
 #include "fed/cli/qz_qos_db.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_msg.h"
+#include "platform/cac_msg.h"
 #include "platform/fe.h"
 #include "platform/qos_policy_msg.h"
 #include "platform/qz.h"
@@ -402,6 +403,142 @@ int qz_fed_qos_snapshot_show(void* ctx, qz_fed_args_t) {
     return 0;
 }
 
+// ---- snapshots and statistics
+
+namespace us = qz_qos_user_stats_msg;
+namespace vs = qz_qos_vlan_snap_msg;
+namespace ps = qz_qos_up_stats_msg;
+
+namespace {
+
+// Reads a user's per-class counters (106 or 103) and prints them under title.
+int user_table(void* ctx, qz_fed_args_t a, std::uint16_t code, const char* title) {
+    Msg m(us::kSize);
+    fedcli::mac(a, arg::kUserMac, m.b.data() + us::kMac);
+    if (!send(code, m)) return -1;
+    if (m.status() == us::kNoUser) return qz_cli_printf(ctx, "User ID isn't found\n"), -1;
+    if (m.status() < 0) {
+        FED_DBG(cli, "API returns error(%d)\n", m.status());
+        return -1;
+    }
+    qz_cli_printf(ctx, "%s", title);
+    qz_cli_printf(ctx,
+                  "No. Class  Packet Count  Byte Count           Drop Count  Average Delay(ms)\n");
+    for (std::size_t c = 0; c < us::kClassCount; ++c) {
+        std::size_t o = us::kClasses + c * us::kClassSize;
+        std::uint32_t delay = m.get<std::uint32_t>(o + us::kDelay);
+        qz_cli_printf(ctx, "%-4d%3d    %-12u  %-20u %-10u %5u.%-3u\n", static_cast<int>(c + 1),
+                      static_cast<int>(c), m.get<std::uint32_t>(o + us::kPackets),
+                      m.get<std::uint32_t>(o + us::kBytes), m.get<std::uint32_t>(o + us::kDrops),
+                      delay / 1000, delay % 1000);
+    }
+    return 0;
+}
+
+// Reads the user-profile counters (123 or 124); false after the message or
+// debug line of a refused read.
+bool up_read(void* ctx, qz_fed_args_t a, std::uint16_t code, Msg& m) {
+    std::string name;
+    if (fedcli::bit(a, arg::kBitUpName)) name = fedcli::name(a, arg::kUpName, arg::kUpNameWidth);
+    if (name.size() > QZ_QOS_NAME_MAX) {
+        qz_cli_printf(ctx, "ERROR:The name of user profile exceeds maximum length(%d)\n",
+                      static_cast<int>(QZ_QOS_NAME_MAX));
+        return false;
+    }
+    m.text(ps::kName, name, QZ_QOS_NAME_MAX);
+    if (!send(code, m)) return false;
+    if (m.status() == ps::kNoProfile) return qz_cli_printf(ctx, "Invalid user profile\n"), false;
+    if (m.status() < 0) {
+        FED_DBG(cli, "API returns error(%d)\n", m.status());
+        return false;
+    }
+    return true;
+}
+
+std::string up_name(const Msg& m, std::size_t at) {
+    const char* p = reinterpret_cast<const char*>(m.b.data() + at + ps::kEntryName);
+    return std::string(p, strnlen(p, ps::kNameSize));
+}
+
+}  // namespace
+
+int qz_fed_qos_user_snapshot(void* ctx, qz_fed_args_t a) {
+    return user_table(ctx, a, us::kSnapshot, "User QoS performance snapshot\n");
+}
+
+int qz_fed_qos_user_stats(void* ctx, qz_fed_args_t a) {
+    return user_table(ctx, a, us::kStats, "User QoS statistics counters\n");
+}
+
+int qz_fed_qos_user_stats_clear(void* ctx, qz_fed_args_t a) {
+    Msg m(us::kSize);
+    if (fedcli::bit(a, arg::kBitClearMac)) fedcli::mac(a, arg::kUserMac, m.b.data() + us::kMac);
+    if (!send(us::kClear, m)) return -1;
+    if (m.status() == us::kNoUser) return qz_cli_printf(ctx, "User ID isn't found\n"), -1;
+    if (m.status() < 0) {
+        FED_DBG(cli, "API returns error(%d)\n", m.status());
+        return -1;
+    }
+    return 0;
+}
+
+int qz_fed_qos_vlan_snapshot(void* ctx, qz_fed_args_t a) {
+    Msg m(vs::kSize);
+    m.put<std::uint32_t>(vs::kVlan, fedcli::word(a, arg::kSnapVlan));
+    if (!send(vs::kGet, m)) return -1;
+    if (m.status() == vs::kNoVlan) return qz_cli_printf(ctx, "Vlan ID isn't found\n"), -1;
+    if (m.status() < 0) {
+        FED_DBG(cli, "API returns error(%d)\n", m.status());
+        return -1;
+    }
+    qz_cli_printf(ctx, "Vlan QoS performance snapshot\n");
+    qz_cli_printf(ctx,
+                  "No. VLAN      Drop Count    Packet Count      Byte Count      QoS Delay Time\n");
+    qz_cli_printf(ctx, "%-4d%4u%16u%16u%16u%16u\n", 1, m.get<std::uint32_t>(vs::kVlan),
+                  m.get<std::uint32_t>(vs::kDrops), m.get<std::uint32_t>(vs::kPackets),
+                  m.get<std::uint32_t>(vs::kBytes), m.get<std::uint32_t>(vs::kDelay));
+    return 0;
+}
+
+int qz_fed_qos_up_stats(void* ctx, qz_fed_args_t a) {
+    Msg m(ps::kSize);
+    if (!up_read(ctx, a, ps::kDrops, m)) return -1;
+    qz_cli_printf(ctx, "User profile QoS statistics counters \n");
+    qz_cli_printf(
+        ctx, "No. User Profile        Pkt Count Byte Count   CLS Drop   PLC Drop   SCH Drop\n");
+    std::uint32_t n = std::min<std::uint32_t>(m.get<std::uint32_t>(ps::kCount), ps::kSlots);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        std::size_t at = ps::kTable + i * ps::kEntrySize;
+        qz_cli_printf(
+            ctx, "%-2d% -20s %10u %10u %10u %10u %10u\n", static_cast<int>(i + 1),
+            up_name(m, at).c_str(), m.get<std::uint32_t>(at + ps::kPackets),
+            m.get<std::uint32_t>(at + ps::kBytes), m.get<std::uint32_t>(at + ps::kClsDrops),
+            m.get<std::uint32_t>(at + ps::kPlcDrops), m.get<std::uint32_t>(at + ps::kSchDrops));
+    }
+    return 0;
+}
+
+int qz_fed_qos_up_stats_delay(void* ctx, qz_fed_args_t a) {
+    Msg m(ps::kSize);
+    if (!up_read(ctx, a, ps::kDelays, m)) return -1;
+    qz_cli_printf(ctx, "User profile QoS statistics counters \n");
+    qz_cli_printf(ctx, "PC=packet count; BC=byte count; DC=drop count; AD=average delay;\n");
+    qz_cli_printf(ctx,
+                  "No. User Profile Name                 PC          BC         DC       AD(ms)\n");
+    std::uint32_t n = std::min<std::uint32_t>(m.get<std::uint32_t>(ps::kCount), ps::kSlots);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        std::size_t at = ps::kTable + i * ps::kEntrySize;
+        std::uint32_t drops = m.get<std::uint32_t>(at + ps::kClsDrops) +
+                              m.get<std::uint32_t>(at + ps::kPlcDrops) +
+                              m.get<std::uint32_t>(at + ps::kSchDrops);
+        std::uint32_t delay = m.get<std::uint32_t>(at + ps::kDelay);
+        qz_cli_printf(ctx, "%-4d%-32s %-12u  %-10u %-10u %5u.%-3u\n", static_cast<int>(i + 1),
+                      up_name(m, at).c_str(), m.get<std::uint32_t>(at + ps::kPackets),
+                      m.get<std::uint32_t>(at + ps::kBytes), drops, delay / 1000, delay % 1000);
+    }
+    return 0;
+}
+
 // ---- airtime admission control
 
 int qz_fed_qos_cac(void* ctx, qz_fed_args_t) {
@@ -424,6 +561,50 @@ int qz_fed_qos_cac_roam_weight(void* ctx, qz_fed_args_t a) {
         qz_cli_printf(ctx, "Available roaming weight is %d, cannot alloc %d weight\n",
                       static_cast<int>(available), static_cast<int>(w));
         return -1;
+    }
+    return 0;
+}
+
+int qz_fed_qos_cac_clear(void*, qz_fed_args_t a) {
+    std::uint8_t mac[6] = {};
+    bool one = fedcli::bit(a, arg::kBitCacMac);
+    if (one) fedcli::mac(a, arg::kCacMac, mac);
+    int rc = qz_clear_sta_cac_airtime_list(one ? mac : nullptr);
+    if (rc < 0) FED_DBG(cli, "API returns error(%d)\n", rc);
+    return rc < 0 ? -1 : 0;
+}
+
+int qz_fed_qos_cac_show(void* ctx, qz_fed_args_t) {
+    std::uint32_t on = 0;
+    if (fe_get_boolean_value(&on, cac::kGetStatus, "get cac status") < 0)
+        return qz_cli_printf(ctx, "error in getting cac status\n"), -1;
+    std::vector<std::uint8_t> tb(qz_cac_tb::kSize, 0);
+    if (qz_get_tb_list(tb.data()) < 0)
+        return qz_cli_printf(ctx, "error in getting cac airtime\n"), -1;
+    std::vector<std::uint8_t> stas(qz_cac_sta::kMax * qz_cac_sta::kSize, 0);
+    std::uint32_t n = qz_cac_sta::kMax;
+    if (qz_get_sta_cac_airtime_list(stas.data(), &n) < 0)
+        return qz_cli_printf(ctx, "error in getting station airtime\n"), -1;
+    auto word = [&](std::size_t off) { return wire::load_h<std::uint32_t>(tb.data() + off); };
+    qz_cli_printf(ctx, "%-40s%s\n", "CAC status:", on ? "enable" : "disable");
+    qz_cli_printf(ctx, "%-40s%u\n", "Station Count:", n);
+    static constexpr std::pair<const char*, std::size_t> kFigures[] = {
+        {"Available airtime: ", qz_cac_tb::kAvailable},
+        {"Guaranteed airtime (per-second):", qz_cac_tb::kGuaranteed},
+        {"Allocated airtime (per second):", qz_cac_tb::kAllocated},
+        {"Allocated airtime used (last second):", qz_cac_tb::kAllocatedUsed},
+        {"Airtime used (last second):", qz_cac_tb::kUsed},
+        {"Airtime reserved for roaming calls:", qz_cac_tb::kRoamReserved},
+        {"Shared airtime (per second):", qz_cac_tb::kShared},
+        {"Shared airtime used (last second):", qz_cac_tb::kSharedUsed},
+    };
+    for (const auto& [label, off] : kFigures) qz_cli_printf(ctx, "%-40s%u ms\n", label, word(off));
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::uint8_t* r = stas.data() + i * qz_cac_sta::kSize;
+        std::uint32_t tx = wire::load_h<std::uint32_t>(r + qz_cac_sta::kTx);
+        std::uint32_t rx = wire::load_h<std::uint32_t>(r + qz_cac_sta::kRx);
+        qz_cli_printf(ctx, "%m; Tx[%u.%03u sec]; Rx[%u.%03u sec]\n", r + qz_cac_sta::kMac,
+                      tx / 1000, tx % 1000, rx / 1000, rx % 1000);
     }
     return 0;
 }

@@ -50,6 +50,21 @@ inline constexpr unsigned kBitShowVlan = cmdtbl::arg_flag_bit(kRows, 871, "VLAN"
 // 842
 inline constexpr std::size_t kInterval = cmdtbl::arg_off(kRows, 842, "SECONDS");
 inline constexpr unsigned kBitInterval = cmdtbl::arg_flag_bit(kRows, 842, "SECONDS");
+// 846, 847, 899, 901: the user's MAC or the VLAN
+inline constexpr std::size_t kUserMac = cmdtbl::arg_off(kRows, 846, "MAC");
+inline constexpr unsigned kBitClearMac = cmdtbl::arg_flag_bit(kRows, 901, "MAC");
+static_assert(cmdtbl::arg_off(kRows, 899, "MAC") == kUserMac &&
+              cmdtbl::arg_off(kRows, 901, "MAC") == kUserMac);
+inline constexpr std::size_t kSnapVlan = cmdtbl::arg_off(kRows, 847, "VLAN");
+// 908, 909: the optional profile name
+inline constexpr std::size_t kUpName = cmdtbl::arg_off(kRows, 908, "NAME");
+inline constexpr std::size_t kUpNameWidth = cmdtbl::arg_width(kRows, 908, "NAME");
+inline constexpr unsigned kBitUpName = cmdtbl::arg_flag_bit(kRows, 908, "NAME");
+static_assert(cmdtbl::arg_off(kRows, 909, "NAME") == kUpName &&
+              cmdtbl::arg_flag_bit(kRows, 909, "NAME") == kBitUpName);
+// 972: the optional station MAC
+inline constexpr std::size_t kCacMac = cmdtbl::arg_off(kRows, 972, "MAC");
+inline constexpr unsigned kBitCacMac = cmdtbl::arg_flag_bit(kRows, 972, "MAC");
 // 969, 970
 inline constexpr std::size_t kAirtime = cmdtbl::arg_off(kRows, 969, "AIRTIME");
 inline constexpr std::size_t kSize969 = cmdtbl::cmd_size(kRows, 969);
@@ -57,21 +72,30 @@ inline constexpr std::size_t kRoamWeight = cmdtbl::arg_off(kRows, 970, "WEIGHT")
 inline constexpr std::size_t kSize970 = cmdtbl::cmd_size(kRows, 970);
 }  // namespace qz_fed_qos_policy_arg
 
-int qz_fed_qos_enable(void* ctx, qz_fed_args_t args);           // 805
-int qz_fed_qos_airtime(void* ctx, qz_fed_args_t args);          // 807
-int qz_fed_qos_rate_weight(void* ctx, qz_fed_args_t args);      // 808
-int qz_fed_qos_show(void* ctx, qz_fed_args_t args);             // 809
-int qz_fed_qos_policy(void* ctx, qz_fed_args_t args);           // 876
-int qz_fed_qos_policy_show(void* ctx, qz_fed_args_t args);      // 877
-int qz_fed_qos_def_vlan(void* ctx, qz_fed_args_t args);         // 867
-int qz_fed_qos_def_vlan_show(void* ctx, qz_fed_args_t args);    // 868
-int qz_fed_qos_vlan(void* ctx, qz_fed_args_t args);             // 870
-int qz_fed_qos_vlan_show(void* ctx, qz_fed_args_t args);        // 871
-int qz_fed_qos_snapshot(void* ctx, qz_fed_args_t args);         // 842
-int qz_fed_qos_snapshot_show(void* ctx, qz_fed_args_t args);    // 843
-int qz_fed_qos_cac(void* ctx, qz_fed_args_t args);              // 967
-int qz_fed_qos_cac_airtime(void* ctx, qz_fed_args_t args);      // 969
-int qz_fed_qos_cac_roam_weight(void* ctx, qz_fed_args_t args);  // 970
+int qz_fed_qos_enable(void* ctx, qz_fed_args_t args);            // 805
+int qz_fed_qos_airtime(void* ctx, qz_fed_args_t args);           // 807
+int qz_fed_qos_rate_weight(void* ctx, qz_fed_args_t args);       // 808
+int qz_fed_qos_show(void* ctx, qz_fed_args_t args);              // 809
+int qz_fed_qos_policy(void* ctx, qz_fed_args_t args);            // 876
+int qz_fed_qos_policy_show(void* ctx, qz_fed_args_t args);       // 877
+int qz_fed_qos_def_vlan(void* ctx, qz_fed_args_t args);          // 867
+int qz_fed_qos_def_vlan_show(void* ctx, qz_fed_args_t args);     // 868
+int qz_fed_qos_vlan(void* ctx, qz_fed_args_t args);              // 870
+int qz_fed_qos_vlan_show(void* ctx, qz_fed_args_t args);         // 871
+int qz_fed_qos_snapshot(void* ctx, qz_fed_args_t args);          // 842
+int qz_fed_qos_snapshot_show(void* ctx, qz_fed_args_t args);     // 843
+int qz_fed_qos_user_snapshot(void* ctx, qz_fed_args_t args);     // 846
+int qz_fed_qos_vlan_snapshot(void* ctx, qz_fed_args_t args);     // 847
+int qz_fed_qos_user_stats(void* ctx, qz_fed_args_t args);        // 899
+int qz_fed_qos_user_stats_clear(void* ctx, qz_fed_args_t args);  // 901
+int qz_fed_qos_up_stats(void* ctx, qz_fed_args_t args);          // 908
+int qz_fed_qos_up_stats_delay(void* ctx, qz_fed_args_t args);    // 909
+int qz_fed_qos_cac(void* ctx, qz_fed_args_t args);               // 967
+int qz_fed_qos_cac_airtime(void* ctx, qz_fed_args_t args);       // 969
+int qz_fed_qos_cac_roam_weight(void* ctx, qz_fed_args_t args);   // 970
+
+int qz_fed_qos_cac_clear(void* ctx, qz_fed_args_t args);  // 972
+int qz_fed_qos_cac_show(void* ctx, qz_fed_args_t args);   // 973
 
 // Running configuration, first records of the QoS step: QoS off, CAC,
 // airtime-based QoS and the rate preference weight.

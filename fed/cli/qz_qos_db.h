@@ -89,6 +89,8 @@ int qz_qos_db_startup();
 void qz_qos_ssid_bind(const char* ssid, const char* ifname, int bound);
 // Event 288: an SSID was removed.
 void qz_qos_ssid_remove(const char* ssid);
+// The FE's SSID QoS records (code 137 by index), in the FE's order.
+std::vector<std::vector<std::uint8_t>> qz_qos_ssid_records();
 
 // The default OUI classifications fed writes on its first run.
 std::span<const qz_qos_db_oui_t> qz_qos_db_default_ouis();

@@ -88,3 +88,16 @@ void qz_qos_ssid_remove(const char* ssid) {
     std::int32_t rc = request(sm::kDelete, rec);
     if (rc < -1) FED_DBG(cli, "Function fail retcode = %d", rc);
 }
+
+std::vector<std::vector<std::uint8_t>> qz_qos_ssid_records() {
+    std::vector<std::vector<std::uint8_t>> out;
+    for (std::uint8_t i = 0; i < 32; ++i) {
+        std::vector<std::uint8_t> rec(sm::kSize, 0);
+        rec[sm::kClass] = i;
+        if (qz_fed_send_to_kernel(sm::kGet, rec.data()) < 0 ||
+            wire::load_h<std::int32_t>(rec.data()) != 0)
+            break;
+        out.push_back(std::move(rec));
+    }
+    return out;
+}

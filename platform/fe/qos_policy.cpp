@@ -218,6 +218,99 @@ std::int32_t snap_get(Model& m, Record r) {
     return 0;
 }
 
+// ---- statistics: a station's traffic counts in the default class (2),
+// less what it had at its last clear; VLANs and user profiles read zero.
+
+namespace us = qz_qos_user_stats_msg;
+namespace vs = qz_qos_vlan_snap_msg;
+namespace ps = qz_qos_up_stats_msg;
+constexpr std::size_t kUserClass = 2;
+
+struct UserTotals {
+    std::uint32_t packets = 0, bytes = 0;
+};
+
+UserTotals user_totals(const StaCounters& s) {
+    UserTotals t;
+    for (std::uint32_t v : s.in.proto) t.packets += v;
+    for (std::uint32_t v : s.out.proto) t.packets += v;
+    t.bytes = s.in.bytes + s.out.bytes;
+    return t;
+}
+
+QosUserBase* user_base(Model& m, const std::uint8_t* mac) {
+    for (QosUserBase& b : m.qpol.user_base)
+        if (std::memcmp(b.mac, mac, 6) == 0) return &b;
+    return nullptr;
+}
+
+void user_clear_one(Model& m, const StaCounters& s) {
+    UserTotals t = user_totals(s);
+    QosUserBase* b = user_base(m, s.mac);
+    if (!b) {
+        m.qpol.user_base.push_back({});
+        b = &m.qpol.user_base.back();
+        std::memcpy(b->mac, s.mac, 6);
+    }
+    b->packets = t.packets;
+    b->bytes = t.bytes;
+}
+
+std::int32_t user_read(Model& m, Record r) {
+    const std::uint8_t* mac = r.data() + us::kMac;
+    auto it = std::find_if(m.cnt.stas.begin(), m.cnt.stas.end(),
+                           [&](const StaCounters& s) { return std::memcmp(s.mac, mac, 6) == 0; });
+    if (it == m.cnt.stas.end()) return us::kNoUser;
+    UserTotals t = user_totals(*it);
+    if (const QosUserBase* b = user_base(m, mac)) {
+        t.packets -= b->packets;
+        t.bytes -= b->bytes;
+    }
+    std::fill(r.begin() + us::kClasses, r.begin() + us::kSize, 0);
+    std::size_t off = us::kClasses + kUserClass * us::kClassSize;
+    put<std::uint32_t>(r, off + us::kPackets, t.packets);
+    put<std::uint32_t>(r, off + us::kBytes, t.bytes);
+    return 0;
+}
+
+std::int32_t user_clear(Model& m, Record r) {
+    static constexpr std::uint8_t kAll[6] = {};
+    const std::uint8_t* mac = r.data() + us::kMac;
+    bool all = std::memcmp(mac, kAll, 6) == 0, found = false;
+    for (const StaCounters& s : m.cnt.stas) {
+        if (!all && std::memcmp(s.mac, mac, 6) != 0) continue;
+        user_clear_one(m, s);
+        found = true;
+    }
+    return all || found ? 0 : us::kNoUser;
+}
+
+std::int32_t vlan_snap(Model& m, Record r) {
+    std::uint32_t vlan = get<std::uint32_t>(r, vs::kVlan);
+    bool known = vlan == m.qpol.def_vlan.vlan ||
+                 std::any_of(m.qpol.vlans.begin(), m.qpol.vlans.end(),
+                             [&](const QosVlan& v) { return v.vlan == vlan; });
+    if (!known) return vs::kNoVlan;
+    std::fill(r.begin() + vs::kDrops, r.begin() + vs::kSize, 0);
+    return 0;
+}
+
+std::int32_t up_stats(Model& m, Record r) {
+    const char* p = reinterpret_cast<const char*>(r.data() + ps::kName);
+    std::string want(p, strnlen(p, ps::kNameSize));
+    std::fill(r.begin() + ps::kCount, r.begin() + ps::kSize, 0);
+    std::uint32_t n = 0;
+    for (const UserProfile& u : m.up.profiles) {
+        if ((!want.empty() && u.name != want) || n == ps::kSlots) continue;
+        std::memcpy(r.data() + ps::kTable + n * ps::kEntrySize + ps::kEntryName, u.name.data(),
+                    std::min(u.name.size(), ps::kNameSize - 1));
+        ++n;
+    }
+    if (!want.empty() && n == 0) return ps::kNoProfile;
+    put<std::uint32_t>(r, ps::kCount, n);
+    return 0;
+}
+
 struct Code {
     std::uint16_t code;
     QosPolicyKernelFn fn;
@@ -242,6 +335,12 @@ constexpr Code kCodes[] = {
     {sn::kSet, snap_set},
     {sn::kOff, snap_off},
     {sn::kGet, snap_get},
+    {us::kStats, user_read},
+    {us::kSnapshot, user_read},
+    {us::kClear, user_clear},
+    {vs::kGet, vlan_snap},
+    {ps::kDrops, up_stats},
+    {ps::kDelays, up_stats},
 };
 
 }  // namespace

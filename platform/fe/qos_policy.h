@@ -1,5 +1,6 @@
 // The FE's QoS switches, QoS policies, VLAN QoS and performance snapshot
-// (kernel codes 1-6, 13-16, 90-95, 100-102) and its airtime admission
+// and statistics (kernel codes 1-6, 13-16, 90-95, 100-107, 123, 124) and its
+// airtime admission
 // control roaming weight (fe_set_cac_roaming_weight).
 #pragma once
 
@@ -29,6 +30,12 @@ struct QosVlan {
     std::uint32_t vlan, rate, weight;
 };
 
+// What a station's QoS counters read as zero from (set by a clear).
+struct QosUserBase {
+    std::uint8_t mac[6];
+    std::uint32_t packets, bytes;
+};
+
 struct QosPolicyState {
     bool qos_on = true;
     bool airtime = false;
@@ -38,6 +45,7 @@ struct QosPolicyState {
     std::vector<QosVlan> vlans;  // in the order set
     bool snapshot = false;
     std::uint32_t snapshot_interval = 10;
+    std::vector<QosUserBase> user_base;
 };
 
 // Booted state: QoS on, airtime-based QoS off, weight high, "def-user-qos"

@@ -68,6 +68,11 @@ inline constexpr CmdRow kRowsQosMap[] = {
      "the classes of Ethernet interfaces"},
     {824, "show qos classifier-map wireless-interface", 12, NoForm::None,
      "the classes of wireless sub-interfaces"},
+    {825, "#0 qos classifier-map ssid <SSID:str/33@12> [<CLASS:u32@52 0-7> #1]", 56, NoForm::Also,
+     "the class of the traffic of an SSID's sub-interfaces (no: the default, 2)"},
+    {826, "show qos classifier-map ssid", 12, NoForm::None, "the classes of SSIDs"},
+    {831, "show qos classifier-map all-interfaces", 12, NoForm::None,
+     "the classes of Ethernet interfaces and wireless sub-interfaces together"},
 };
 
 }  // namespace cmdtbl

@@ -3,6 +3,7 @@
 // configuration with its reload.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -177,17 +178,28 @@ TEST_F(QosMap, ShowsFollowTheirLayouts) {
 }
 
 TEST_F(QosMap, RunningConfigWritesChangesAndSurvivesARestart) {
-    for (const char* line :
-         {"qos classifier-map 8021p 0 6", "qos classifier-map 80211e 7 1",
-          "qos classifier-map diffserv 46 6", "qos classifier-map diffserv 46 4",
-          "qos classifier-map oui 0a:0b:0c 5 action deny",
-          "qos classifier-map oui 0a:0b:0c action log", "qos classifier-map oui 00:1b:63 3",
-          "no qos classifier-map oui 00:15:70", "qos marker-map 8021p 2 3",
-          "qos marker-map diffserv 5 46", "qos marker-map 80211e 0 0", "no qos marker-map 80211e 0",
-          "qos classifier-map interface eth1 5", "qos classifier-map interface eth0 4",
-          "no qos classifier-map interface eth0", "qos classifier-map wireless-interface wifi0.1 6",
-          "qos named-marker-map 8021p \"a b\" 1 7", "qos named-marker-map diffserv gold 5 46",
-          "qos named-marker-map diffserv plain"})
+    for (const char* line : {"qos classifier-map 8021p 0 6",
+                             "qos classifier-map 80211e 7 1",
+                             "qos classifier-map diffserv 46 6",
+                             "qos classifier-map diffserv 46 4",
+                             "qos classifier-map oui 0a:0b:0c 5 action deny",
+                             "qos classifier-map oui 0a:0b:0c action log",
+                             "qos classifier-map oui 00:1b:63 3",
+                             "no qos classifier-map oui 00:15:70",
+                             "qos marker-map 8021p 2 3",
+                             "qos marker-map diffserv 5 46",
+                             "qos marker-map 80211e 0 0",
+                             "no qos marker-map 80211e 0",
+                             "qos classifier-map interface eth1 5",
+                             "qos classifier-map interface eth0 4",
+                             "no qos classifier-map interface eth0",
+                             "qos classifier-map wireless-interface wifi0.1 6",
+                             "qos named-marker-map 8021p \"a b\" 1 7",
+                             "qos named-marker-map diffserv gold 5 46",
+                             "qos named-marker-map diffserv plain",
+                             "qos classifier-map ssid corp 3",
+                             "qos classifier-map ssid guest 1",
+                             "no qos classifier-map ssid guest"})
         ASSERT_EQ(cmd(line).rc, 0) << line;
     const std::string want =
         "qos classifier-map 8021p 0 6\n"
@@ -204,7 +216,8 @@ TEST_F(QosMap, RunningConfigWritesChangesAndSurvivesARestart) {
         "qos named-marker-map diffserv gold\n"
         "qos named-marker-map diffserv gold 5 46\n"
         "qos named-marker-map diffserv plain\n"
-        "qos classifier-map interface eth1 5\n";
+        "qos classifier-map interface eth1 5\n"
+        "qos classifier-map ssid corp 3\n";
     EXPECT_EQ(cfg(), want);
     ASSERT_EQ(qz_qos_db_startup(), 0);
     EXPECT_EQ(cfg(), want) << "read back from the FE";
@@ -212,6 +225,48 @@ TEST_F(QosMap, RunningConfigWritesChangesAndSurvivesARestart) {
                         "Interface-based classification table\nTotal entries = 1\n"
                         "No. Interface Name       Quorvane QoS Class \n" +
                             std::string(44, '-') + "\n1   eth1                           5\n"));
+}
+
+TEST_F(QosMap, SsidClassReachesTheSubInterfacesCarryingTheSsid) {
+    {
+        std::lock_guard lock(ap.core().mu);
+        ap.core().dcd_fe.ssid_ifaces = {{"corp", "wifi0.1"}, {"corp", "wifi1.2"}};
+    }
+    auto table = [](const char* title, const char* head, const std::string& rows, int n) {
+        return std::string(title) + "Total entries = " + std::to_string(n) + "\n" + head +
+               std::string(std::strlen(head) - 1, '-') + "\n" + rows;
+    };
+    const char* kIfHead = "No. Interface Name       Quorvane QoS Class \n";
+    const char* kSsidHead = "No. SSID Name       Quorvane QoS Class \n";
+    run_steps(ap, {
+                      {"qos classifier-map ssid corp", "", -1},
+                      {"qos classifier-map ssid corp 4", "", -1, "kcode:135"},
+                      {"qos classifier-map ssid corp 4", "", -1, "kcode:35"},
+                      {"qos classifier-map ssid corp 5", ""},
+                      {"qos classifier-map ssid lone 6", ""},
+                      {"qos classifier-map interface eth1 7", ""},
+                  });
+    struct Case {
+        const char* line;
+        std::string out;
+    };
+    const Case kCases[] = {
+        {"show qos classifier-map ssid",
+         table("SSID-based classification table\n", kSsidHead,
+               "1   corp                           5\n2   lone                           6\n", 2)},
+        {"show qos classifier-map wireless-interface",
+         table("Interface-based classification table\n", kIfHead,
+               "1   wifi0.1                        5\n2   wifi1.2                        5\n", 2)},
+        {"show qos classifier-map all-interfaces",
+         table("Interface-based classification table\n", kIfHead,
+               "1   wifi0.1                        5\n2   wifi1.2                        5\n"
+               "3   eth1                           7\n",
+               3)},
+    };
+    for (const Case& c : kCases) EXPECT_TRUE(printed(cmd(c.line), c.out)) << c.line;
+    ASSERT_EQ(cmd("no qos classifier-map ssid corp").rc, 0);
+    EXPECT_TRUE(printed(cmd("show qos classifier-map wireless-interface"),
+                        table("Interface-based classification table\n", kIfHead, "", 0)));
 }
 
 TEST_F(QosMap, StartUpStopsAtTheFirstJudgedFailedMapRead) {

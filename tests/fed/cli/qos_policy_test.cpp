@@ -4,7 +4,9 @@
 // configuration they write.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <mutex>
+#include <string>
 
 #include "fed/cli/qz_fed_qos_profile_cli.h"
 #include "fed/cli/qz_qos_db.h"
@@ -143,6 +145,133 @@ TEST_F(QosPolicy, VlanAndSnapshotDisplays) {
     EXPECT_TRUE(
         printed(cmd("show qos performance-snapshot"), "QoS performance snapshot=enabled;\n"));
     EXPECT_EQ(fe().qpol.snapshot_interval, 10u);
+}
+
+TEST_F(QosPolicy, UserVlanAndProfileCountersShowAndClear) {
+    {
+        std::lock_guard lock(ap.core().mu);
+        fem::StaCounters sta{{0, 1, 2, 3, 4, 5}, {}, {}};
+        sta.in.proto[0] = 3, sta.out.proto[1] = 4, sta.in.bytes = 300, sta.out.bytes = 1200;
+        ap.core().fe.cnt.stas.push_back(sta);
+    }
+    auto user = [](const char* title, std::uint32_t pkts, std::uint32_t bytes) {
+        std::string s = std::string(title) +
+                        "No. Class  Packet Count  Byte Count           Drop Count  Average "
+                        "Delay(ms)\n";
+        char row[128];
+        for (int c = 0; c < 8; ++c) {
+            std::snprintf(row, sizeof row, "%-4d%3d    %-12u  %-20u %-10u %5u.%-3u\n", c + 1, c,
+                          c == 2 ? pkts : 0, c == 2 ? bytes : 0, 0u, 0u, 0u);
+            s += row;
+        }
+        return s;
+    };
+    const char* kSnap = "User QoS performance snapshot\n";
+    const char* kStats = "User QoS statistics counters\n";
+    const std::string kUpHead =
+        "User profile QoS statistics counters \n"
+        "No. User Profile        Pkt Count Byte Count   CLS Drop   PLC Drop   SCH Drop\n";
+    ASSERT_EQ(cmd("user-profile staff vlan-id 1").rc, 0);
+    struct Case {
+        std::string line, out;
+        int rc = 0;
+        const char* fault = nullptr;
+    };
+    const Case kCases[] = {
+        {"show qos performance-snapshot user 00:01:02:03:04:05", user(kSnap, 7, 1500)},
+        {"show qos statistics user 00:01:02:03:04:05", user(kStats, 7, 1500)},
+        {"show qos statistics user 00:01:02:03:04:06", "User ID isn't found\n", -1},
+        {"clear qos statistics user 00:01:02:03:04:06", "User ID isn't found\n", -1},
+        {"show qos statistics user 00:01:02:03:04:05", "", -1, "kcode:103"},
+        {"clear qos statistics user", "", -1, "kcode:105"},
+        {"clear qos statistics user 00:01:02:03:04:05", ""},
+        {"show qos statistics user 00:01:02:03:04:05", user(kStats, 0, 0)},
+        {"show qos performance-snapshot vlan 1",
+         "Vlan QoS performance snapshot\nNo. VLAN      Drop Count    Packet Count      Byte Count "
+         "     QoS Delay Time\n1      1               0               0               0        "
+         "       0\n"},
+        {"show qos performance-snapshot vlan 30", "Vlan ID isn't found\n", -1},
+        {"show qos statistics user-profile staff",
+         kUpHead +
+             "1 staff                         0          0          0          0          0\n"},
+        {"show qos statistics user-profile-delay staff",
+         "User profile QoS statistics counters \n"
+         "PC=packet count; BC=byte count; DC=drop count; AD=average delay;\n"
+         "No. User Profile Name                 PC          BC         DC       AD(ms)\n"
+         "1   staff                            0             0          0              0.0  \n"},
+        {"show qos statistics user-profile nobody", "Invalid user profile\n", -1},
+        {"show qos statistics user-profile " + std::string(33, 'x'),
+         "ERROR:The name of user profile exceeds maximum length(32)\n", -1},
+        {"show qos statistics user-profile", "", -1, "kcode:123"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.line);
+        if (c.fault) ap.fault(c.fault, -1, 1);
+        EXPECT_TRUE(printed(cmd(c.line), c.out, c.rc));
+        if (c.fault) ap.fault_clear(c.fault);
+    }
+}
+
+TEST_F(QosPolicy, CacShowListsTheBucketAndStationsAndClearZeroesThem) {
+    {
+        std::lock_guard lock(ap.core().mu);
+        ap.core().cac_tb = {500, 300, 200, 150, 400, 20, 100, 50};
+        ap.core().cac_stas.resize(2);
+        for (std::uint8_t i = 0; i < 2; ++i) {
+            auto& r = ap.core().cac_stas[i];
+            r[5] = static_cast<std::uint8_t>(i + 1);
+            wire::store_h<std::uint32_t>(r.data() + 8, 1234u + i);
+            wire::store_h<std::uint32_t>(r.data() + 12, 56u);
+        }
+    }
+    ASSERT_EQ(cmd("qos cac enable").rc, 0);
+    auto show = [](const char* stations) {
+        char head[64];
+        std::string s;
+        std::snprintf(head, sizeof head, "%-40s%s\n", "CAC status:", "enable");
+        s += head;
+        std::snprintf(head, sizeof head, "%-40s%u\n", "Station Count:", 2u);
+        s += head;
+        const std::pair<const char*, unsigned> kFigures[] = {
+            {"Available airtime: ", 500},
+            {"Guaranteed airtime (per-second):", 300},
+            {"Allocated airtime (per second):", 200},
+            {"Allocated airtime used (last second):", 150},
+            {"Airtime used (last second):", 400},
+            {"Airtime reserved for roaming calls:", 20},
+            {"Shared airtime (per second):", 100},
+            {"Shared airtime used (last second):", 50}};
+        for (const auto& [label, v] : kFigures) {
+            std::snprintf(head, sizeof head, "%-40s%u ms\n", label, v);
+            s += head;
+        }
+        return s + stations;
+    };
+    struct Case {
+        const char* line;
+        std::string out;
+        int rc = 0;
+        const char* fault = nullptr;
+    };
+    const Case kCases[] = {
+        {"show qos cac", show("00:00:00:00:00:01; Tx[1.234 sec]; Rx[0.056 sec]\n"
+                              "00:00:00:00:00:02; Tx[1.235 sec]; Rx[0.056 sec]\n")},
+        {"show qos cac", "error in getting cac airtime\n", -1, "qz_get_tb_list"},
+        {"show qos cac", "error in getting station airtime\n", -1, "qz_get_sta_cac_airtime_list"},
+        {"clear qos cac airtime 00:00:00:00:00:09", "", -1},
+        {"clear qos cac airtime 00:00:00:00:00:02", ""},
+        {"show qos cac", show("00:00:00:00:00:01; Tx[1.234 sec]; Rx[0.056 sec]\n"
+                              "00:00:00:00:00:02; Tx[0.000 sec]; Rx[0.000 sec]\n")},
+        {"clear qos cac airtime", ""},
+        {"show qos cac", show("00:00:00:00:00:01; Tx[0.000 sec]; Rx[0.000 sec]\n"
+                              "00:00:00:00:00:02; Tx[0.000 sec]; Rx[0.000 sec]\n")},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.line);
+        if (c.fault) ap.fault(c.fault, -1, 1);
+        EXPECT_TRUE(printed(cmd(c.line), c.out, c.rc));
+        if (c.fault) ap.fault_clear(c.fault);
+    }
 }
 
 TEST_F(QosPolicy, EthernetAndSsidBindings) {

@@ -299,10 +299,11 @@ const Family kFamilies[] = {
      "qos marker-map diffserv 5 46\n"
      "qos named-marker-map 8021p \"a b\" 1 7\n"
      "qos named-marker-map diffserv gold 5 46\n"
-     "qos classifier-map interface eth1 5\n",
+     "qos classifier-map interface eth1 5\n"
+     "qos classifier-map ssid corp 6\n",
      {"qos classifier-map 8021p", "qos classifier-map 80211e", "qos classifier-map diffserv",
       "qos classifier-map oui", "no qos classifier-map oui", "qos marker-map",
-      "qos named-marker-map", "qos classifier-map interface"},
+      "qos named-marker-map", "qos classifier-map interface", "qos classifier-map ssid"},
      "qos classifier-map 8021p 0 6\n"
      "qos classifier-map 80211e 7 1\n"
      "qos classifier-map diffserv 46 4\n"
@@ -318,12 +319,14 @@ const Family kFamilies[] = {
      "qos named-marker-map 8021p \"a b\" 1 7\n"
      "qos named-marker-map diffserv gold\n"
      "qos named-marker-map diffserv gold 5 46\n"
-     "qos classifier-map interface eth1 5\n",
+     "qos classifier-map interface eth1 5\n"
+     "qos classifier-map ssid corp 6\n",
      {},
      {"show qos classifier-map 8021p", "show qos classifier-map 80211e",
       "show qos classifier-map diffserv", "show qos classifier-map oui",
       "show qos marker-map 8021p", "show qos marker-map 80211e", "show qos marker-map diffserv",
-      "show qos named-marker-map", "show qos classifier-map interface"},
+      "show qos named-marker-map", "show qos classifier-map interface",
+      "show qos classifier-map ssid"},
      {{"platform qos-maps", "named diffserv gold: 8 16 0 24 32 46 48 56\n"}}},
     {"QoS switches, policies, airtime admission and profile bindings",
      "no qos enable\n"
