@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "fed/cli/qz_fed_cli_util.h"
@@ -446,19 +448,26 @@ bool if_classes(std::vector<IfClass>* out) {
     return true;
 }
 
+// The interface and SSID class tables: title, count, header, dashes, rows.
+void class_table(void* ctx, const char* title, std::string_view header,
+                 const std::vector<std::pair<std::string, int>>& rows) {
+    qz_cli_printf(ctx, "%s", title);
+    qz_cli_printf(ctx, "Total entries = %d\n", static_cast<int>(rows.size()));
+    qz_cli_printf(ctx, "%.*s\n", static_cast<int>(header.size()), header.data());
+    qz_cli_printf(ctx, "%s\n", dashes(header.size()).c_str());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        qz_cli_printf(ctx, "%-4d%-15s           %6d\n", static_cast<int>(i + 1),
+                      rows[i].first.c_str(), rows[i].second);
+}
+
 int if_class_show(void* ctx, std::uint8_t kind) {
     std::vector<IfClass> all;
     if (!if_classes(&all)) return -1;
-    // Kind 0: both kinds.
-    if (kind != 0) std::erase_if(all, [&](const IfClass& c) { return c.kind != kind; });
-    static constexpr char kHeader[] = "No. Interface Name       Quorvane QoS Class ";
-    qz_cli_printf(ctx, "Interface-based classification table\n");
-    qz_cli_printf(ctx, "Total entries = %d\n", static_cast<int>(all.size()));
-    qz_cli_printf(ctx, "%s\n", kHeader);
-    qz_cli_printf(ctx, "%s\n", dashes(sizeof kHeader - 1).c_str());
-    for (std::size_t i = 0; i < all.size(); ++i)
-        qz_cli_printf(ctx, "%-4d%-15s           %6d\n", static_cast<int>(i + 1),
-                      all[i].uname.c_str(), all[i].qos_class);
+    std::vector<std::pair<std::string, int>> rows;
+    for (const IfClass& c : all)  // kind 0: both kinds
+        if (kind == 0 || c.kind == kind) rows.emplace_back(c.uname, c.qos_class);
+    class_table(ctx, "Interface-based classification table\n",
+                "No. Interface Name       Quorvane QoS Class ", rows);
     return 0;
 }
 
@@ -692,15 +701,11 @@ int qz_fed_qos_ssid_class(void* ctx, qz_fed_args_t a) {
 }
 
 int qz_fed_qos_ssid_class_show(void* ctx, qz_fed_args_t) {
-    std::vector<std::vector<std::uint8_t>> recs = qz_qos_ssid_records();
-    static constexpr char kHeader[] = "No. SSID Name       Quorvane QoS Class ";
-    qz_cli_printf(ctx, "SSID-based classification table\n");
-    qz_cli_printf(ctx, "Total entries = %d\n", static_cast<int>(recs.size()));
-    qz_cli_printf(ctx, "%s\n", kHeader);
-    qz_cli_printf(ctx, "%s\n", dashes(sizeof kHeader - 1).c_str());
-    for (std::size_t i = 0; i < recs.size(); ++i)
-        qz_cli_printf(ctx, "%-4d%-15s           %6d\n", static_cast<int>(i + 1),
-                      rec_name(recs[i]).c_str(), recs[i][sm::kClass]);
+    std::vector<std::pair<std::string, int>> rows;
+    for (const std::vector<std::uint8_t>& r : qz_qos_ssid_records())
+        rows.emplace_back(rec_name(r), r[sm::kClass]);
+    class_table(ctx, "SSID-based classification table\n", "No. SSID Name       Quorvane QoS Class ",
+                rows);
     return 0;
 }
 
