@@ -41,7 +41,6 @@ static_assert(arg_off(kRows, 936, "ACTION") == kWord && arg_off(kRows, 944, "den
 static_assert(arg_width(kRows, 933, "FROM") == kPolicyWidth && kPolicyWidth == fb::kNameSize);
 
 inline constexpr std::uint32_t kDeny = 2;
-inline constexpr int kFeFailed = -65535;
 
 // The running configuration's word for a default action.
 const char* action_text(std::uint32_t code) {
@@ -74,6 +73,9 @@ constexpr fedbind::Kind kIpBind = {
     qz_fed_ip_policy_fe_has,
     fe_fw_acl_grp_bind,
     fe_fw_acl_grp_unbind,
+    fe_fw_acl_set_upid_def_action,
+    kDeny,
+    "User Profile Name is %s, and UGID id is %d",
 };
 constexpr fedbind::Places kIpPlaces = {kName,    kNameWidth, kFrom, kTo,       kPolicyWidth,
                                        kBitFrom, kBitTo,     kWord, kWordWidth};
@@ -88,27 +90,7 @@ int qz_fed_ip_policy_unbind(void* ctx, qz_fed_pol_args_t args) {
 }
 
 int qz_fed_ip_policy_def_action(void* ctx, qz_fed_pol_args_t args) {
-    std::string name = fedcli::name(args, kName, kNameWidth);
-    if (name.size() > QZ_FED_NAME_MAX) {
-        qz_cli_printf(ctx, "ERROR:name  exceeds maximum length(%d)\n",
-                      static_cast<int>(QZ_FED_NAME_MAX));
-        return -1;
-    }
-    bool no = fedcli::is_no(ctx);
-    int upid = qz_fed_up_id_by_name(name, !no);
-    if (upid < 0) {
-        qz_cli_printf(ctx, "user profile %s not exist!\n", name.c_str());
-        return -1;
-    }
-    std::uint32_t action =
-        no ? kDeny
-           : static_cast<std::uint32_t>(qz_fed_action_code(fedcli::name(args, kWord, kWordWidth)));
-    FED_DBG(cli, "User Profile Name is %s, and UGID id is %d", name.c_str(), upid);
-    if (fe_fw_acl_set_upid_def_action(static_cast<std::uint32_t>(upid), action) != 0) {
-        qz_cli_printf(ctx, "Error when set %s default\n", name.c_str());
-        return kFeFailed;
-    }
-    return 0;
+    return fedbind::def_action(ctx, args, kIpBind, kIpPlaces, kNameWidth);
 }
 
 int qz_fed_ip_policy_deny_proto(void* ctx, qz_fed_pol_args_t args) {

@@ -8,7 +8,6 @@
 #include "fed/cli/qz_fed_pol_bind.h"
 #include "fed/cli/qz_fed_up.h"
 #include "fed/policy/qz_fed_entry.h"
-#include "fed/qz_fed_debug.h"
 #include "mgt/cli/fed/rows_mac_policy.h"
 #include "platform/fe.h"
 #include "platform/fe_mac_acl.h"
@@ -35,7 +34,6 @@ inline constexpr std::uint32_t kActionFlags = cmdtbl::form_flags(kRows, 929);
 static_assert(arg_off(kRows, 943, "NAME") == kName && arg_off(kRows, 929, "NAME") == kName);
 static_assert(arg_off(kRows, 929, "ACTION") == kWord);
 
-inline constexpr int kFeFailed = -65535;
 
 }  // namespace
 
@@ -48,6 +46,9 @@ constexpr fedbind::Kind kMacBind = {
     qz_fed_mac_policy_fe_has,
     fe_mac_acl_grp_bind,
     fe_mac_acl_grp_unbind,
+    fe_mac_acl_set_upid_def_action,
+    FE_MAC_ACTION_DENY,
+    nullptr,
 };
 constexpr fedbind::Places kMacPlaces = {kName,    kNameWidth, kFrom, kTo,       kPolicyWidth,
                                         kBitFrom, kBitTo,     kWord, kWordWidth};
@@ -62,26 +63,7 @@ int qz_fed_mac_policy_unbind(void* ctx, qz_fed_mac_args_t args) {
 }
 
 int qz_fed_mac_policy_def_action(void* ctx, qz_fed_mac_args_t args) {
-    std::string name = fedcli::name(args, kName, kWord - kName);
-    if (name.size() > QZ_FED_NAME_MAX) {
-        qz_cli_printf(ctx, "ERROR:name  exceeds maximum length(%d)\n",
-                      static_cast<int>(QZ_FED_NAME_MAX));
-        return -1;
-    }
-    bool no = fedcli::is_no(ctx);
-    int upid = qz_fed_up_id_by_name(name, !no);
-    if (upid < 0) {
-        qz_cli_printf(ctx, "user profile %s not exist!\n", name.c_str());
-        return -1;
-    }
-    std::uint32_t action =
-        no ? FE_MAC_ACTION_DENY
-           : static_cast<std::uint32_t>(qz_fed_action_code(fedcli::name(args, kWord, kWordWidth)));
-    if (fe_mac_acl_set_upid_def_action(static_cast<std::uint32_t>(upid), action) != 0) {
-        qz_cli_printf(ctx, "Error when set %s default\n", name.c_str());
-        return kFeFailed;
-    }
-    return 0;
+    return fedbind::def_action(ctx, args, kMacBind, kMacPlaces, kWord - kName);
 }
 
 void qz_fed_mac_policy_def_action_cfg(void* out) {

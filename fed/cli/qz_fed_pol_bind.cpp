@@ -2,6 +2,7 @@
 
 #include "fed/cli/qz_fed_cli_util.h"
 #include "fed/cli/qz_fed_up.h"
+#include "fed/policy/qz_fed_entry.h"
 #include "fed/qz_fed_debug.h"
 #include "platform/qz.h"
 
@@ -57,6 +58,31 @@ int unbind(void* ctx, std::span<const std::uint8_t> args, const Kind& k, const P
     bool from = fedcli::name(args, at.word, at.word_width) == "from-access";
     if (k.unbind(static_cast<std::uint32_t>(upid), from ? 1 : 0, from ? 0 : 1) != 0) {
         qz_cli_printf(ctx, k.unbind_error, name.c_str());
+        return kFeFailed;
+    }
+    return 0;
+}
+
+int def_action(void* ctx, std::span<const std::uint8_t> args, const Kind& k, const Places& at,
+               std::size_t name_width) {
+    std::string name = fedcli::name(args, at.name, name_width);
+    if (name.size() > QZ_FED_NAME_MAX) {
+        qz_cli_printf(ctx, "ERROR:name  exceeds maximum length(%d)\n",
+                      static_cast<int>(QZ_FED_NAME_MAX));
+        return -1;
+    }
+    bool no = fedcli::is_no(ctx);
+    int upid = qz_fed_up_id_by_name(name, !no);
+    if (upid < 0) {
+        qz_cli_printf(ctx, "user profile %s not exist!\n", name.c_str());
+        return -1;
+    }
+    std::uint32_t action = no ? k.deny
+                              : static_cast<std::uint32_t>(
+                                    qz_fed_action_code(fedcli::name(args, at.word, at.word_width)));
+    if (k.debug_default) FED_DBG(cli, k.debug_default, name.c_str(), upid);
+    if (k.set_default(static_cast<std::uint32_t>(upid), action) != 0) {
+        qz_cli_printf(ctx, "Error when set %s default\n", name.c_str());
         return kFeFailed;
     }
     return 0;

@@ -17,6 +17,9 @@ struct Kind {
     bool (*fe_has)(const std::string& policy);
     int (*bind)(std::uint32_t upid, const char* from, const char* to);
     int (*unbind)(std::uint32_t upid, std::uint32_t from, std::uint32_t to);
+    int (*set_default)(std::uint32_t upid, std::uint32_t action);
+    std::uint32_t deny;         // the default action of the "no" form
+    const char* debug_default;  // "%s %d" (profile, UPID) under fed_cli, or null
 };
 
 // Argument places of the bind command (name, from, to) and the unbind
@@ -29,5 +32,8 @@ struct Places {
 
 int bind(void* ctx, std::span<const std::uint8_t> args, const Kind& k, const Places& at);
 int unbind(void* ctx, std::span<const std::uint8_t> args, const Kind& k, const Places& at);
+// A profile's default action: the name is read over name_width bytes.
+int def_action(void* ctx, std::span<const std::uint8_t> args, const Kind& k, const Places& at,
+               std::size_t name_width);
 
 }  // namespace fedbind
