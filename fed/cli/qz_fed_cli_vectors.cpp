@@ -146,6 +146,7 @@ constexpr qz_cli_vector_t kQosPolicyVectors[] = {
     {846, qz_cli_unpack<qz_fed_qos_user_snapshot>},
     {847, qz_cli_unpack<qz_fed_qos_vlan_snapshot>},
     {899, qz_cli_unpack<qz_fed_qos_user_stats>},
+    {900, qz_cli_unpack<qz_fed_qos_users_stats>},
     {901, qz_cli_unpack<qz_fed_qos_user_stats_clear>},
     {908, qz_cli_unpack<qz_fed_qos_up_stats>},
     {909, qz_cli_unpack<qz_fed_qos_up_stats_delay>},

@@ -12,6 +12,7 @@
 #include "fed/qz_fed_msg.h"
 #include "platform/cac_msg.h"
 #include "platform/fe.h"
+#include "platform/fe_counters.h"
 #include "platform/qos_policy_msg.h"
 #include "platform/qz.h"
 
@@ -59,14 +60,16 @@ bool send(std::uint16_t code, Msg& m) {
     return true;
 }
 
+// -1 after the debug line of a refused request or FE call.
+int api_error(int rc) {
+    FED_DBG(cli, "API returns error(%d)\n", rc);
+    return -1;
+}
+
 // Sends and judges: 0, or -1 after the debug line of a failure.
 int request(std::uint16_t code, Msg& m) {
     if (!send(code, m)) return -1;
-    if (m.status() < 0) {
-        FED_DBG(cli, "API returns error(%d)\n", m.status());
-        return -1;
-    }
-    return 0;
+    return m.status() < 0 ? api_error(m.status()) : 0;
 }
 
 // ---- policies
@@ -468,6 +471,53 @@ int qz_fed_qos_user_snapshot(void* ctx, qz_fed_args_t a) {
 
 int qz_fed_qos_user_stats(void* ctx, qz_fed_args_t a) {
     return user_table(ctx, a, us::kStats, "User QoS statistics counters\n");
+}
+
+// Every station the FE counts, one line each: the classes summed, the delay
+// averaged over the packets. A station that left between the list and its
+// read is skipped.
+int qz_fed_qos_users_stats(void* ctx, qz_fed_args_t) {
+    namespace o = fe_counter;
+    int n = fe_get_counter_entry_cnt();
+    if (n < 0) return api_error(n);
+    std::vector<std::uint8_t> list(static_cast<std::size_t>(n) * o::kSize);
+    auto got = static_cast<std::uint32_t>(n);
+    if (n > 0) {
+        int rc = fe_get_counter_list(list.data(), &got);
+        if (rc < 0) return api_error(rc);
+    }
+    got = std::min<std::uint32_t>(got, static_cast<std::uint32_t>(n));
+    qz_cli_printf(ctx, "User QoS statistics counters\n");
+    qz_cli_printf(ctx, "PC=packet count; BC=byte count; DC=drop count; AD=average delay;\n");
+    qz_cli_printf(ctx,
+                  "No. User MAC                          PC          BC         DC       AD(ms)\n");
+    int row = 0;
+    for (std::uint32_t i = 0; i < got; ++i) {
+        fedcli::Fields e(
+            std::span<const std::uint8_t>(list).subspan(std::size_t{i} * o::kSize, o::kSize));
+        if (e.h32(o::kKind) != o::kKindSta) continue;
+        Msg m(us::kSize);
+        std::memcpy(m.b.data() + us::kMac, e.mac(o::kMac), 6);
+        if (!send(us::kStats, m)) return -1;
+        if (m.status() == us::kNoUser) continue;
+        if (m.status() < 0) return api_error(m.status());
+        std::uint32_t packets = 0, bytes = 0, drops = 0;
+        std::uint64_t delay_sum = 0;
+        for (std::size_t c = 0; c < us::kClassCount; ++c) {
+            std::size_t at = us::kClasses + c * us::kClassSize;
+            std::uint32_t p = m.get<std::uint32_t>(at + us::kPackets);
+            packets += p;
+            bytes += m.get<std::uint32_t>(at + us::kBytes);
+            drops += m.get<std::uint32_t>(at + us::kDrops);
+            delay_sum += std::uint64_t{p} * m.get<std::uint32_t>(at + us::kDelay);
+        }
+        auto delay = static_cast<std::uint32_t>(packets ? delay_sum / packets : 0);
+        char mac[18];
+        qz_snprintf(mac, sizeof mac, "%m", e.mac(o::kMac));
+        qz_cli_printf(ctx, "%-4d%-32s %-12u  %-10u %-10u %5u.%-3u\n", ++row, mac, packets, bytes,
+                      drops, delay / 1000, delay % 1000);
+    }
+    return 0;
 }
 
 int qz_fed_qos_user_stats_clear(void* ctx, qz_fed_args_t a) {

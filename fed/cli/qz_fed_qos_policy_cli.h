@@ -87,6 +87,7 @@ int qz_fed_qos_snapshot_show(void* ctx, qz_fed_args_t args);     // 843
 int qz_fed_qos_user_snapshot(void* ctx, qz_fed_args_t args);     // 846
 int qz_fed_qos_vlan_snapshot(void* ctx, qz_fed_args_t args);     // 847
 int qz_fed_qos_user_stats(void* ctx, qz_fed_args_t args);        // 899
+int qz_fed_qos_users_stats(void* ctx, qz_fed_args_t args);       // 900
 int qz_fed_qos_user_stats_clear(void* ctx, qz_fed_args_t args);  // 901
 int qz_fed_qos_up_stats(void* ctx, qz_fed_args_t args);          // 908
 int qz_fed_qos_up_stats_delay(void* ctx, qz_fed_args_t args);    // 909

@@ -42,6 +42,8 @@ inline constexpr CmdRow kRowsQosPolicy[] = {
      "a VLAN's QoS counters"},
     {899, "show qos statistics user <MAC:mac@12>", 20, NoForm::None,
      "a user's QoS statistics per class"},
+    {900, "show qos statistics users", 12, NoForm::None,
+     "QoS statistics of every station, summed over the classes"},
     {901, "clear qos statistics user [<MAC:mac@12> #0]", 20, NoForm::None,
      "clear a user's QoS statistics, or every user's"},
     {908, "show qos statistics user-profile [<NAME:str/64@12> #0]", 76, NoForm::None,

@@ -171,6 +171,16 @@ TEST_F(QosPolicy, UserVlanAndProfileCountersShowAndClear) {
     const std::string kUpHead =
         "User profile QoS statistics counters \n"
         "No. User Profile        Pkt Count Byte Count   CLS Drop   PLC Drop   SCH Drop\n";
+    const std::string kUsersHead =
+        std::string(kStats) +
+        "PC=packet count; BC=byte count; DC=drop count; AD=average delay;\n"
+        "No. User MAC                          PC          BC         DC       AD(ms)\n";
+    auto users = [](std::uint32_t pkts, std::uint32_t bytes) {
+        char row[128];
+        std::snprintf(row, sizeof row, "%-4d%-32s %-12u  %-10u %-10u %5u.%-3u\n", 1,
+                      "00:01:02:03:04:05", pkts, bytes, 0u, 0u, 0u);
+        return std::string(row);
+    };
     ASSERT_EQ(cmd("user-profile staff vlan-id 1").rc, 0);
     struct Case {
         std::string line, out;
@@ -180,12 +190,15 @@ TEST_F(QosPolicy, UserVlanAndProfileCountersShowAndClear) {
     const Case kCases[] = {
         {"show qos performance-snapshot user 00:01:02:03:04:05", user(kSnap, 7, 1500)},
         {"show qos statistics user 00:01:02:03:04:05", user(kStats, 7, 1500)},
+        {"show qos statistics users", kUsersHead + users(7, 1500)},
+        {"show qos statistics users", kUsersHead, -1, "kcode:103"},
         {"show qos statistics user 00:01:02:03:04:06", "User ID isn't found\n", -1},
         {"clear qos statistics user 00:01:02:03:04:06", "User ID isn't found\n", -1},
         {"show qos statistics user 00:01:02:03:04:05", "", -1, "kcode:103"},
         {"clear qos statistics user", "", -1, "kcode:105"},
         {"clear qos statistics user 00:01:02:03:04:05", ""},
         {"show qos statistics user 00:01:02:03:04:05", user(kStats, 0, 0)},
+        {"show qos statistics users", kUsersHead + users(0, 0)},
         {"show qos performance-snapshot vlan 1",
          "Vlan QoS performance snapshot\nNo. VLAN      Drop Count    Packet Count      Byte Count "
          "     QoS Delay Time\n1      1               0               0               0        "
