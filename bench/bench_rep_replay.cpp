@@ -1,7 +1,10 @@
-// Replay throughput through the real programs: a large made-up capture (many
-// passive FTP sessions, each with its data connection) replayed by fedctl into
-// apsim + fed, in packets per second. "now" leaves the clock alone; "capture"
-// has the driven clock follow the capture, so fed's timers run as it goes.
+// Replay throughput through the real programs: a large made-up capture
+// replayed by fedctl into apsim + fed, in packets per second. "ftp" is many
+// passive FTP sessions, each with its data connection; "flows" is thousands of
+// plain UDP flows between distinct station pairs, each seen again after all
+// the others, so the FE's session tables are near full for most packets.
+// "now" leaves the clock alone; "capture" has the driven clock follow the
+// capture, so fed's timers run as it goes.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -28,9 +31,12 @@ using testframes::TimedPacket;
 
 inline constexpr int kSessions = 2000;
 inline constexpr int kDataSegments = 8;
+// Below the FE's 8191 sessions of each kind: no flow is refused.
+inline constexpr int kFlows = 8000;
+inline constexpr int kFlowRounds = 3;
 
 // One passive FTP session per client address, 20 ms apart.
-std::vector<TimedPacket> capture() {
+std::vector<TimedPacket> ftp_capture() {
     std::vector<TimedPacket> pkts;
     const std::uint32_t server = ip(192, 168, 1, 1);
     for (int i = 0; i < kSessions; ++i) {
@@ -60,6 +66,33 @@ std::vector<TimedPacket> capture() {
         s2c("226 Transfer complete\r\n");
         c2s("QUIT\r\n");
         s2c("221 Goodbye\r\n");
+    }
+    return pkts;
+}
+
+// Round after round, one packet of every flow, alternately each way, 1 ms
+// apart. Flow i runs between MACs ..:a and ..:b with a < b, a distinct pair
+// for each flow, on a port no service claims.
+std::vector<TimedPacket> flows_capture() {
+    std::vector<TimedPacket> pkts;
+    const std::uint32_t server = ip(192, 168, 1, 1);
+    std::uint64_t t = 0;
+    for (int round = 0; round < kFlowRounds; ++round) {
+        for (int i = 0; i < kFlows; ++i) {
+            std::uint32_t client = ip(10, 2, static_cast<unsigned>(i / 250), 1 + i % 250);
+            auto port = static_cast<std::uint16_t>(30000 + i);
+            auto sta = static_cast<std::uint8_t>(1 + i % 200);
+            auto peer = static_cast<std::uint8_t>(201 + i / 200);
+            Packet p{testframes::kUdp, client, port, server, 9000, std::string(64, 'u')};
+            p.src_mac_last = sta;
+            p.dst_mac_last = peer;
+            if (round % 2) {
+                p = Packet{testframes::kUdp, server, 9000, client, port, std::string(64, 'u')};
+                p.src_mac_last = peer;
+                p.dst_mac_last = sta;
+            }
+            pkts.push_back({t++, p});
+        }
     }
     return pkts;
 }
@@ -110,8 +143,9 @@ struct AccessPoint {
     }
 };
 
-void BM_Replay(benchmark::State& state, const char* clock) {
-    static const std::vector<TimedPacket> pkts = capture();
+void BM_Replay(benchmark::State& state, const char* clock,
+               const std::vector<TimedPacket>& (*capture)()) {
+    const std::vector<TimedPacket>& pkts = capture();
     std::string path = std::filesystem::temp_directory_path().string() + "/bench_rep." +
                        std::to_string(getpid()) + ".pcap";
     if (!testframes::write_pcap(path, pkts)) {
@@ -137,8 +171,23 @@ void BM_Replay(benchmark::State& state, const char* clock) {
     std::filesystem::remove(path);
 }
 
-BENCHMARK_CAPTURE(BM_Replay, clock_now, "now")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_Replay, clock_capture, "capture")
+const std::vector<TimedPacket>& ftp() {
+    static const std::vector<TimedPacket> pkts = ftp_capture();
+    return pkts;
+}
+
+const std::vector<TimedPacket>& flows() {
+    static const std::vector<TimedPacket> pkts = flows_capture();
+    return pkts;
+}
+
+BENCHMARK_CAPTURE(BM_Replay, ftp_clock_now, "now", ftp)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Replay, ftp_clock_capture, "capture", ftp)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Replay, flows_clock_now, "now", flows)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -73,9 +73,15 @@ IfCounters& if_of(CounterState& c, std::uint32_t ifindex) {
 }
 
 StaCounters* sta_find(CounterState& c, const std::uint8_t* mac) {
+    std::uint64_t key = mac_number(mac);
+    if (auto at = c.sta_at.find(key); at != c.sta_at.end() && at->second < c.stas.size() &&
+                                      std::memcmp(c.stas[at->second].mac, mac, 6) == 0)
+        return &c.stas[at->second];
     auto it = std::find_if(c.stas.begin(), c.stas.end(),
                            [&](const StaCounters& s) { return std::memcmp(s.mac, mac, 6) == 0; });
-    return it == c.stas.end() ? nullptr : &*it;
+    if (it == c.stas.end()) return nullptr;
+    c.sta_at[key] = static_cast<std::uint32_t>(it - c.stas.begin());
+    return &*it;
 }
 
 StaCounters* sta_of(CounterState& c, const std::uint8_t* mac) {
@@ -84,6 +90,7 @@ StaCounters* sta_of(CounterState& c, const std::uint8_t* mac) {
     if (c.stas.size() >= kCounterStationsMax) return nullptr;
     StaCounters s{};
     std::memcpy(s.mac, mac, 6);
+    c.sta_at[mac_number(mac)] = static_cast<std::uint32_t>(c.stas.size());
     c.stas.push_back(s);
     return &c.stas.back();
 }

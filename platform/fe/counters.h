@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/fe/faults.h"
@@ -52,6 +53,9 @@ struct CounterState {
     std::uint32_t queue[2] = {}, core[2] = {};
     std::vector<IfCounters> ifs;    // in the order first seen
     std::vector<StaCounters> stas;  // likewise
+    // Where a station's entry was last found (MAC as a 48-bit number); checked
+    // before use, so an entry added by other means is still found by a walk.
+    std::unordered_map<std::uint64_t, std::uint32_t> sta_at;
     std::array<std::uint32_t, fe_drop::kCount> drops{};
     std::array<DcCounts, fe_dc::kRows> dc{};
     std::vector<DcApp> apps;  // at most fe_dc::kMaxApps

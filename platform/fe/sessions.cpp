@@ -45,6 +45,52 @@ void keep_counts(Model& m) {
     setting_force(m, kIpCountId, static_cast<std::uint32_t>(m.sess.ip.size()));
 }
 
+MacPairKey key_of(const MacSession& s) {
+    return mac_pair_key(s.flow[0].src, s.flow[0].dst);
+}
+
+FlowKey key_of(const IpSession& s) {
+    return flow_key(s.flow[0].t);
+}
+
+// Points the map at every session from position `from` on, after the ones
+// before it were erased.
+template <typename Session, typename Index>
+void reindex(const std::vector<Session>& table, Index& at, std::size_t from) {
+    for (std::size_t i = from; i < table.size(); ++i)
+        at[key_of(table[i])] = static_cast<std::uint32_t>(i);
+}
+
+template <typename Session, typename Index>
+void erase_at(std::vector<Session>& table, Index& at, typename std::vector<Session>::iterator it) {
+    at.erase(key_of(*it));
+    std::size_t from = static_cast<std::size_t>(it - table.begin());
+    table.erase(it);
+    reindex(table, at, from);
+}
+
+// Erases the sessions that pass; how many.
+template <typename Session, typename Index, typename Pass>
+std::size_t erase_passing(std::vector<Session>& table, Index& at, Pass pass) {
+    auto first = std::find_if(table.begin(), table.end(), pass);
+    std::size_t from = static_cast<std::size_t>(first - table.begin());
+    for (auto it = first; it != table.end(); ++it)
+        if (pass(*it)) at.erase(key_of(*it));
+    std::size_t n = std::erase_if(table, pass);
+    reindex(table, at, from);
+    return n;
+}
+
+template <typename Session, typename Index>
+bool indexed(const std::vector<Session>& table, const Index& at) {
+    if (at.size() != table.size()) return false;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        auto it = at.find(key_of(table[i]));
+        if (it == at.end() || it->second != i) return false;
+    }
+    return true;
+}
+
 void put_mac_session(const Model& m, const MacSession& s, std::vector<std::uint8_t>& out) {
     namespace o = fe_mac_sess;
     std::uint8_t e[o::kSize] = {};
@@ -191,7 +237,7 @@ int mac_clr_id(Call c) {
     std::uint32_t id = c.args.h32();
     auto it = c.args.ok() ? find_id(c.m.sess.mac, id) : c.m.sess.mac.end();
     if (it == c.m.sess.mac.end()) return -1;
-    c.m.sess.mac.erase(it);
+    erase_at(c.m.sess.mac, c.m.sess.mac_at, it);
     return 0;
 }
 
@@ -200,15 +246,15 @@ int mac_clr_params(Call c) {
     c.args.bytes(f.src, 6);
     c.args.bytes(f.dst, 6);
     if (!c.args.ok()) return -1;
-    return static_cast<int>(
-        std::erase_if(c.m.sess.mac, [&](const MacSession& s) { return f.pass(s); }));
+    return static_cast<int>(erase_passing(c.m.sess.mac, c.m.sess.mac_at,
+                                          [&](const MacSession& s) { return f.pass(s); }));
 }
 
 int ip_clr_id(Call c) {
     std::uint32_t id = c.args.h32();
     auto it = c.args.ok() ? find_id(c.m.sess.ip, id) : c.m.sess.ip.end();
     if (it == c.m.sess.ip.end()) return -1;
-    c.m.sess.ip.erase(it);
+    erase_at(c.m.sess.ip, c.m.sess.ip_at, it);
     return 0;
 }
 
@@ -222,7 +268,7 @@ int ip_clr_params(Call c) {
     f.alg = -1;
     if (!c.args.ok()) return -1;
     return static_cast<int>(
-        std::erase_if(c.m.sess.ip, [&](const IpSession& s) { return f.pass(s); }));
+        erase_passing(c.m.sess.ip, c.m.sess.ip_at, [&](const IpSession& s) { return f.pass(s); }));
 }
 
 constexpr CallRow kSessionCalls[] = {
@@ -252,11 +298,10 @@ std::uint32_t mac_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs
                          std::uint32_t timeout_s, int* dir) {
     SessionTables& t = m.sess;
     const AlgState& a = m.alg;
-    for (MacSession& s : t.mac) {
-        int d = same_pair(s.flow[0], p.src_mac, p.dst_mac)   ? 0
-                : same_pair(s.flow[1], p.src_mac, p.dst_mac) ? 1
-                                                             : -1;
-        if (d < 0) continue;
+    MacPairKey key = mac_pair_key(p.src_mac, p.dst_mac);
+    if (auto at = t.mac_at.find(key); at != t.mac_at.end()) {
+        MacSession& s = t.mac[at->second];
+        int d = same_pair(s.flow[0], p.src_mac, p.dst_mac) ? 0 : 1;
         *dir = d;
         MacFlow& f = s.flow[d];
         count(&f.installed, &f.packets, &f.bytes, len);
@@ -282,11 +327,25 @@ std::uint32_t mac_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs
     rev.out_if = static_cast<std::int32_t>(ifs.client_side);
     rev.zone = kZoneAccess;
     count(&fwd.installed, &fwd.packets, &fwd.bytes, len);
+    t.mac_at.emplace(key, static_cast<std::uint32_t>(t.mac.size()));
     t.mac.push_back(s);
     return s.id;
 }
 
 }  // namespace
+
+std::uint64_t mac_number(const std::uint8_t* mac) {
+    return (std::uint64_t{wire::load_be16(mac)} << 32) | wire::load_be32(mac + 2);
+}
+
+MacPairKey mac_pair_key(const std::uint8_t* a, const std::uint8_t* b) {
+    std::uint64_t x = mac_number(a), y = mac_number(b);
+    return x < y ? MacPairKey{x, y} : MacPairKey{y, x};
+}
+
+bool sessions_indexed(const SessionTables& t) {
+    return indexed(t.mac, t.mac_at) && indexed(t.ip, t.ip_at);
+}
 
 void sessions_init(Model& m) {
     m.sess = SessionTables{};
@@ -303,8 +362,8 @@ SessionStep sessions_packet(Model& m, const FramePacket& p, const ReplayIfaces& 
     std::uint32_t mac_id = mac_packet(m, p, ifs, len, timeout_s, &st.dir);
     st.mac_refused = mac_id == 0;
     FlowKey key = flow_key(p.tuple);
-    auto it = std::find_if(t.ip.begin(), t.ip.end(),
-                           [&](const IpSession& s) { return flow_key(s.flow[0].t) == key; });
+    auto at = t.ip_at.find(key);
+    auto it = at == t.ip_at.end() ? t.ip.end() : t.ip.begin() + at->second;
     if (it == t.ip.end()) {
         if (t.ip.size() < FE_SESSION_MAX) {
             IpSession s{};
@@ -315,6 +374,7 @@ SessionStep sessions_packet(Model& m, const FramePacket& p, const ReplayIfaces& 
             s.flow[0].t = p.tuple;
             s.flow[1].t = FlowTuple{p.tuple.protocol, p.tuple.dst_ip, p.tuple.src_ip,
                                     p.tuple.dst_port, p.tuple.src_port};
+            t.ip_at.emplace(key, static_cast<std::uint32_t>(t.ip.size()));
             t.ip.push_back(s);
             it = t.ip.end() - 1;
         } else {

@@ -3,8 +3,10 @@
 // the fe_ session calls.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/fe/alg.h"
@@ -51,9 +53,33 @@ struct IpSession {
     IpFlow flow[2];
 };
 
+// A MAC address as a 48-bit number, first byte highest.
+std::uint64_t mac_number(const std::uint8_t* mac);
+
+// A station pair, either way round: each MAC as a 48-bit number, lower first.
+struct MacPairKey {
+    std::uint64_t lo, hi;
+    bool operator==(const MacPairKey&) const = default;
+};
+struct MacPairHash {
+    std::size_t operator()(const MacPairKey& k) const {
+        std::uint64_t h = (k.lo * 0x9e3779b97f4a7c15ull) ^ (k.hi + (k.lo >> 29));
+        h *= 0xbf58476d1ce4e5b9ull;
+        return static_cast<std::size_t>(h ^ (h >> 32));
+    }
+};
+MacPairKey mac_pair_key(const std::uint8_t* a, const std::uint8_t* b);
+
+// The vectors keep creation order (ids grow along them) for the displays; the
+// maps find a packet's session without a walk through the table: the
+// position in the vector by station pair, and by flow (either direction).
+// Every change to a vector goes through sessions.cpp, which keeps its map in
+// step.
 struct SessionTables {
     std::vector<MacSession> mac;  // in creation order
     std::vector<IpSession> ip;
+    std::unordered_map<MacPairKey, std::uint32_t, MacPairHash> mac_at;
+    std::unordered_map<FlowKey, std::uint32_t, FlowKeyHash> ip_at;
     std::uint32_t next_mac_id = 1;
     std::uint32_t next_ip_id = 1;
 };
@@ -68,6 +94,10 @@ void sessions_init(Model& m);
 // and whether a full table refused it.
 SessionStep sessions_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs,
                             std::uint16_t alg, std::uint32_t timeout_s);
+
+// True when both maps hold exactly the sessions of their vectors, each at
+// its position.
+bool sessions_indexed(const SessionTables& t);
 
 // Answers a session call (proto::FeFn 302-309): the rc, with `out` filled.
 // *known is false for any other function. Faults: "NAME" (the fe_ name).
