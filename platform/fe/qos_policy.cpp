@@ -230,10 +230,17 @@ struct UserTotals {
     std::uint32_t packets = 0, bytes = 0;
 };
 
+// A frame counts once at its network level; the IP protocols and the
+// applications under it count the same frame again.
+constexpr fe_counter::Proto kFrameLevels[] = {fe_counter::Proto::Llc, fe_counter::Proto::Arp,
+                                              fe_counter::Proto::Ip};
+
 UserTotals user_totals(const StaCounters& s) {
     UserTotals t;
-    for (std::uint32_t v : s.in.proto) t.packets += v;
-    for (std::uint32_t v : s.out.proto) t.packets += v;
+    for (fe_counter::Proto p : kFrameLevels) {
+        t.packets += s.in.proto[static_cast<std::size_t>(p)];
+        t.packets += s.out.proto[static_cast<std::size_t>(p)];
+    }
     t.bytes = s.in.bytes + s.out.bytes;
     return t;
 }

@@ -151,7 +151,9 @@ TEST_F(QosPolicy, UserVlanAndProfileCountersShowAndClear) {
     {
         std::lock_guard lock(ap.core().mu);
         fem::StaCounters sta{{0, 1, 2, 3, 4, 5}, {}, {}};
-        sta.in.proto[0] = 3, sta.out.proto[1] = 4, sta.in.bytes = 300, sta.out.bytes = 1200;
+        // 3 IP (UDP) packets from the station, 4 ARP to it: 7 packets.
+        sta.in.proto[2] = sta.in.proto[4] = 3, sta.out.proto[1] = 4;
+        sta.in.bytes = 300, sta.out.bytes = 1200;
         ap.core().fe.cnt.stas.push_back(sta);
     }
     auto user = [](const char* title, std::uint32_t pkts, std::uint32_t bytes) {
