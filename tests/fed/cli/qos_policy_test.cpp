@@ -188,9 +188,10 @@ TEST_F(QosPolicy, UserVlanAndProfileCountersShowAndClear) {
         {"clear qos statistics user", "", -1, "kcode:105"},
         {"clear qos statistics user 00:01:02:03:04:05", ""},
         {"show qos statistics user 00:01:02:03:04:05", user(kStats, 0, 0)},
+        // The station is in "default-profile" (VLAN 1); the user clear leaves VLANs alone.
         {"show qos performance-snapshot vlan 1",
          "Vlan QoS performance snapshot\nNo. VLAN      Drop Count    Packet Count      Byte Count "
-         "     QoS Delay Time\n1      1               0               0               0        "
+         "     QoS Delay Time\n1      1               0               7            1500        "
          "       0\n"},
         {"show qos performance-snapshot vlan 30", "Vlan ID isn't found\n", -1},
         {"show qos statistics user-profile staff",
