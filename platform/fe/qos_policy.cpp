@@ -405,6 +405,11 @@ void qos_policy_init(Model& m) {
     m.qpol.snapshot_interval = sn::kDefInterval;
 }
 
+void qos_user_base_forget(Model& m, const std::uint8_t* mac) {
+    std::erase_if(m.qpol.user_base,
+                  [&](const QosUserBase& b) { return !mac || std::memcmp(b.mac, mac, 6) == 0; });
+}
+
 QosPolicyKernelFn qos_policy_kernel_fn(std::uint16_t code) {
     for (const Code& c : kCodes)
         if (c.code == code) return c.fn;

@@ -206,6 +206,9 @@ TEST_F(QosPolicy, UserVlanAndProfileCountersShowAndClear) {
         {"show qos statistics user-profile " + std::string(33, 'x'),
          "ERROR:The name of user profile exceeds maximum length(32)\n", -1},
         {"show qos statistics user-profile", "", -1, "kcode:123"},
+        // Zeroed counters read zero, not less than the last user clear.
+        {"clear forwarding-engine counters", "clear all counters"},
+        {"show qos statistics user 00:01:02:03:04:05", user(kStats, 0, 0)},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.line);
