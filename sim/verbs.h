@@ -76,6 +76,7 @@ int verb_up_show(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_up_scheduler(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_up_schedule(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_up_ssid(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
+int verb_station_profile(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_cac_station(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 int verb_cac_bucket(Server& s, VerbArgs a, const CtlOut& out, CtlResult& res);
 

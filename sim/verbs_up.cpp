@@ -1,8 +1,10 @@
 // Verbs about user profiles: the FE's table and what it keys by UPID, the
 // configuration library's entries, and the settings of other daemons there
-// (scheduler slots, schedule name, SSIDs using a profile).
+// (scheduler slots, schedule name, SSIDs using a profile); and the profile
+// the FE counts a station's traffic in.
 #include <algorithm>
 #include <charconv>
+#include <string>
 
 #include "platform/up_msg.h"
 #include "sim/records.h"
@@ -17,6 +19,24 @@ int verb_up_show(Server& s, VerbArgs, const CtlOut& out, CtlResult&) {
     std::lock_guard lock(s.core.mu);
     out(fem::up_table_text(s.core.fe) + dcd_up_text_locked(s.core));
     return kCtlOk;
+}
+
+// platform station-profile MAC NAME: the FE counts the station's traffic in
+// that profile (and so its VLAN); "default-profile" takes it back.
+int verb_station_profile(Server& s, VerbArgs a, const CtlOut& out, CtlResult&) {
+    Mac mac{};
+    if (!parse_mac(a[0], mac)) return ctl_fail(out, "Invalid MAC address: " + a[0]);
+    std::lock_guard lock(s.core.mu);
+    switch (fem::up_station_set(s.core.fe, mac, a[1])) {
+        case fem::StaAssign::Ok:
+            return kCtlOk;
+        case fem::StaAssign::NoProfile:
+            return ctl_fail(out, "No such user profile in the FE: " + a[1]);
+        case fem::StaAssign::Full:
+            break;
+    }
+    return ctl_fail(out, "Too many stations in user profiles (at most " +
+                             std::to_string(fem::kUpStationsMax) + ")");
 }
 
 // platform user-profile scheduler NAME COUNT: the first COUNT slots in use

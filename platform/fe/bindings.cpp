@@ -228,6 +228,12 @@ std::string up_table_text(const Model& m) {
                       a.percent, a.share);
         text += line;
     }
+    for (const StaProfile& st : m.up.stas) {
+        const std::uint8_t* a = st.mac.data();
+        std::snprintf(line, sizeof line, "station %02x:%02x:%02x:%02x:%02x:%02x profile %s\n", a[0],
+                      a[1], a[2], a[3], a[4], a[5], st.profile.c_str());
+        text += line;
+    }
     return text;
 }
 

@@ -270,6 +270,7 @@ int clear_all(Call c) {
     // Interfaces and stations keep their entries, at zero.
     for (IfCounters& i : s.ifs) i = IfCounters{i.ifindex, {}, {}, 0};
     for (StaCounters& t : s.stas) t.in = t.out = DirCounts{};
+    qos_user_base_forget(c.m, nullptr);
     s.queue[0] = s.queue[1] = s.core[0] = s.core[1] = 0;
     s.drops = {};
     s.dc = {};
@@ -294,6 +295,7 @@ int clear_sta(Call c) {
     StaCounters* s = sta_find(c.m.cnt, mac);
     if (!s) return 1;
     s->in = s->out = DirCounts{};
+    qos_user_base_forget(c.m, mac);
     return 0;
 }
 
@@ -304,6 +306,7 @@ int clear_drops(Call c) {
 
 int clear_stations(Call c) {
     for (StaCounters& s : c.m.cnt.stas) s.in = s.out = DirCounts{};
+    qos_user_base_forget(c.m, nullptr);
     return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "platform/fe/model.h"
 #include "platform/up_msg.h"
@@ -184,6 +185,8 @@ std::int32_t up_delete(Model& m, Record r) {
     if (it == v.end()) return um::kNoProfile;
     std::uint8_t gid = it->group_id;
     v.erase(it);
+    // Its stations are back in "default-profile".
+    std::erase_if(m.up.stas, [&](const StaProfile& s) { return s.profile == name; });
     // What the FE keys by an UPID goes with the last profile of that group id.
     bool held =
         std::any_of(v.begin(), v.end(), [&](const UserProfile& p) { return p.group_id == gid; });
@@ -245,10 +248,47 @@ UpKernelFn up_kernel_fn(std::uint16_t code) {
     return nullptr;
 }
 
-UserProfile* up_find(Model& m, std::string_view name) {
-    for (UserProfile& p : m.up.profiles)
+const UserProfile* up_find(const Model& m, std::string_view name) {
+    for (const UserProfile& p : m.up.profiles)
         if (p.name == name) return &p;
     return nullptr;
+}
+
+UserProfile* up_find(Model& m, std::string_view name) {
+    return const_cast<UserProfile*>(up_find(std::as_const(m), name));
+}
+
+namespace {
+
+auto sta_find(auto& stas, std::span<const std::uint8_t, 6> mac) {
+    return std::find_if(stas.begin(), stas.end(), [&](const StaProfile& s) {
+        return std::equal(mac.begin(), mac.end(), s.mac.begin());
+    });
+}
+
+}  // namespace
+
+StaAssign up_station_set(Model& m, std::span<const std::uint8_t, 6> mac, std::string_view profile) {
+    if (!up_find(m, profile)) return StaAssign::NoProfile;
+    auto& v = m.up.stas;
+    auto it = sta_find(v, mac);
+    if (profile == um::kDefaultProfile) {
+        if (it != v.end()) v.erase(it);
+        return StaAssign::Ok;
+    }
+    if (it == v.end()) {
+        if (v.size() >= kUpStationsMax) return StaAssign::Full;
+        it = v.insert(v.end(), StaProfile{});
+        std::copy(mac.begin(), mac.end(), it->mac.begin());
+    }
+    it->profile = profile;
+    return StaAssign::Ok;
+}
+
+const UserProfile* up_of_station(const Model& m, std::span<const std::uint8_t, 6> mac) {
+    auto it = sta_find(m.up.stas, mac);
+    const UserProfile* p = it == m.up.stas.end() ? nullptr : up_find(m, it->profile);
+    return p ? p : up_find(m, um::kDefaultProfile);
 }
 
 }  // namespace fem

@@ -1,6 +1,7 @@
 // The FE's user-profile table (kernel codes 120-122), the airtime shares of
-// user profiles (138, 139) and what the FE keys by UPID: policy bindings,
-// default actions and the protocol drop (fe_ calls).
+// user profiles (138, 139), what the FE keys by UPID (policy bindings,
+// default actions and the protocol drop: fe_ calls) and the profile each
+// station belongs to.
 #pragma once
 
 #include <array>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fe/counters.h"
 #include "platform/fe/faults.h"
 #include "platform/proto.h"
 
@@ -55,10 +57,20 @@ inline constexpr std::size_t kUpMax = 64;         // profiles the FE holds
 inline constexpr std::size_t kUpRangesMax = 256;  // attribute ranges of all profiles
 inline constexpr std::size_t kUpids = 256;
 
+// A station that belongs to a profile other than "default-profile".
+struct StaProfile {
+    std::array<std::uint8_t, 6> mac;
+    std::string profile;
+};
+
+// As many stations as the FE counts traffic for.
+inline constexpr std::size_t kUpStationsMax = kCounterStationsMax;
+
 struct UpTable {
     std::vector<UserProfile> profiles;  // in the order created
     std::array<Airtime, kUpids> airtime{};
     std::array<UpidState, kUpids> upids{};
+    std::vector<StaProfile> stas;  // in the order first assigned; a deleted profile drops its own
 };
 
 // Booted state: only "default-profile" (group id 0, attribute 0).
@@ -70,6 +82,15 @@ UpKernelFn up_kernel_fn(std::uint16_t code);
 
 // The profile by name, or nullptr.
 UserProfile* up_find(Model& m, std::string_view name);
+const UserProfile* up_find(const Model& m, std::string_view name);
+
+enum class StaAssign { Ok, NoProfile, Full };
+// Puts a station in a profile the FE holds; "default-profile" forgets it.
+StaAssign up_station_set(Model& m, std::span<const std::uint8_t, 6> mac, std::string_view profile);
+
+// The profile a station belongs to: "default-profile" unless it was put in
+// another (nullptr only in a table without "default-profile").
+const UserProfile* up_of_station(const Model& m, std::span<const std::uint8_t, 6> mac);
 
 // Answers a binding call (proto::FeFn 450-460): the rc, with `out` filled.
 // *known is false for any other function. Faults: "NAME" (the fe_ name).
@@ -77,7 +98,8 @@ int fe_binding_call(Model& m, Faults& f, proto::FeFn fn, std::span<const std::ui
                     std::vector<std::uint8_t>& out, bool* known);
 
 // apsim's view: one line per profile, then the UPIDs with a binding, a
-// default action other than deny, a protocol drop or an airtime share.
+// default action other than deny, a protocol drop or an airtime share, then
+// the stations put in a profile.
 std::string up_table_text(const Model& m);
 
 }  // namespace fem

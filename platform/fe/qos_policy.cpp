@@ -219,7 +219,10 @@ std::int32_t snap_get(Model& m, Record r) {
 }
 
 // ---- statistics: a station's traffic counts in the default class (2),
-// less what it had at its last clear; VLANs and user profiles read zero.
+// less what it had at its last clear (105). A user profile sums the traffic
+// of its stations, a VLAN that of the profiles in it; both read the raw
+// station counters, as 105 clears the per-user statistics only. The model
+// neither polices nor queues: drops and delays read zero.
 
 namespace us = qz_qos_user_stats_msg;
 namespace vs = qz_qos_vlan_snap_msg;
@@ -230,10 +233,17 @@ struct UserTotals {
     std::uint32_t packets = 0, bytes = 0;
 };
 
+// A frame counts once at its network level; the IP protocols and the
+// applications under it count the same frame again.
+constexpr fe_counter::Proto kFrameLevels[] = {fe_counter::Proto::Llc, fe_counter::Proto::Arp,
+                                              fe_counter::Proto::Ip};
+
 UserTotals user_totals(const StaCounters& s) {
     UserTotals t;
-    for (std::uint32_t v : s.in.proto) t.packets += v;
-    for (std::uint32_t v : s.out.proto) t.packets += v;
+    for (fe_counter::Proto p : kFrameLevels) {
+        t.packets += s.in.proto[static_cast<std::size_t>(p)];
+        t.packets += s.out.proto[static_cast<std::size_t>(p)];
+    }
     t.bytes = s.in.bytes + s.out.bytes;
     return t;
 }
@@ -285,13 +295,36 @@ std::int32_t user_clear(Model& m, Record r) {
     return all || found ? 0 : us::kNoUser;
 }
 
+// Each profile's traffic, by its index in the profile table.
+std::vector<UserTotals> profile_totals(const Model& m) {
+    std::vector<UserTotals> per(m.up.profiles.size());
+    for (const StaCounters& s : m.cnt.stas) {
+        const UserProfile* p = up_of_station(m, s.mac);
+        if (!p) continue;
+        UserTotals t = user_totals(s);
+        UserTotals& into = per[static_cast<std::size_t>(p - m.up.profiles.data())];
+        into.packets += t.packets;
+        into.bytes += t.bytes;
+    }
+    return per;
+}
+
 std::int32_t vlan_snap(Model& m, Record r) {
     std::uint32_t vlan = get<std::uint32_t>(r, vs::kVlan);
     bool known = vlan == m.qpol.def_vlan.vlan ||
                  std::any_of(m.qpol.vlans.begin(), m.qpol.vlans.end(),
                              [&](const QosVlan& v) { return v.vlan == vlan; });
     if (!known) return vs::kNoVlan;
+    std::vector<UserTotals> per = profile_totals(m);
+    UserTotals sum;
+    for (std::size_t i = 0; i < per.size(); ++i) {
+        if (m.up.profiles[i].vlan != vlan) continue;
+        sum.packets += per[i].packets;
+        sum.bytes += per[i].bytes;
+    }
     std::fill(r.begin() + vs::kDrops, r.begin() + vs::kSize, 0);
+    put<std::uint32_t>(r, vs::kPackets, sum.packets);
+    put<std::uint32_t>(r, vs::kBytes, sum.bytes);
     return 0;
 }
 
@@ -299,11 +332,16 @@ std::int32_t up_stats(Model& m, Record r) {
     const char* p = reinterpret_cast<const char*>(r.data() + ps::kName);
     std::string want(p, strnlen(p, ps::kNameSize));
     std::fill(r.begin() + ps::kCount, r.begin() + ps::kSize, 0);
+    std::vector<UserTotals> per = profile_totals(m);
     std::uint32_t n = 0;
-    for (const UserProfile& u : m.up.profiles) {
+    for (std::size_t i = 0; i < per.size(); ++i) {
+        const UserProfile& u = m.up.profiles[i];
         if ((!want.empty() && u.name != want) || n == ps::kSlots) continue;
-        std::memcpy(r.data() + ps::kTable + n * ps::kEntrySize + ps::kEntryName, u.name.data(),
+        std::size_t at = ps::kTable + n * ps::kEntrySize;
+        std::memcpy(r.data() + at + ps::kEntryName, u.name.data(),
                     std::min(u.name.size(), ps::kNameSize - 1));
+        put<std::uint32_t>(r, at + ps::kPackets, per[i].packets);
+        put<std::uint32_t>(r, at + ps::kBytes, per[i].bytes);
         ++n;
     }
     if (!want.empty() && n == 0) return ps::kNoProfile;
@@ -365,6 +403,11 @@ void qos_policy_init(Model& m) {
     m.qpol.policies = {qos_policy_default(pd::kName)};
     m.qpol.def_vlan = QosVlan{vm::kDefaultVlan, vm::kDefRate, vm::kDefWeight};
     m.qpol.snapshot_interval = sn::kDefInterval;
+}
+
+void qos_user_base_forget(Model& m, const std::uint8_t* mac) {
+    std::erase_if(m.qpol.user_base,
+                  [&](const QosUserBase& b) { return !mac || std::memcmp(b.mac, mac, 6) == 0; });
 }
 
 QosPolicyKernelFn qos_policy_kernel_fn(std::uint16_t code) {

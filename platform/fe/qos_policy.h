@@ -52,6 +52,10 @@ struct QosPolicyState {
 // only, the default VLAN at its defaults, the snapshot off.
 void qos_policy_init(Model& m);
 
+// A station's counters went back to zero (mac nullptr: every station's):
+// its QoS statistics count from zero again instead of from the last clear.
+void qos_user_base_forget(Model& m, const std::uint8_t* mac);
+
 // A policy with the values of a new one.
 QosPolicy qos_policy_default(const std::string& name);
 

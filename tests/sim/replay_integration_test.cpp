@@ -202,6 +202,36 @@ TEST(ReplayClock, IdleControlSessionTimesOut) {
     EXPECT_NE(log.find("TFTP timeout/unknown event delete object!!"), std::string::npos) << log;
 }
 
+// A station put in a profile with its own VLAN: the VLAN snapshot and both
+// profile tables show what its own statistics show, also after fed restarts.
+TEST(ReplayCounters, ProfileAndVlanSumTheirStations) {
+    TempFile cap("qos_sums");
+    Packet up{testframes::kUdp, kClient, 5000, kServer, 9999, "request"};
+    Packet down{testframes::kUdp, kServer, 9999, kClient, 5000, "a longer answer", 0, 2, 1};
+    ASSERT_TRUE(testframes::write_pcap(cap.path, {{0, up}, {10, down}, {20, up}}));
+    testap::Ap ap;
+    const std::string kSta = "02:00:00:00:00:01";
+    const std::string kSteps[] = {"qos vlan 30 rate-limit 1000 weight 5",
+                                  "user-profile staff vlan-id 30", "replay " + cap.path,
+                                  "platform station-profile " + kSta + " staff",
+                                  "platform restart fed"};
+    for (const std::string& line : kSteps) ASSERT_EQ(ap.ctl(line).rc, 0) << line;
+    ASSERT_TRUE(ap.wait_running());
+    // 3 packets, 113 bytes: the station's class-2 row, then its VLAN's and its profile's.
+    const std::pair<std::string, const char*> kShows[] = {
+        {"show qos statistics user " + kSta,
+         "3     2    3             113                  0              0.0  \n"},
+        {"show qos performance-snapshot vlan 30",
+         "1     30               0               3             113               0\n"},
+        {"show qos statistics user-profile staff",
+         "1 staff                         3        113          0          0          0\n"},
+        {"show qos statistics user-profile-delay staff",
+         "1   staff                            3             113        0              0.0  \n"},
+    };
+    for (const auto& [line, row] : kShows)
+        EXPECT_TRUE(testtext::has(ap.ctl(line).out, row)) << line;
+}
+
 TEST(ReplayErrors, BadFilesAndOptions) {
     testap::Ap ap;
     TempFile junk("junk");

@@ -151,7 +151,9 @@ TEST_F(QosPolicy, UserVlanAndProfileCountersShowAndClear) {
     {
         std::lock_guard lock(ap.core().mu);
         fem::StaCounters sta{{0, 1, 2, 3, 4, 5}, {}, {}};
-        sta.in.proto[0] = 3, sta.out.proto[1] = 4, sta.in.bytes = 300, sta.out.bytes = 1200;
+        // 3 IP (UDP) packets from the station, 4 ARP to it: 7 packets.
+        sta.in.proto[2] = sta.in.proto[4] = 3, sta.out.proto[1] = 4;
+        sta.in.bytes = 300, sta.out.bytes = 1200;
         ap.core().fe.cnt.stas.push_back(sta);
     }
     auto user = [](const char* title, std::uint32_t pkts, std::uint32_t bytes) {
@@ -199,9 +201,10 @@ TEST_F(QosPolicy, UserVlanAndProfileCountersShowAndClear) {
         {"clear qos statistics user 00:01:02:03:04:05", ""},
         {"show qos statistics user 00:01:02:03:04:05", user(kStats, 0, 0)},
         {"show qos statistics users", kUsersHead + users(0, 0)},
+        // The station is in "default-profile" (VLAN 1); the user clear leaves VLANs alone.
         {"show qos performance-snapshot vlan 1",
          "Vlan QoS performance snapshot\nNo. VLAN      Drop Count    Packet Count      Byte Count "
-         "     QoS Delay Time\n1      1               0               0               0        "
+         "     QoS Delay Time\n1      1               0               7            1500        "
          "       0\n"},
         {"show qos performance-snapshot vlan 30", "Vlan ID isn't found\n", -1},
         {"show qos statistics user-profile staff",
@@ -216,6 +219,9 @@ TEST_F(QosPolicy, UserVlanAndProfileCountersShowAndClear) {
         {"show qos statistics user-profile " + std::string(33, 'x'),
          "ERROR:The name of user profile exceeds maximum length(32)\n", -1},
         {"show qos statistics user-profile", "", -1, "kcode:123"},
+        // Zeroed counters read zero, not less than the last user clear.
+        {"clear forwarding-engine counters", "clear all counters"},
+        {"show qos statistics user 00:01:02:03:04:05", user(kStats, 0, 0)},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.line);

@@ -1,7 +1,11 @@
 // The FE model alone: set/read pairing, kernel codes, faults.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "platform/fe/model.h"
+#include "platform/qos_policy_msg.h"
+#include "platform/up_msg.h"
 #include "platform/wire.h"
 
 namespace {
@@ -90,6 +94,50 @@ TEST_F(FeModelTest, UnhandledCodesShortRecordsAndDirtyReplyAreas) {
     kernel(140, rec, dirty);
     EXPECT_EQ(m.reply_violations, 1u);
     EXPECT_FALSE(m.requests.back().reply_zero);
+}
+
+// Stations of 3 and 4 packets move between profiles, "staff" and "guest" in
+// VLAN 30: the packets of VLAN 30 (code 107) and of each profile (123) follow.
+TEST_F(FeModelTest, VlanAndProfileCountersSumTheirStations) {
+    namespace vs = qz_qos_vlan_snap_msg;
+    namespace ps = qz_qos_up_stats_msg;
+    for (std::uint8_t n : {3, 4}) m.cnt.stas.push_back({{2, 0, 0, 0, 0, n}, {{{n}}, 0}, {}});
+    for (const char* name : {"staff", "guest"}) {
+        m.up.profiles.emplace_back().name = name;
+        m.up.profiles.back().vlan = 30;
+    }
+    m.qpol.vlans.push_back({30, 0, 0});
+    std::vector<std::uint8_t> del(qz_up_msg::kSize);
+    std::memcpy(del.data() + qz_up_msg::kName, "guest", 5);
+    const struct {
+        std::size_t sta;
+        const char* profile;  // nullptr: "guest" is deleted
+        fem::StaAssign rc;
+        const char* sums;  // VLAN 30, then each profile
+    } kSteps[] = {
+        {0, "nobody", fem::StaAssign::NoProfile, "0|7|0|0"},
+        {0, "staff", fem::StaAssign::Ok, "3|4|3|0"},
+        {1, "guest", fem::StaAssign::Ok, "7|0|3|4"},
+        {0, "default-profile", fem::StaAssign::Ok, "4|3|0|4"},
+        {1, nullptr, fem::StaAssign::Ok, "0|7|0"},
+    };
+    for (const auto& st : kSteps) {
+        if (st.profile) {
+            EXPECT_EQ(fem::up_station_set(m, m.cnt.stas[st.sta].mac, st.profile), st.rc);
+        } else {
+            EXPECT_EQ(kernel(qz_up_msg::kDelete, del), 0);
+        }
+        std::vector<std::uint8_t> v(vs::kSize), p(ps::kSize);
+        wire::store_h<std::uint32_t>(v.data() + vs::kVlan, 30);
+        kernel(vs::kGet, v), kernel(ps::kDrops, p);
+        std::string sums = std::to_string(wire::load_h<std::uint32_t>(v.data() + vs::kPackets));
+        for (std::size_t i = 0; i < m.up.profiles.size(); ++i)
+            sums += "|" + std::to_string(wire::load_h<std::uint32_t>(
+                              p.data() + ps::kTable + i * ps::kEntrySize + ps::kPackets));
+        EXPECT_EQ(sums, st.sums) << (st.profile ? st.profile : "delete");
+    }
+    m.up.stas.resize(fem::kUpStationsMax);  // the table full of other stations
+    EXPECT_EQ(fem::up_station_set(m, m.cnt.stas[0].mac, "staff"), fem::StaAssign::Full);
 }
 
 }  // namespace
