@@ -1,5 +1,6 @@
 #include "fed/cli/qz_fed_cli_vectors.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "alg/sip/qz_sip_call.h"
@@ -297,6 +298,7 @@ constexpr qz_cfg_step_t kCfgSteps[] = {
     {"default-route VLANs", qz_fed_cli_cfg_route_vlan},
 };
 static_assert(std::size(kCfgSteps) == 12);
+static_assert(std::ranges::all_of(kCfgSteps, [](const qz_cfg_step_t& s) { return s.emit; }));
 
 }  // namespace
 
@@ -308,14 +310,10 @@ std::span<const qz_cfg_step_t> qz_fed_cli_cfg_steps() {
     return kCfgSteps;
 }
 
-void qz_fed_cli_cfg_step_skipped(int step, const char* what) {
-    FED_DBG(basic, "running-config step %d (%s): not in this build\n", step, what);
-}
-
 int qz_fed_cli_reg_cmd_vectors() {
     return qz_cli_agt_reg_cmd_vectors(qz_fed_cli_vectors());
 }
 
 int qz_fed_cli_cfg_generator(void* out, void*) {
-    return qz_cli_agt_cfg_generator(out, qz_fed_cli_cfg_steps(), qz_fed_cli_cfg_step_skipped);
+    return qz_cli_agt_cfg_generator(out, qz_fed_cli_cfg_steps());
 }

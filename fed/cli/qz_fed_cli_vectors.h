@@ -9,11 +9,8 @@
 
 // Every family's handlers, one list per family.
 std::span<const qz_cli_vector_list_t> qz_fed_cli_vectors();
-// The generator's twelve steps, in the order the configuration is written;
-// a step whose family is not in this build has no emitter.
+// The generator's twelve steps, in the order the configuration is written.
 std::span<const qz_cfg_step_t> qz_fed_cli_cfg_steps();
-// The debug line (flag basic) for a step without an emitter.
-void qz_fed_cli_cfg_step_skipped(int step, const char* what);
 
 // qz_cli_agt_reg_cmd_vectors over qz_fed_cli_vectors(). Returns 0.
 int qz_fed_cli_reg_cmd_vectors();

@@ -63,15 +63,7 @@ int qz_cli_agt_reg_cmd_vectors(std::span<const qz_cli_vector_list_t> families) {
     return 0;
 }
 
-int qz_cli_agt_cfg_generator(void* out, std::span<const qz_cfg_step_t> steps,
-                             qz_cfg_skip_fn skipped) {
-    int step = 0;
-    for (const qz_cfg_step_t& s : steps) {
-        ++step;
-        if (s.emit)
-            s.emit(out);
-        else if (skipped)
-            skipped(step, s.what);
-    }
+int qz_cli_agt_cfg_generator(void* out, std::span<const qz_cfg_step_t> steps) {
+    for (const qz_cfg_step_t& s : steps) s.emit(out);
     return 0;
 }

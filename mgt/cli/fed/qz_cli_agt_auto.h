@@ -49,16 +49,11 @@ struct qz_cfg_step_t {
 // One family's handlers.
 using qz_cli_vector_list_t = std::span<const qz_cli_vector_t>;
 
-// Called for a step that has no emitter: its number (from 1) and name.
-using qz_cfg_skip_fn = void (*)(int step, const char* what);
-
 // The qz_reg_cmd_vector calls fed makes for these families, in order.
 std::vector<qz_cli_vector_t> qz_cli_agt_registrations(
     std::span<const qz_cli_vector_list_t> families);
 
 // CLI vector initializer: registers every command vector of the families. Returns 0.
 int qz_cli_agt_reg_cmd_vectors(std::span<const qz_cli_vector_list_t> families);
-// The running-configuration generator: runs the steps in order, handing the
-// ones without an emitter to `skipped` (may be null). Returns 0.
-int qz_cli_agt_cfg_generator(void* out, std::span<const qz_cfg_step_t> steps,
-                             qz_cfg_skip_fn skipped);
+// The running-configuration generator: runs the steps in order. Returns 0.
+int qz_cli_agt_cfg_generator(void* out, std::span<const qz_cfg_step_t> steps);

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "fed/cli/qz_fed_cli_vectors.h"
-#include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_msg.h"
 #include "mgt/cli/fed/cmd_table.h"
 #include "mgt/cli/fed/qz_cli_agt_auto.h"
@@ -119,29 +118,6 @@ TEST(Registrations, ComeFromRowsWithHandlersTwiceWhereListed) {
     for (const auto& [id, n] : count) expected += twice.count(id);
     EXPECT_EQ(regs.size(), expected);
     EXPECT_EQ(regs.size(), cmdtbl::kFullRegistrationCount);
-}
-
-TEST(Generator, StepsMissingFromTheBuildSaySoInOrder) {
-    auto steps = qz_fed_cli_cfg_steps();
-    testap::LocalAp ap;
-    // The linked steps read the kernel's tables.
-    ASSERT_EQ(qz_fed_ipc_init(), 0);
-    std::uint32_t saved = qz_fed_debug;
-    qz_fed_debug = fed_dbg::basic;
-    EXPECT_EQ(qz_fed_cli_cfg_generator(nullptr, nullptr), 0);
-    qz_fed_debug = saved;
-    qz_fed_ipc_exit();
-    std::string log = ap.log();
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-        if (steps[i].emit) continue;
-        std::string line = "running-config step " + std::to_string(i + 1) + " (" + steps[i].what +
-                           "): not in this build";
-        std::size_t pos = log.find(line);
-        EXPECT_NE(pos, std::string::npos) << line << "\n" << log;
-        EXPECT_GE(pos, at) << "out of order: " << line;
-        if (pos != std::string::npos) at = pos;
-    }
 }
 
 }  // namespace
