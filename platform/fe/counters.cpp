@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/fe/calls.h"
 #include "platform/fe/model.h"
@@ -149,9 +150,20 @@ void put_dir(std::uint8_t* e, std::size_t at, const DirCounts& d) {
         wire::store_h<std::uint32_t>(e + at + i * 4, d.proto[i]);
 }
 
+// IP sessions per MAC session id, counted once per read rather than once per
+// MAC session.
+using IpsPerMac = std::unordered_map<std::uint32_t, std::uint32_t>;
+
+IpsPerMac ips_per_mac(const Model& m) {
+    IpsPerMac n;
+    for (const IpSession& i : m.sess.ip) ++n[i.mac_sess];
+    return n;
+}
+
+// `ips` with `mac`: a station's entry.
 void put_entry(const Model& m, std::uint32_t kind, const DirCounts& in, const DirCounts& out,
-               std::vector<std::uint8_t>& to, const std::uint8_t* mac, std::uint32_t ifindex,
-               std::uint32_t dropped) {
+               std::vector<std::uint8_t>& to, const std::uint8_t* mac, const IpsPerMac* ips,
+               std::uint32_t ifindex, std::uint32_t dropped) {
     namespace o = fe_counter;
     const CounterState& c = m.cnt;
     std::uint8_t e[o::kSize] = {};
@@ -166,27 +178,28 @@ void put_entry(const Model& m, std::uint32_t kind, const DirCounts& in, const Di
     put_dir(e, o::kOut, out);
     wire::store_h<std::uint32_t>(e + o::kInBytes, in.bytes);
     wire::store_h<std::uint32_t>(e + o::kOutBytes, out.bytes);
-    if (mac) {
+    if (mac && ips) {
         std::memcpy(e + o::kMac, mac, 6);
         // The station's sessions: MAC sessions it opened, and their IP sessions.
-        std::uint32_t macs = 0, ips = 0;
+        std::uint32_t macs = 0, ip_count = 0;
         for (const MacSession& s : m.sess.mac) {
             if (std::memcmp(s.flow[0].src, mac, 6) != 0) continue;
             ++macs;
-            for (const IpSession& i : m.sess.ip) ips += i.mac_sess == s.id;
+            if (auto it = ips->find(s.id); it != ips->end()) ip_count += it->second;
         }
         wire::store_h<std::uint32_t>(e + o::kMacSessions, macs);
-        wire::store_h<std::uint32_t>(e + o::kIpSessions, ips);
+        wire::store_h<std::uint32_t>(e + o::kIpSessions, ip_count);
     }
     to.insert(to.end(), e, e + o::kSize);
 }
 
 void put_if(const Model& m, const IfCounters& i, std::vector<std::uint8_t>& to) {
-    put_entry(m, fe_counter::kKindIf, i.in, i.out, to, nullptr, i.ifindex, i.dropped);
+    put_entry(m, fe_counter::kKindIf, i.in, i.out, to, nullptr, nullptr, i.ifindex, i.dropped);
 }
 
-void put_sta(const Model& m, const StaCounters& s, std::vector<std::uint8_t>& to) {
-    put_entry(m, fe_counter::kKindSta, s.in, s.out, to, s.mac, 0, 0);
+void put_sta(const Model& m, const StaCounters& s, const IpsPerMac& ips,
+             std::vector<std::uint8_t>& to) {
+    put_entry(m, fe_counter::kKindSta, s.in, s.out, to, s.mac, &ips, 0, 0);
 }
 
 std::uint32_t entry_count(const Model& m) {
@@ -204,8 +217,9 @@ int list(Call c) {
     std::uint32_t n = 0;
     for (const IfCounters& i : c.m.cnt.ifs)
         if (n < max) put_if(c.m, i, recs), ++n;
+    IpsPerMac ips = ips_per_mac(c.m);
     for (const StaCounters& s : c.m.cnt.stas)
-        if (n < max) put_sta(c.m, s, recs), ++n;
+        if (n < max) put_sta(c.m, s, ips, recs), ++n;
     wire::Writer w;
     w.h32(n);
     c.out = std::move(w.buf());
@@ -230,7 +244,7 @@ int sta(Call c) {
     if (!c.args.ok()) return -1;
     const StaCounters* s = sta_find(c.m.cnt, mac);
     if (!s) return 1;
-    put_sta(c.m, *s, c.out);
+    put_sta(c.m, *s, ips_per_mac(c.m), c.out);
     return 0;
 }
 
