@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // The global QoS record: codes 1 on, 3 off and 2 read use the QoS word; 13
 // sets and 14 reads the airtime switch; 15 sets and 16 reads the rate
@@ -91,6 +92,22 @@ inline constexpr std::uint16_t kWeight[8] = {10, 20, 30, 40, 50, 60, 0, 0};
 inline constexpr std::uint32_t kLimit[8] = {1000000, 1000000, 1000000, 1000000,
                                             1000000, 1000000, 20000,   20000};
 inline constexpr const char kName[] = "def-user-qos";
+
+// A policy record (fed's local copy or the FE's) with the default values.
+template <typename Policy>
+Policy with_defaults(const std::string& name) {
+    Policy p;
+    p.name = name;
+    p.user_rate = kUserRate;
+    p.up_weight = kUpWeight;
+    p.up_rate = kUpRate;
+    for (std::size_t c = 0; c < qz_qos_policy_entry::kClassCount; ++c) {
+        p.mode[c] = kMode[c];
+        p.weight[c] = kWeight[c];
+        p.limit[c] = kLimit[c];
+    }
+    return p;
+}
 }  // namespace qz_qos_policy_def
 
 // The VLAN QoS message: codes 90 set, 91 reset, 92 read the default VLAN (1);

@@ -57,17 +57,7 @@ qz_qos_policy_db_t& qz_qos_policy_db() {
 }
 
 qz_qos_db_policy_t qz_qos_db_policy_default(const std::string& name) {
-    qz_qos_db_policy_t p;
-    p.name = name;
-    p.user_rate = pd::kUserRate;
-    p.up_weight = pd::kUpWeight;
-    p.up_rate = pd::kUpRate;
-    for (std::size_t c = 0; c < pe::kClassCount; ++c) {
-        p.mode[c] = pd::kMode[c];
-        p.weight[c] = pd::kWeight[c];
-        p.limit[c] = pd::kLimit[c];
-    }
-    return p;
+    return pd::with_defaults<qz_qos_db_policy_t>(name);
 }
 
 int qz_qos_db_policy_startup() {

@@ -384,17 +384,7 @@ constexpr Code kCodes[] = {
 }  // namespace
 
 QosPolicy qos_policy_default(const std::string& name) {
-    QosPolicy p;
-    p.name = name;
-    p.user_rate = pd::kUserRate;
-    p.up_weight = pd::kUpWeight;
-    p.up_rate = pd::kUpRate;
-    for (std::size_t c = 0; c < pe::kClassCount; ++c) {
-        p.mode[c] = pd::kMode[c];
-        p.weight[c] = pd::kWeight[c];
-        p.limit[c] = pd::kLimit[c];
-    }
-    return p;
+    return pd::with_defaults<QosPolicy>(name);
 }
 
 void qos_policy_init(Model& m) {
