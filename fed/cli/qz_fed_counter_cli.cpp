@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <memory>
 #include <new>
 #include <string>
 
@@ -124,21 +123,20 @@ void print_block(void* ctx, qz_fed_print_fn print, Fields e, std::size_t at) {
 
 int show_list(void* ctx, qz_fed_print_fn print) {
     namespace o = fe_counter;
-    int n = fe_get_counter_entry_cnt();
+    std::vector<std::uint8_t> list;
+    int n = 0;
+    int rc = qz_fed_counter_list(list, &n);
     if (n < 1) return 0;
-    std::size_t len = static_cast<std::size_t>(n) * o::kSize;
-    std::unique_ptr<std::uint8_t[]> buf(new (std::nothrow) std::uint8_t[len]());
-    if (!buf) {
+    if (rc == QZ_FED_COUNTER_NO_MEMORY) {
         print(ctx, "cannot alloc %d counts mem\n", n);
         return -1;
     }
-    auto got = static_cast<std::uint32_t>(n);
-    int rc = fe_get_counter_list(buf.get(), &got);
     if (rc < 0) {
         print(ctx, "error in get fe counter list\n");
         return rc;
     }
-    std::span<const std::uint8_t> all(buf.get(), std::size_t{got} * o::kSize);
+    std::span<const std::uint8_t> all(list);
+    auto got = static_cast<std::uint32_t>(list.size() / o::kSize);
     Fields first(all);
     print(ctx, "\nPacket Counters\n===============\n");
     print(ctx, "Total Pkts processed:  Queue0 [%u], Queue1 [%u]\n", first.h32(o::kQueue0),
@@ -346,5 +344,26 @@ int qz_fed_cli_clear_counters(void* ctx, std::span<const std::uint8_t> args) {
     }
     if (dc && fe_clear_dc_counters() < 0)
         qz_cli_printf(ctx, "Error: clear data collection counters failed\n");
+    return 0;
+}
+
+int qz_fed_counter_list(std::vector<std::uint8_t>& list, int* wanted) {
+    list.clear();
+    int n = fe_get_counter_entry_cnt();
+    *wanted = n;
+    if (n < 1) return n < 0 ? n : 0;
+    try {
+        list.resize(static_cast<std::size_t>(n) * fe_counter::kSize);
+    } catch (const std::bad_alloc&) {
+        return QZ_FED_COUNTER_NO_MEMORY;
+    }
+    auto got = static_cast<std::uint32_t>(n);
+    int rc = fe_get_counter_list(list.data(), &got);
+    if (rc < 0) {
+        list.clear();
+        return rc;
+    }
+    // Never more than asked for, whatever the FE says it copied.
+    list.resize(std::size_t{std::min(got, static_cast<std::uint32_t>(n))} * fe_counter::kSize);
     return 0;
 }

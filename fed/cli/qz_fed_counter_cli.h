@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "fed/cli/qz_fed_fe_table.h"
 #include "mgt/cli/fed/cmd_lookup.h"
@@ -39,6 +40,13 @@ inline constexpr std::size_t kClrDc = arg_off(kSe, 960, "data-collection");
 
 // The drop counter's name as shown, padded with blanks; "unknown" past the last.
 const char* qz_fed_drop_counter_name(std::size_t index);
+
+// Reads the FE's counter list into `list`, fe_counter::kSize bytes an entry
+// (empty when the FE counts nothing); *wanted is the count the FE gave. 0;
+// the failed call's negative result; or QZ_FED_COUNTER_NO_MEMORY when the
+// memory for *wanted entries cannot be had.
+inline constexpr int QZ_FED_COUNTER_NO_MEMORY = 1;
+int qz_fed_counter_list(std::vector<std::uint8_t>& list, int* wanted);
 
 // 958: the views the record asks for, printed through `print`. 0, or the
 // failing call's result, or -1 when memory runs out.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fed/cli/qz_fed_cli_util.h"
+#include "fed/cli/qz_fed_counter_cli.h"
 #include "fed/cli/qz_qos_db.h"
 #include "fed/qz_fed_debug.h"
 #include "fed/qz_fed_msg.h"
@@ -478,15 +479,10 @@ int qz_fed_qos_user_stats(void* ctx, qz_fed_args_t a) {
 // read is skipped.
 int qz_fed_qos_users_stats(void* ctx, qz_fed_args_t) {
     namespace o = fe_counter;
-    int n = fe_get_counter_entry_cnt();
-    if (n < 0) return api_error(n);
-    std::vector<std::uint8_t> list(static_cast<std::size_t>(n) * o::kSize);
-    auto got = static_cast<std::uint32_t>(n);
-    if (n > 0) {
-        int rc = fe_get_counter_list(list.data(), &got);
-        if (rc < 0) return api_error(rc);
-    }
-    got = std::min<std::uint32_t>(got, static_cast<std::uint32_t>(n));
+    std::vector<std::uint8_t> list;
+    int n = 0;
+    if (int rc = qz_fed_counter_list(list, &n); rc != 0) return api_error(rc);
+    auto got = static_cast<std::uint32_t>(list.size() / o::kSize);
     qz_cli_printf(ctx, "User QoS statistics counters\n");
     qz_cli_printf(ctx, "PC=packet count; BC=byte count; DC=drop count; AD=average delay;\n");
     qz_cli_printf(ctx,
