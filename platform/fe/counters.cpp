@@ -73,21 +73,9 @@ IfCounters& if_of(CounterState& c, std::uint32_t ifindex) {
     return c.ifs.back();
 }
 
-StaCounters* sta_find(CounterState& c, const std::uint8_t* mac) {
-    std::uint64_t key = mac_number(mac);
-    if (auto at = c.sta_at.find(key); at != c.sta_at.end() && at->second < c.stas.size() &&
-                                      std::memcmp(c.stas[at->second].mac, mac, 6) == 0)
-        return &c.stas[at->second];
-    auto it = std::find_if(c.stas.begin(), c.stas.end(),
-                           [&](const StaCounters& s) { return std::memcmp(s.mac, mac, 6) == 0; });
-    if (it == c.stas.end()) return nullptr;
-    c.sta_at[key] = static_cast<std::uint32_t>(it - c.stas.begin());
-    return &*it;
-}
-
 StaCounters* sta_of(CounterState& c, const std::uint8_t* mac) {
     if (is_zero_mac(mac)) return nullptr;  // a link without addresses
-    if (StaCounters* s = sta_find(c, mac)) return s;
+    if (StaCounters* s = counters_station(c, mac)) return s;
     if (c.stas.size() >= kCounterStationsMax) return nullptr;
     StaCounters s{};
     std::memcpy(s.mac, mac, 6);
@@ -242,7 +230,7 @@ int sta(Call c) {
     std::uint8_t mac[6];
     c.args.bytes(mac, 6);
     if (!c.args.ok()) return -1;
-    const StaCounters* s = sta_find(c.m.cnt, mac);
+    const StaCounters* s = counters_station(c.m.cnt, mac);
     if (!s) return 1;
     put_sta(c.m, *s, ips_per_mac(c.m), c.out);
     return 0;
@@ -306,7 +294,7 @@ int clear_sta(Call c) {
     std::uint8_t mac[6];
     c.args.bytes(mac, 6);
     if (!c.args.ok()) return -1;
-    StaCounters* s = sta_find(c.m.cnt, mac);
+    StaCounters* s = counters_station(c.m.cnt, mac);
     if (!s) return 1;
     s->in = s->out = DirCounts{};
     qos_user_base_forget(c.m, mac);
@@ -387,6 +375,18 @@ void counters_frame(Model& m, bool invalid) {
 int fe_counter_call(Model& m, Faults& f, proto::FeFn fn, std::span<const std::uint8_t> args,
                     std::vector<std::uint8_t>& out, bool* known) {
     return fe_run_call(kCounterCalls, m, f, fn, args, out, known);
+}
+
+StaCounters* counters_station(CounterState& c, const std::uint8_t* mac) {
+    std::uint64_t key = mac_number(mac);
+    if (auto at = c.sta_at.find(key); at != c.sta_at.end() && at->second < c.stas.size() &&
+                                      std::memcmp(c.stas[at->second].mac, mac, 6) == 0)
+        return &c.stas[at->second];
+    auto it = std::find_if(c.stas.begin(), c.stas.end(),
+                           [&](const StaCounters& s) { return std::memcmp(s.mac, mac, 6) == 0; });
+    if (it == c.stas.end()) return nullptr;
+    c.sta_at[key] = static_cast<std::uint32_t>(it - c.stas.begin());
+    return &*it;
 }
 
 }  // namespace fem

@@ -80,6 +80,9 @@ void counters_packet(Model& m, const FramePacket& p, const ReplayIfaces& ifs,
 // truncated frames are dropped as invalid, the rest only counted.
 void counters_frame(Model& m, bool invalid);
 
+// A station's counters, or nullptr when the FE has not counted it.
+StaCounters* counters_station(CounterState& c, const std::uint8_t* mac);
+
 // Answers a counter call (proto::FeFn 600-612): the rc, with `out` filled.
 // *known is false for any other function. Faults: "NAME" (the fe_ name).
 int fe_counter_call(Model& m, Faults& f, proto::FeFn fn, std::span<const std::uint8_t> args,

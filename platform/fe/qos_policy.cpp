@@ -268,10 +268,9 @@ void user_clear_one(Model& m, const StaCounters& s) {
 
 std::int32_t user_read(Model& m, Record r) {
     const std::uint8_t* mac = r.data() + us::kMac;
-    auto it = std::find_if(m.cnt.stas.begin(), m.cnt.stas.end(),
-                           [&](const StaCounters& s) { return std::memcmp(s.mac, mac, 6) == 0; });
-    if (it == m.cnt.stas.end()) return us::kNoUser;
-    UserTotals t = user_totals(*it);
+    const StaCounters* s = counters_station(m.cnt, mac);
+    if (!s) return us::kNoUser;
+    UserTotals t = user_totals(*s);
     if (const QosUserBase* b = user_base(m, mac)) {
         t.packets -= b->packets;
         t.bytes -= b->bytes;
